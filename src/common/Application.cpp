@@ -1,0 +1,27 @@
+#include "Application.h"
+
+#include "ZorvUtilUnit.h"
+#include "engine/Exception.h"
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Drovik"));
+    setApplicationDisplayName(QStringLiteral("Drovik"));
+    setOrganizationName(QStringLiteral("Halvern"));
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        ShowException(error);
+    } catch (...) {
+        ShowMsg(QStringLiteral("Unknown error"), applicationDisplayName(), MB_ICONSTOP);
+    }
+    return false;
+}
+
+void TApplication::ShowException(const std::exception& error) {
+    const auto* own = dynamic_cast<const Exception*>(&error);
+    const QString text = own ? own->Message() : QString::fromLocal8Bit(error.what());
+    ShowMsg(text, applicationDisplayName(), MB_ICONSTOP);
+}

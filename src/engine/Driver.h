@@ -1,0 +1,59 @@
+#pragma once
+
+// What the engine asks of a driver (embedded SQLite, ODBC). Only the engine
+// and its drivers include this.
+
+#include "TField.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+struct TColumnInfo {
+    QString Name;
+    QString DeclaredType; // as the server names it
+    TFieldType Type = TFieldType::ftUnknown;
+    int Size = 0;
+    int Precision = 0;
+    int Scale = 0;
+};
+
+// A forward-only result. Value() reads the current row after Next()
+// returned true.
+class TCursor {
+public:
+    virtual ~TCursor() = default;
+    virtual const QList<TColumnInfo>& Columns() const = 0;
+    virtual bool Next() = 0;
+    virtual QVariant Value(int column) const = 0; // null QVariant for NULL
+    virtual double FloatValue(int column) const { return Value(column).toDouble(); }
+};
+
+// A SELECT that the engine builds for a table: names are already quoted
+// with QuoteIdentifier, values are "?" parameters.
+struct TSelectSpec {
+    QString Table;      // quoted
+    QString Where;      // "" or an expression with "?" placeholders
+    QVariantList Params; // values of the placeholders, in order
+    QStringList OrderBy; // quoted column names, ascending
+};
+
+class TDriverConnection {
+public:
+    virtual ~TDriverConnection() = default;
+
+    virtual QStringList TableNames() = 0; // system tables included
+    virtual QString QuoteIdentifier(const QString& name) const = 0;
+    virtual QList<TColumnInfo> TableColumns(const QString& table) = 0;
+
+    // Rows of a table from record offset (0-based) on, in the spec's order;
+    // without OrderBy the server's natural order, stable between calls.
+    virtual std::unique_ptr<TCursor> Select(const TSelectSpec& spec, qint64 offset) = 0;
+    virtual qint64 Count(const TSelectSpec& spec) = 0;
+
+    // A statement in the SQL Anywhere dialect, as the program sends it.
+    virtual std::unique_ptr<TCursor> Query(const QString& sql) = 0;
+    virtual void Execute(const QString& sql) = 0;
+};

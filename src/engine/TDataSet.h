@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+class TDataSource;
+class TDatabase;
+class TField;
+
+// The current-record data set that every window and routine works on.
+// Rows are read on demand in blocks into a bounded cache; a walk with
+// First/Next streams. Record numbers count from 1.
+// Operations on a closed data set that need rows raise EDatabaseError
+// ("Cannot perform this operation on a closed dataset").
+class TDataSet : public QObject {
+    Q_OBJECT
+public:
+    explicit TDataSet(QObject* owner = nullptr);
+    ~TDataSet() override;
+
+    // The component name (the export's title when none is given).
+    QString Name() const { return objectName(); }
+
+    const QString& DatabaseName() const;
+    void SetDatabaseName(const QString& name); // closes the data set first
+    // The registered database of that name, or none.
+    TDatabase* Database() const;
+
+    void Open();  // connects the database first when needed; raises on failure
+    void Close(); // never raises
+    bool Active() const;
+    void SetActive(bool active);
+    // Re-reads the rows, keeping filter, link, order and, where that row
+    // still exists, the position. Raises on a closed data set.
+    virtual void Refresh();
+
+    void First();
+    void Next();
+    void Prior();
+    void Last();
+    int MoveBy(int distance); // returns the distance moved
+    bool Eof() const;         // after Next past the last record, or empty
+    bool Bof() const;
+    bool IsEmpty();
+    int RecNo() const;        // current record number, 0 when empty
+    void SetRecNo(int recNo); // clamped to 1..RecordCount
+    int RecordCount();        // with filter and link applied
+
+    QString Bookmark() const; // empty when there is no current record
+    void SetBookmark(const QString& bookmark); // raises when not found
+
+    // While disabled, no data source notifies; enabling the last level sends
+    // one full change. Nests.
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const;
+
+    int FieldCount() const;
+    TField* Fields(int index) const;
+    TField* FindField(const QString& name) const; // none if absent; case-insensitive
+    TField* FieldByName(const QString& name) const; // raises "Field 'X' not found"
+
+    const QString& Filter() const;
+    // On an open data set the new filter takes effect at once; a text the
+    // engine cannot parse raises and leaves filter and rows as they were.
+    void SetFilter(const QString& filter);
+    bool Filtered() const;
+    void SetFiltered(bool filtered);
+
+    // Reads a value of record recNo (1-based) from the cache without moving
+    // the current record; the grid's model uses it.
+    QVariant ValueAt(int recNo, int fieldIndex);
+
+    // Engine-internal: data sources attach themselves here.
+    void AttachDataSource(TDataSource* source);
+    void DetachDataSource(TDataSource* source);
+
+protected:
+    // Subclasses say what the data set reads; implemented by the engine.
+    struct TOpenSpec;
+    virtual void PrepareOpen(TOpenSpec& spec) = 0;
+    // Full change: open, close, refresh, filter, master moved.
+    void DataSetChanged();
+
+public:
+    struct Impl;
+
+protected:
+    std::unique_ptr<Impl> d;
+};

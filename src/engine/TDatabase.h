@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class TDriverConnection;
+
+enum class TTransIsolation { tiDirtyRead, tiReadCommitted, tiRepeatableRead };
+
+// A connection to one alias. Registers itself with the session on creation;
+// data sets find it by DatabaseName.
+class TDatabase : public QObject {
+    Q_OBJECT
+public:
+    explicit TDatabase(QObject* owner = nullptr);
+    ~TDatabase() override;
+
+    const QString& DatabaseName() const;
+    void SetDatabaseName(const QString& name); // raises while connected
+    const QString& AliasName() const;
+    void SetAliasName(const QString& name); // raises while connected
+    const QString& SessionName() const;     // "Default"
+
+    // Lines "NAME=value"; "USER NAME" and "PASSWORD" log in when
+    // LoginPrompt is off.
+    QStringList& Params();
+    // The value of one "NAME=value" line of Params ("" when absent), and
+    // replacing (or appending) it.
+    QString ParamValue(const QString& name) const;
+    void SetParamValue(const QString& name, const QString& value);
+
+    bool LoginPrompt() const;
+    void SetLoginPrompt(bool on);
+    TTransIsolation TransIsolation() const;
+    void SetTransIsolation(TTransIsolation isolation);
+    // Kept open while no data set is open.
+    bool KeepConnection() const;
+    void SetKeepConnection(bool keep);
+
+    bool Connected() const;
+    // True connects (login callback on a server database while LoginPrompt
+    // is on) or raises; false closes every data set on it, then disconnects.
+    void SetConnected(bool connected);
+
+    // A server (SQL) database: an ODBC data source. A desktop database is
+    // an SQLite file. False while the alias is unknown.
+    bool IsSQLBased() const;
+
+    // Engine-internal: the open driver connection; connects when needed.
+    TDriverConnection& Connection();
+
+public:
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "TDataSet.h"
+
+#include <QPointer>
+
+// A table opened by name. Without IndexFieldNames the rows come in the
+// server's natural order.
+class TTable : public TDataSet {
+    Q_OBJECT
+public:
+    explicit TTable(QObject* owner = nullptr);
+    ~TTable() override;
+
+    const QString& TableName() const;
+    void SetTableName(const QString& name); // raises on an open table
+
+    // ";"-separated field names; the rows come ascending in that order.
+    const QString& IndexFieldNames() const;
+    void SetIndexFieldNames(const QString& names);
+
+    // Only rows whose first index field equals the master's current value of
+    // MasterFields show; they follow the master as it moves. A master that
+    // closes or is destroyed leaves this table usable and empty. A link that
+    // would close a cycle raises "Circular datalinks are not allowed".
+    TDataSource* MasterSource() const;
+    void SetMasterSource(TDataSource* source);
+    const QString& MasterFields() const;
+    void SetMasterFields(const QString& fields);
+
+    void Refresh() override;
+
+protected:
+    void PrepareOpen(TOpenSpec& spec) override;
+
+public:
+    struct TableImpl;
+
+private:
+    std::unique_ptr<TableImpl> t;
+};

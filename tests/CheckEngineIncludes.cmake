@@ -1,0 +1,13 @@
+# Fails when a file of the engine includes a header of QtGui or QtWidgets.
+file(GLOB_RECURSE files ${DIR}/*.h ${DIR}/*.cpp)
+set(bad "")
+foreach(f ${files})
+  file(STRINGS ${f} hits REGEX "#include[ \t]*<(QtGui|QtWidgets|QWidget|QApplication|QGuiApplication|QMessageBox|QDialog)")
+  if(hits)
+    list(APPEND bad "${f}: ${hits}")
+  endif()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "widget headers in the engine:\n${bad}")
+endif()
+message(STATUS "engine includes QtCore only (${CMAKE_ARGC} args, files checked)")
