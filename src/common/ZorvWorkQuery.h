@@ -1,0 +1,35 @@
+#pragma once
+
+// The post-connect preparation and the one-statement runner through which
+// all of the program's own SQL goes.
+
+#include "engine/TQuery.h"
+
+#include <QString>
+#include <QVariant>
+
+class TDatabase;
+
+// The work query: forward-only, parameters not scanned.
+class TZorvWorkQuery : public TQuery {
+    Q_OBJECT
+public:
+    TZorvWorkQuery(QObject* owner, const QString& databaseName);
+};
+
+extern TDatabase* CurrentDatabase;  // not owned
+extern TZorvWorkQuery* WorkQuery;   // owned by the application object
+extern bool ContinueOnSqlError;
+extern qint32 LastSqlError;
+extern qint32 ConnectionNumber;
+extern QString ExecDir;
+
+// Records the connection, recreates WorkQuery, fixes the formats and, on a
+// server database, runs the data script and sets the connection variables.
+void PrepareConnection(TDatabase* database);
+
+// Runs one statement on WorkQuery; returns the first column of the first
+// row, or an invalid QVariant ("absent").
+QVariant RunSql(const QString& statement);
+
+void ApplyFormatSettings();
