@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+// Fit text to width characters: shorter texts are filled with fill, longer
+// ones cut to their first width characters.
+void PadLeft(QString& text, int width, QChar fill = QLatin1Char(' '));
+void PadCenter(QString& text, int width, QChar fill = QLatin1Char(' '));
+void PadRight(QString& text, int width, QChar fill = QLatin1Char(' '));
+
+// Every occurrence of find becomes put.
+void ReplaceChar(QString& text, QChar find, QChar put);
+// Removes codes 32-47, 58-63, 91-94 and 123-126.
+QString StripPunctuation(const QString& text);
