@@ -1,0 +1,45 @@
+#include "ZorvStr.h"
+
+namespace {
+
+// Shorter texts get d fill characters, before selects how many go in front.
+void Fit(QString& text, int width, QChar fill, int (*before)(int)) {
+    if (width < 0) width = 0;
+    if (text.size() < width) {
+        const int d = int(width - text.size());
+        const int front = before(d);
+        text = QString(front, fill) + text + QString(d - front, fill);
+    } else {
+        text.truncate(width);
+    }
+}
+
+} // namespace
+
+void PadLeft(QString& text, int width, QChar fill) {
+    Fit(text, width, fill, [](int d) { return d; });
+}
+
+void PadCenter(QString& text, int width, QChar fill) {
+    Fit(text, width, fill, [](int d) { return d / 2; });
+}
+
+void PadRight(QString& text, int width, QChar fill) {
+    Fit(text, width, fill, [](int) { return 0; });
+}
+
+void ReplaceChar(QString& text, QChar find, QChar put) {
+    text.replace(find, put);
+}
+
+QString StripPunctuation(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool punctuation = (u >= 32 && u <= 47) || (u >= 58 && u <= 63) || (u >= 91 && u <= 94) ||
+                                 (u >= 123 && u <= 126);
+        if (!punctuation) result += c;
+    }
+    return result;
+}
