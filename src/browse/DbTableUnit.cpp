@@ -1,0 +1,6 @@
+#include "DbTableUnit.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+QStringList FilterHistory;
