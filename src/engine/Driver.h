@@ -38,6 +38,7 @@ struct TSelectSpec {
     QString Where;      // "" or an expression with "?" placeholders
     QVariantList Params; // values of the placeholders, in order
     QStringList OrderBy; // quoted column names, ascending
+    qint64 Limit = -1;   // at most this many rows will be read; -1 all
 };
 
 class TDriverConnection {
