@@ -1,0 +1,346 @@
+#include "ExportTxt.h"
+
+#include "PlatformDialogs.h"
+#include "ZorvStr.h"
+#include "ZorvUtilUnit.h"
+#include "engine/Exception.h"
+#include "engine/TDataSet.h"
+#include "engine/TField.h"
+#include "engine/Win1251.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QSaveFile>
+
+#include <memory>
+
+TExportTxtOpts ExportTxtOpts;
+
+namespace {
+
+const QString NotExported = QStringLiteral("smNotExportedToFile");
+
+// Walks longer than this show a progress dialog; it is updated every
+// ProgressStep records.
+const int ProgressThreshold = 100000;
+const int ProgressStep = 1000;
+// Lines are collected into blocks of about this size before they are written.
+const qsizetype BlockSize = 1 << 16;
+
+struct TColumn {
+    TField* Field; // none: the column is skipped
+    int Width;     // characters
+};
+
+bool HasExtension(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).contains(QLatin1Char('.'));
+}
+
+// The folder of a path, without a trailing "/" except for the root itself.
+QString FolderOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) return {};
+    QString folder = path.left(slash);
+    while (folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    return folder.isEmpty() ? QStringLiteral("/") : folder;
+}
+
+// Asks for the file until the user names one that is new or may be
+// overwritten; false when the dialog was cancelled.
+bool ChooseFile(const QString& title, QString& path) {
+    const bool ownName = !ExportTxtOpts.DefaultFileName.isEmpty();
+    QString proposed = ownName ? ExportTxtOpts.DefaultFileName : title;
+    ReplaceChar(proposed, QLatin1Char(' '), QLatin1Char('_'));
+    if (!ownName) proposed = StripPunctuation(proposed);
+    for (;;) {
+        const std::optional<QString> chosen =
+            PromptSaveFile(QStringLiteral("Запис в текстов файл"), QStringLiteral("Text files (*.txt);;All files (*.*)"),
+                           proposed, LastUserDir);
+        if (!chosen) return false;
+        QString file = *chosen;
+        if (!HasExtension(file)) file += QStringLiteral(".txt");
+        LastUserDir = FolderOf(file);
+        if (!QFileInfo::exists(file)
+            || ShowMsg(QLatin1Char('"') + file + QStringLiteral("\" Already Exists Overwrite"), QStringLiteral("Внимание"),
+                       MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2)
+                   == IDYES) {
+            path = file;
+            return true;
+        }
+        // Asked again, the dialog opens in the refused file's folder.
+        proposed = file.mid(file.lastIndexOf(QLatin1Char('/')) + 1);
+    }
+}
+
+// Tabs, line breaks and backslashes become two-character escapes, so that no
+// cell can break a line or a column.
+QString Escaped(const QString& text) {
+    qsizetype i = 0;
+    const qsizetype size = text.size();
+    const QChar* chars = text.constData();
+    auto special = [](QChar c) {
+        return c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\\');
+    };
+    while (i < size && !special(chars[i])) ++i;
+    if (i == size) return text;
+    QString escaped = text.left(i);
+    escaped.reserve(size + 8);
+    for (; i < size; ++i) {
+        const QChar c = chars[i];
+        if (c == QLatin1Char('\t')) escaped += QLatin1String("\\-");
+        else if (c == QLatin1Char('\n')) escaped += QLatin1String("\\_");
+        else if (c == QLatin1Char('\r')) escaped += QLatin1String("\\.");
+        else if (c == QLatin1Char('\\')) escaped += QLatin1String("\\\\");
+        else escaped += c;
+    }
+    return escaped;
+}
+
+// Blanks and control characters off both ends.
+QString TrimBlank(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first).unicode() <= 32) ++first;
+    while (last > first && text.at(last - 1).unicode() <= 32) --last;
+    return text.mid(first, last - first);
+}
+
+class TExportWriter {
+public:
+    TExportWriter(QSaveFile& file, const TExportTxtOpts& opts, const QList<TColumn>& columns)
+        : FFile(file), FOpts(opts), FColumns(columns), FSeparator(opts.Separator.left(1)) {
+        FBlock.reserve(BlockSize + 4096);
+    }
+
+    // Writes one line with CR LF, in Windows-1251, converted to the export's
+    // code page unless told otherwise.
+    void WriteLine(const QString& line, bool convert = true) {
+        QByteArray bytes = ToWin1251(line);
+        if (convert) ConvertCodePage(bytes, FOpts.CodePage);
+        FBlock += bytes;
+        FBlock += "\r\n";
+        if (FBlock.size() >= BlockSize) Flush();
+    }
+
+    void Flush() {
+        if (FBlock.isEmpty()) return;
+        if (FFile.write(FBlock) != FBlock.size()) throw Exception(FFile.errorString());
+        FBlock.clear();
+    }
+
+    void AppendCell(QString& line, QString text, int column) const {
+        const TColumn& c = FColumns[column];
+        if (FOpts.FixedWidths && c.Width > 0) {
+            switch (c.Field->Alignment()) {
+            case TAlignment::taRightJustify: PadLeft(text, c.Width); break;
+            case TAlignment::taCenter: PadCenter(text, c.Width); break;
+            case TAlignment::taLeftJustify: PadRight(text, c.Width); break;
+            }
+        }
+        line += FOpts.Quote;
+        line += text;
+        line += FOpts.Quote;
+        if (!FSeparator.isEmpty() && column != FColumns.size() - 1) line += FSeparator;
+    }
+
+    QString RuleLine() const {
+        const int n = int(FColumns.size());
+        int width = qMin(10 * n, 80);
+        if (FOpts.FixedWidths) {
+            int sum = 0;
+            for (const TColumn& c : FColumns)
+                if (c.Field) sum += c.Width;
+            if (sum > 0) width = FSeparator.isEmpty() ? sum : sum + n - 1;
+        }
+        return QString(qMax(width, 0), QLatin1Char('-'));
+    }
+
+    QString TitlesLine() const {
+        QString line;
+        for (int i = 0; i < FColumns.size(); ++i) {
+            const TField* field = FColumns[i].Field;
+            if (!field) continue;
+            QString title = TrimBlank(field->DisplayName());
+            if (title.isEmpty()) title = field->FieldName();
+            AppendCell(line, Escaped(title), i);
+        }
+        return line;
+    }
+
+    QString RecordLine() const {
+        QString line;
+        for (int i = 0; i < FColumns.size(); ++i) {
+            const TField* field = FColumns[i].Field;
+            if (!field) continue;
+            const QString text = field->IsNumeric() || field->IsDateTime() ? field->DisplayText() : field->AsString();
+            AppendCell(line, Escaped(text), i);
+        }
+        return line;
+    }
+
+    QString FooterLine(const QStringList& footer) const {
+        QString line;
+        for (int i = 0; i < FColumns.size(); ++i)
+            if (FColumns[i].Field) AppendCell(line, Escaped(footer.value(i)), i);
+        return line;
+    }
+
+private:
+    QSaveFile& FFile;
+    const TExportTxtOpts& FOpts;
+    const QList<TColumn>& FColumns;
+    const QString FSeparator;
+    QByteArray FBlock;
+};
+
+// Shown once a walk passes ProgressThreshold records; Cancel ends the walk.
+std::unique_ptr<QProgressDialog> MakeProgress(int recordCount) {
+    auto progress = std::make_unique<QProgressDialog>(QApplication::activeWindow());
+    progress->setWindowTitle(QStringLiteral("Запис в текстов файл"));
+    progress->setCancelButtonText(QStringLiteral("Cancel"));
+    progress->setWindowModality(Qt::ApplicationModal);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setMinimumDuration(0);
+    progress->setRange(0, qMax(recordCount, 0));
+    progress->show();
+    return progress;
+}
+
+void UpdateProgress(QProgressDialog& progress, int written) {
+    progress.setLabelText(QStringLiteral("Записани редове: %1 от %2").arg(written).arg(progress.maximum()));
+    progress.setValue(qMin(written, progress.maximum()));
+    // setValue handles events only when the value changed (not with an
+    // unknown count); Cancel must be seen either way.
+    QCoreApplication::processEvents();
+}
+
+// Writes everything but the file's commit; false when the user cancelled.
+bool WriteExport(TExportWriter& writer, TDataSet* dataSet, const TExportTxtOpts& opts, const QStringList* headerLines,
+                 const QStringList* trailerLines, const QString& title) {
+    if (title.startsWith(QLatin1Char('[')) && title.endsWith(QLatin1Char(']'))) {
+        writer.WriteLine(title);
+    } else if (opts.WithHeader) {
+        const bool withLines = headerLines && !headerLines->isEmpty();
+        writer.WriteLine(title);
+        writer.WriteLine(withLines ? QString(title.size(), QLatin1Char('=')) : QString());
+        if (withLines)
+            for (const QString& line : *headerLines) writer.WriteLine(line);
+    }
+
+    const QString rule = writer.RuleLine();
+    if (opts.WithHeader || opts.WithTitles) {
+        if (opts.WithHeader) writer.WriteLine(rule);
+        writer.WriteLine(writer.TitlesLine());
+        if (opts.WithHeader) writer.WriteLine(rule);
+    }
+
+    std::unique_ptr<QProgressDialog> progress;
+    int written = 0;
+    dataSet->First();
+    while (!dataSet->Eof()) {
+        writer.WriteLine(writer.RecordLine());
+        dataSet->Next();
+        ++written;
+        if (written % ProgressStep != 0 || dataSet->Eof()) continue;
+        if (!progress && written >= ProgressThreshold) progress = MakeProgress(dataSet->RecordCount());
+        if (progress) {
+            UpdateProgress(*progress, written);
+            if (progress->wasCanceled()) return false;
+        }
+    }
+
+    if (opts.WithHeader) {
+        writer.WriteLine(rule);
+        if (opts.Footer) {
+            writer.WriteLine(writer.FooterLine(*opts.Footer));
+            writer.WriteLine(rule);
+            if (trailerLines && !trailerLines->isEmpty()) {
+                writer.WriteLine(QString());
+                for (const QString& line : *trailerLines) writer.WriteLine(line, false);
+            }
+        }
+    }
+    return true;
+}
+
+void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList* headerLines,
+            const QStringList* trailerLines, QString title, const QString& fileName, QString& status) {
+    status = NotExported;
+    if (title.isEmpty()) title = dataSet->Name();
+    QString path = fileName;
+    if (path.isEmpty() && !ChooseFile(title, path)) return;
+
+    // The rows go to a temporary file beside the target, which replaces the
+    // target only when everything was written: a failed or cancelled export
+    // leaves no file behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        status = QStringLiteral("Impossible Writing To File \"") + path + QStringLiteral("\".\rCheck If it is Open(")
+                 + file.errorString() + QLatin1Char(')');
+        ShowMsg(status, QStringLiteral("Грешка"), MB_ICONSTOP);
+        return;
+    }
+
+    const TExportTxtOpts opts = ExportTxtOpts;
+    dataSet->DisableControls();
+    QString bookmark;
+    try {
+        bookmark = dataSet->Bookmark();
+        TExportWriter writer(file, opts, columns);
+        if (WriteExport(writer, dataSet, opts, headerLines, trailerLines, title)) {
+            writer.Flush();
+            if (!file.commit()) throw Exception(file.errorString());
+            ExportTxtOpts.Footer = nullptr;
+            status.clear();
+        }
+    } catch (const Exception& error) {
+        status += QStringLiteral("\r(") + error.Message() + QLatin1Char(')');
+        ShowMsg(status, QStringLiteral("Export Error"), MB_ICONSTOP);
+    } catch (const std::exception& error) {
+        status += QStringLiteral("\r(") + QString::fromLocal8Bit(error.what()) + QLatin1Char(')');
+        ShowMsg(status, QStringLiteral("Export Error"), MB_ICONSTOP);
+    }
+    dataSet->EnableControls();
+    if (!status.isEmpty()) file.cancelWriting();
+    if (!bookmark.isEmpty()) {
+        try {
+            dataSet->SetBookmark(bookmark);
+        } catch (const Exception&) {
+            // The record is gone (the data set changed during the walk): the
+            // data set stays where the walk left it.
+        }
+    }
+}
+
+} // namespace
+
+void ExportToTextFile(const TExportGrid* grid, const QStringList* headerLines, const QStringList* trailerLines,
+                      const QString& title, const QString& fileName, QString& status) {
+    status = NotExported;
+    TDataSet* dataSet = grid ? grid->ExportDataSet() : nullptr;
+    if (!dataSet) return;
+    QList<TColumn> columns;
+    const int count = grid->ExportColumnCount();
+    columns.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        TField* field = grid->ExportColumnField(i);
+        columns.append({field, field ? (grid->ExportColumnWidth(i) + 7) / 8 : 0});
+    }
+    Export(dataSet, columns, headerLines, trailerLines, title, fileName, status);
+}
+
+void ExportToTextFile(TDataSet* dataSet, const QStringList* headerLines, const QStringList* trailerLines,
+                      const QString& title, const QString& fileName, QString& status) {
+    status = NotExported;
+    if (!dataSet) return;
+    QList<TColumn> columns;
+    const int count = dataSet->FieldCount();
+    columns.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        TField* field = dataSet->Fields(i);
+        columns.append({field, field ? field->DisplayWidth() : 0});
+    }
+    Export(dataSet, columns, headerLines, trailerLines, title, fileName, status);
+}
