@@ -7,14 +7,13 @@
 
 int main(int argc, char** argv) {
     LoadLastUserDir();
-    int result = 0;
     {
         TApplication app(argc, argv);
+        CommandLineArguments = app.arguments().mid(1);
         TDrovikForm mainForm;
         mainForm.show();
-        result = app.exec();
+        app.exec();
     }
     SaveLastUserDir();
-    (void)result;
     return 0;
 }
