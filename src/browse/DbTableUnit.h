@@ -4,13 +4,16 @@
 // grid, with its filter box and history, column sorting, master-detail links
 // made by drag and drop, and the grid keys.
 
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -73,6 +76,8 @@ public slots:
     void dbgDataTitleClick(int column);
     void dbgDataDblClick();
     void btFilterByFieldClick();
+    void dbgDataDragDrop(TDBGrid* source, QPoint viewportPos);
+    void dbgDataContextPopup(const QPoint& pos);
 
 protected:
     bool event(QEvent* event) override;
@@ -84,11 +89,14 @@ private:
     void Show();
     void HandleMessage(int msg);
     void ExportGrid(bool plain);
-    void cbTableNameKeyPress(QKeyEvent* key, bool& consumed);
+    void FrameSubWindowActivated(QMdiSubWindow* window);
     bool dbgDataKeyDown(QKeyEvent* key);
     void StoreFilterHistory();
     void LoadFilterHistory();
 
     QPointer<TDatabase> FDatabase;
     QPointer<QMdiSubWindow> FSubWindow;
+    // The name whose opening failed last; leaving the chooser does not
+    // retry it until another name is chosen.
+    std::optional<QString> FFailedName;
 };

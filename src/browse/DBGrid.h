@@ -1,0 +1,114 @@
+#pragma once
+
+// The data grid: a read-only table view over a data source. Its model reads
+// the rows it shows from the data set's cache by record number, so only the
+// visible rows are ever read; the grid's current row and the data set's
+// current record follow each other.
+
+#include "common/ExportTxt.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QPoint>
+#include <QPointer>
+#include <QTableView>
+
+class TDataSet;
+class TDataSource;
+class TField;
+class TDBGrid;
+
+// Title row and indicator column.
+inline const QColor GridFixedColor = QColor(204, 187, 170);
+
+// The two row stripes, chosen by a cell's on-screen position: q = top div
+// height; odd q gives a very pale yellow, even q aqua.
+QColor GridStripeColor(int top, int height);
+
+class TDBGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TDBGridModel(TDBGrid* grid);
+
+    void SetDataSet(TDataSet* dataSet);
+    TDataSet* DataSet() const { return FDataSet; }
+    TField* Field(int column) const;
+    // Rows and fields again from the data set (open, close, refresh, filter).
+    void Reload();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    TDBGrid* FGrid;
+    QPointer<TDataSet> FDataSet;
+    int FRowCount = 0;
+    int FColumnCount = 0;
+};
+
+class TDBGrid : public QTableView, public TExportGrid {
+    Q_OBJECT
+public:
+    explicit TDBGrid(QWidget* parent = nullptr);
+    ~TDBGrid() override;
+
+    void SetDataSource(TDataSource* source);
+    TDataSource* DataSource() const { return FDataSource; }
+    TDataSet* DataSet() const;
+    // The field of the current cell's column; none without an open data set.
+    TField* SelectedField() const;
+    TField* ColumnField(int column) const;
+    int ColumnCount() const;
+    // The data column under a point of the viewport, -1 outside the columns.
+    int ColumnAt(const QPoint& viewportPos) const;
+
+    // Starts dragging the grid once the pointer has moved threshold pixels.
+    void BeginDrag(int threshold);
+    bool DragPending() const { return FDragPending; }
+    // Whether a drag of source may be dropped here: both grids, different,
+    // this grid on a table, and source with a selected field.
+    bool AcceptsDragFrom(const TDBGrid* source) const;
+
+    TDataSet* ExportDataSet() const override;
+    int ExportColumnCount() const override;
+    TField* ExportColumnField(int column) const override;
+    int ExportColumnWidth(int column) const override;
+
+signals:
+    void TitleClick(int column);
+    void DblClick();
+    // A drag of source was dropped at a point of the viewport.
+    void DragDrop(TDBGrid* source, QPoint viewportPos);
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyboardSearch(const QString& search) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    void DataSetChanged();
+    void RecordChanged();
+    void FollowRecord();
+    void SetDefaultWidths();
+    void StartDrag();
+
+    TDBGridModel* FModel;
+    QPointer<TDataSource> FDataSource;
+    bool FWasActive = false;
+    bool FFollowing = false;
+    int FSelectedColumn = 0;
+    bool FDragPending = false;
+    int FDragThreshold = 0;
+    QPoint FDragOrigin;    // global
+    QPoint FLastMouseGlobal;
+};
