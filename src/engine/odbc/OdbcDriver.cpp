@@ -2,7 +2,1010 @@
 
 #include "engine/Exception.h"
 
-std::unique_ptr<TDriverConnection> OpenOdbcConnection(const TAliasInfo& alias, const QString&, const QString&,
-                                                      TTransIsolation) {
-    throw EDatabaseError(QStringLiteral("Cannot connect to '%1': the ODBC driver is not built in").arg(alias.Name));
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QSet>
+#include <QTime>
+#include <QVarLengthArray>
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstring>
+#include <langinfo.h>
+#include <vector>
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use UTF-16 wide characters");
+
+namespace {
+
+const SQLWCHAR* Wide(const QString& text) { return reinterpret_cast<const SQLWCHAR*>(text.utf16()); }
+
+QString FromWide(const SQLWCHAR* text, qsizetype length) {
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
+}
+
+bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+// One ODBC handle, freed with its owner.
+class THandle {
+public:
+    THandle(SQLSMALLINT type, SQLHANDLE parent);
+    ~THandle() {
+        if (FHandle != SQL_NULL_HANDLE)
+            SQLFreeHandle(FType, FHandle);
+    }
+    THandle(const THandle&) = delete;
+    THandle& operator=(const THandle&) = delete;
+
+    SQLHANDLE Get() const { return FHandle; }
+    SQLSMALLINT Type() const { return FType; }
+
+private:
+    SQLSMALLINT FType;
+    SQLHANDLE FHandle = SQL_NULL_HANDLE;
+};
+
+// The diagnostic records of a handle, each read once.
+struct TDiagnostics {
+    QString Text;
+    bool ConnectionLost = false; // SQLSTATE class 08
+};
+
+TDiagnostics ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+    TDiagnostics result;
+    QStringList lines;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER nativeError = 0;
+        SQLSMALLINT length = 0;
+        SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &nativeError, nullptr, 0, &length);
+        if (!Succeeded(rc))
+            break;
+        QVarLengthArray<SQLWCHAR, 512> message(length + 1);
+        rc = SQLGetDiagRecW(type, handle, record, state, &nativeError, message.data(), SQLSMALLINT(message.size()),
+                            &length);
+        if (!Succeeded(rc))
+            break;
+        const QString sqlState = FromWide(state, 5);
+        QString text = FromWide(message.data(), std::min<qsizetype>(length, message.size() - 1)).trimmed();
+        if (sqlState.startsWith(QLatin1String("08")))
+            result.ConnectionLost = true;
+        lines << QStringLiteral("%1 (SQLSTATE %2)").arg(text, sqlState);
+    }
+    result.Text = lines.join(QLatin1Char('\n'));
+    return result;
+}
+
+THandle::THandle(SQLSMALLINT type, SQLHANDLE parent) : FType(type) {
+    const SQLRETURN rc = SQLAllocHandle(type, parent, &FHandle);
+    if (Succeeded(rc))
+        return;
+    FHandle = SQL_NULL_HANDLE;
+    QString text;
+    if (parent != SQL_NULL_HANDLE)
+        text = ReadDiagnostics(type == SQL_HANDLE_STMT ? SQL_HANDLE_DBC : SQL_HANDLE_ENV, parent).Text;
+    throw EDatabaseError(text.isEmpty() ? QStringLiteral("Cannot allocate an ODBC handle") : text);
+}
+
+enum class TDbms { Other, PostgreSQL, SQLite, SqlAnywhere };
+
+// The environment and the connection handle. Cursors share it, so that
+// statements are freed before their connection whatever the order in which
+// the engine lets go of them.
+class TOdbcLink {
+public:
+    TOdbcLink() : Env(SQL_HANDLE_ENV, SQL_NULL_HANDLE), Dbc(SQL_HANDLE_DBC, InitEnv(Env)) {}
+    ~TOdbcLink() {
+        if (Connected)
+            SQLDisconnect(Dbc.Get());
+    }
+    TOdbcLink(const TOdbcLink&) = delete;
+    TOdbcLink& operator=(const TOdbcLink&) = delete;
+
+    // Raises with the handle's diagnostics when rc is a failure; notes a
+    // lost connection so that the next open reconnects.
+    void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what) {
+        if (Succeeded(rc) || rc == SQL_NO_DATA)
+            return;
+        TDiagnostics diag = ReadDiagnostics(type, handle);
+        if (diag.ConnectionLost || ConnectionDead())
+            Lost = true;
+        ++Failures;
+        if (diag.Text.isEmpty())
+            diag.Text = QStringLiteral("ODBC %1 failed").arg(QLatin1String(what));
+        throw EDatabaseError(diag.Text);
+    }
+
+    bool ConnectionDead() const {
+        if (!Connected)
+            return false;
+        SQLUINTEGER dead = SQL_CD_FALSE;
+        const SQLRETURN rc = SQLGetConnectAttr(Dbc.Get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+        return Succeeded(rc) && dead == SQL_CD_TRUE;
+    }
+
+    THandle Env;
+    THandle Dbc;
+    bool Connected = false;
+    bool Lost = false;
+    // Failed calls so far. A failure can end the transaction that other open
+    // results live in (psqlODBC then reports their end early), so cursors
+    // opened before it re-read from their position.
+    quint64 Failures = 0;
+    TDbms Dbms = TDbms::Other;
+
+private:
+    static SQLHANDLE InitEnv(THandle& env) {
+        const SQLRETURN rc =
+            SQLSetEnvAttr(env.Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        if (!Succeeded(rc))
+            throw EDatabaseError(ReadDiagnostics(SQL_HANDLE_ENV, env.Get()).Text);
+        return env.Get();
+    }
+};
+
+// A connection-string value, in braces when it holds characters that would
+// end or split it; a closing brace inside is doubled.
+QString ConnectValue(const QString& value) {
+    static const QString special = QStringLiteral(";{}=[]()!,?*@");
+    bool needBraces = value.isEmpty() || value.front().isSpace() || value.back().isSpace();
+    for (QChar c : value)
+        needBraces = needBraces || special.contains(c);
+    if (!needBraces)
+        return value;
+    QString quoted = value;
+    quoted.replace(QLatin1String("}"), QLatin1String("}}"));
+    return QLatin1Char('{') + quoted + QLatin1Char('}');
+}
+
+// ---------------------------------------------------------------- values
+
+enum class TFetchKind { WideText, Integer, Double, Bit, Date, Time, Timestamp, Binary };
+
+TFetchKind FetchKindOf(TFieldType type) {
+    switch (type) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftWord:
+    case TFieldType::ftAutoInc:
+    case TFieldType::ftLargeint: return TFetchKind::Integer;
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
+    case TFieldType::ftBCD: return TFetchKind::Double;
+    case TFieldType::ftBoolean: return TFetchKind::Bit;
+    case TFieldType::ftDate: return TFetchKind::Date;
+    case TFieldType::ftTime: return TFetchKind::Time;
+    case TFieldType::ftDateTime: return TFetchKind::Timestamp;
+    case TFieldType::ftBytes:
+    case TFieldType::ftBlob: return TFetchKind::Binary;
+    default: return TFetchKind::WideText;
+    }
+}
+
+SQLSMALLINT CTypeOf(TFetchKind kind) {
+    switch (kind) {
+    case TFetchKind::Integer: return SQL_C_SBIGINT;
+    case TFetchKind::Double: return SQL_C_DOUBLE;
+    case TFetchKind::Bit: return SQL_C_BIT;
+    case TFetchKind::Date: return SQL_C_TYPE_DATE;
+    case TFetchKind::Time: return SQL_C_TYPE_TIME;
+    case TFetchKind::Timestamp: return SQL_C_TYPE_TIMESTAMP;
+    case TFetchKind::Binary: return SQL_C_BINARY;
+    case TFetchKind::WideText: return SQL_C_WCHAR;
+    }
+    return SQL_C_WCHAR;
+}
+
+SQLLEN FixedSizeOf(TFetchKind kind) {
+    switch (kind) {
+    case TFetchKind::Integer: return sizeof(SQLBIGINT);
+    case TFetchKind::Double: return sizeof(SQLDOUBLE);
+    case TFetchKind::Bit: return sizeof(SQLCHAR);
+    case TFetchKind::Date: return sizeof(SQL_DATE_STRUCT);
+    case TFetchKind::Time: return sizeof(SQL_TIME_STRUCT);
+    case TFetchKind::Timestamp: return sizeof(SQL_TIMESTAMP_STRUCT);
+    default: return 0;
+    }
+}
+
+// A value in the C layout of its fetch kind.
+QVariant DecodeFixed(TFetchKind kind, const char* data) {
+    switch (kind) {
+    case TFetchKind::Integer: {
+        SQLBIGINT v;
+        std::memcpy(&v, data, sizeof v);
+        return QVariant(qlonglong(v));
+    }
+    case TFetchKind::Double: {
+        SQLDOUBLE v;
+        std::memcpy(&v, data, sizeof v);
+        return QVariant(double(v));
+    }
+    case TFetchKind::Bit: return QVariant(*data != 0);
+    case TFetchKind::Date: {
+        SQL_DATE_STRUCT v;
+        std::memcpy(&v, data, sizeof v);
+        return QVariant(QDate(v.year, v.month, v.day));
+    }
+    case TFetchKind::Time: {
+        SQL_TIME_STRUCT v;
+        std::memcpy(&v, data, sizeof v);
+        return QVariant(QTime(v.hour, v.minute, v.second));
+    }
+    case TFetchKind::Timestamp: {
+        SQL_TIMESTAMP_STRUCT v;
+        std::memcpy(&v, data, sizeof v);
+        return QVariant(QDateTime(QDate(v.year, v.month, v.day),
+                                  QTime(v.hour, v.minute, v.second, int(v.fraction / 1000000)), Qt::UTC));
+    }
+    default: return QVariant();
+    }
+}
+
+TFieldType FieldTypeOf(SQLSMALLINT sqlType, bool autoIncrement, bool unsignedType, bool money, SQLULEN size,
+                       SQLSMALLINT scale) {
+    switch (sqlType) {
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_GUID: return TFieldType::ftString;
+    case SQL_LONGVARCHAR:
+    case SQL_WLONGVARCHAR: return TFieldType::ftMemo;
+    case SQL_TINYINT:
+    case SQL_SMALLINT: return unsignedType ? TFieldType::ftWord : TFieldType::ftSmallint;
+    case SQL_INTEGER: return autoIncrement ? TFieldType::ftAutoInc : TFieldType::ftInteger;
+    case SQL_BIGINT: return TFieldType::ftLargeint;
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE: return TFieldType::ftFloat;
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+        if (money)
+            return TFieldType::ftCurrency;
+        if (scale == 0 && size > 0 && size <= 9)
+            return TFieldType::ftInteger;
+        if (scale == 0 && size > 0 && size <= 18)
+            return TFieldType::ftLargeint;
+        return TFieldType::ftBCD;
+    case SQL_BIT: return TFieldType::ftBoolean;
+    case SQL_TYPE_DATE:
+    case SQL_DATE: return TFieldType::ftDate;
+    case SQL_TYPE_TIME:
+    case SQL_TIME: return TFieldType::ftTime;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP: return TFieldType::ftDateTime;
+    case SQL_BINARY:
+    case SQL_VARBINARY: return TFieldType::ftBytes;
+    case SQL_LONGVARBINARY: return TFieldType::ftBlob;
+    default: return TFieldType::ftString;
+    }
+}
+
+// ------------------------------------------------------------ statements
+
+// A statement handle on a shared link.
+class TStatement {
+public:
+    explicit TStatement(std::shared_ptr<TOdbcLink> link)
+        : FLink(std::move(link)), FStmt(SQL_HANDLE_STMT, FLink->Dbc.Get()) {}
+    SQLHSTMT Get() const { return FStmt.Get(); }
+    TOdbcLink& Link() const { return *FLink; }
+    void Check(SQLRETURN rc, const char* what) const { FLink->Check(rc, SQL_HANDLE_STMT, FStmt.Get(), what); }
+
+private:
+    std::shared_ptr<TOdbcLink> FLink; // declared first: outlives the handle
+    THandle FStmt;
+};
+
+// The bound values of a statement's "?" markers; kept as long as the
+// statement may be executed again.
+class TParameters {
+public:
+    void Bind(const TStatement& stmt, const QVariantList& values);
+
+private:
+    struct TParam {
+        std::vector<char> Buffer;
+        SQLLEN Indicator = 0;
+    };
+    std::vector<TParam> FParams;
+};
+
+void TParameters::Bind(const TStatement& stmt, const QVariantList& values) {
+    FParams.assign(values.size(), TParam());
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QVariant& value = values[i];
+        TParam& p = FParams[i];
+        SQLSMALLINT cType = SQL_C_WCHAR;
+        SQLSMALLINT sqlType = SQL_WVARCHAR;
+        SQLULEN columnSize = 1;
+        SQLSMALLINT digits = 0;
+        auto store = [&p](const void* data, size_t size) {
+            p.Buffer.resize(size);
+            std::memcpy(p.Buffer.data(), data, size);
+            p.Indicator = SQLLEN(size);
+        };
+        switch (value.isNull() ? QMetaType::UnknownType : value.typeId()) {
+        case QMetaType::UnknownType:
+            p.Buffer.resize(sizeof(SQLWCHAR));
+            p.Indicator = SQL_NULL_DATA;
+            break;
+        case QMetaType::Bool: {
+            const SQLCHAR v = value.toBool() ? 1 : 0;
+            store(&v, sizeof v);
+            cType = SQL_C_BIT;
+            sqlType = SQL_BIT;
+            break;
+        }
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Long:
+        case QMetaType::Short:
+        case QMetaType::UShort: {
+            const SQLBIGINT v = value.toLongLong();
+            store(&v, sizeof v);
+            cType = SQL_C_SBIGINT;
+            sqlType = SQL_BIGINT;
+            columnSize = 19;
+            break;
+        }
+        case QMetaType::Double:
+        case QMetaType::Float: {
+            const SQLDOUBLE v = value.toDouble();
+            store(&v, sizeof v);
+            cType = SQL_C_DOUBLE;
+            sqlType = SQL_DOUBLE;
+            columnSize = 15;
+            break;
+        }
+        case QMetaType::QDate: {
+            const QDate d = value.toDate();
+            const SQL_DATE_STRUCT v{SQLSMALLINT(d.year()), SQLUSMALLINT(d.month()), SQLUSMALLINT(d.day())};
+            store(&v, sizeof v);
+            cType = SQL_C_TYPE_DATE;
+            sqlType = SQL_TYPE_DATE;
+            columnSize = 10;
+            break;
+        }
+        case QMetaType::QTime: {
+            const QTime t = value.toTime();
+            const SQL_TIME_STRUCT v{SQLUSMALLINT(t.hour()), SQLUSMALLINT(t.minute()), SQLUSMALLINT(t.second())};
+            store(&v, sizeof v);
+            cType = SQL_C_TYPE_TIME;
+            sqlType = SQL_TYPE_TIME;
+            columnSize = 8;
+            break;
+        }
+        case QMetaType::QDateTime: {
+            const QDateTime dt = value.toDateTime();
+            const QDate d = dt.date();
+            const QTime t = dt.time();
+            const SQL_TIMESTAMP_STRUCT v{SQLSMALLINT(d.year()), SQLUSMALLINT(d.month()), SQLUSMALLINT(d.day()),
+                                         SQLUSMALLINT(t.hour()), SQLUSMALLINT(t.minute()), SQLUSMALLINT(t.second()),
+                                         SQLUINTEGER(t.msec()) * 1000000};
+            store(&v, sizeof v);
+            cType = SQL_C_TYPE_TIMESTAMP;
+            sqlType = SQL_TYPE_TIMESTAMP;
+            columnSize = 23;
+            digits = 3;
+            break;
+        }
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            store(bytes.constData(), size_t(bytes.size()));
+            p.Buffer.push_back(0); // never an empty buffer
+            cType = SQL_C_BINARY;
+            sqlType = SQL_VARBINARY;
+            columnSize = std::max<SQLULEN>(1, bytes.size());
+            break;
+        }
+        default: {
+            const QString text = value.toString();
+            store(text.utf16(), size_t(text.size() + 1) * sizeof(SQLWCHAR));
+            p.Indicator = SQLLEN(text.size() * sizeof(SQLWCHAR));
+            columnSize = std::max<SQLULEN>(1, text.size());
+            break;
+        }
+        }
+        const SQLRETURN rc = SQLBindParameter(stmt.Get(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType,
+                                              columnSize, digits, p.Buffer.data(), SQLLEN(p.Buffer.size()),
+                                              &p.Indicator);
+        stmt.Check(rc, "SQLBindParameter");
+    }
+}
+
+QList<TColumnInfo> DescribeColumns(const TStatement& stmt) {
+    SQLSMALLINT count = 0;
+    stmt.Check(SQLNumResultCols(stmt.Get(), &count), "SQLNumResultCols");
+    QList<TColumnInfo> columns;
+    for (SQLUSMALLINT c = 1; c <= count; ++c) {
+        SQLWCHAR name[512];
+        SQLSMALLINT nameLength = 0, sqlType = 0, scale = 0, nullable = 0;
+        SQLULEN size = 0;
+        stmt.Check(SQLDescribeColW(stmt.Get(), c, name, SQLSMALLINT(std::size(name)), &nameLength, &sqlType, &size,
+                                   &scale, &nullable),
+                   "SQLDescribeCol");
+        auto numeric = [&stmt, c](SQLUSMALLINT field) {
+            SQLLEN v = 0;
+            return Succeeded(SQLColAttributeW(stmt.Get(), c, field, nullptr, 0, nullptr, &v)) ? v : 0;
+        };
+        SQLWCHAR typeName[256] = {};
+        SQLSMALLINT typeNameLength = 0;
+        if (!Succeeded(SQLColAttributeW(stmt.Get(), c, SQL_DESC_TYPE_NAME, typeName, sizeof typeName,
+                                        &typeNameLength, nullptr)))
+            typeNameLength = 0;
+        TColumnInfo info;
+        info.Name = FromWide(name, std::min<qsizetype>(nameLength, std::size(name) - 1));
+        info.DeclaredType =
+            FromWide(typeName, std::min<qsizetype>(typeNameLength / qsizetype(sizeof(SQLWCHAR)), std::size(typeName) - 1));
+        info.Type = FieldTypeOf(sqlType, numeric(SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE,
+                                numeric(SQL_DESC_UNSIGNED) == SQL_TRUE && sqlType != SQL_BIT,
+                                numeric(SQL_DESC_FIXED_PREC_SCALE) == SQL_TRUE, size, scale);
+        info.Size = int(std::min<SQLULEN>(size, 0x7fffffff));
+        info.Precision = info.Size;
+        info.Scale = scale;
+        columns << info;
+    }
+    return columns;
+}
+
+// How a cursor is (re)built: the statement text for a starting row, and
+// whether the server skips the rows before it.
+struct TCursorSource {
+    QString Sql;          // without any row window
+    QVariantList Params;
+    TDbms Dbms = TDbms::Other;
+    bool ServerWindow = false; // a table select: the server may skip and limit
+    qint64 Limit = -1;
+
+    // Statement text starting at row offset; rows the server does not skip
+    // are skipped by the cursor.
+    QString TextFrom(qint64 offset, qint64 limit, qint64& clientSkip) const;
+};
+
+QString TCursorSource::TextFrom(qint64 offset, qint64 limit, qint64& clientSkip) const {
+    clientSkip = 0;
+    if (!ServerWindow || (offset <= 0 && limit < 0)) {
+        clientSkip = std::max<qint64>(0, offset);
+        return Sql;
+    }
+    switch (Dbms) {
+    case TDbms::PostgreSQL:
+    case TDbms::SQLite: {
+        QString text = Sql;
+        if (limit >= 0)
+            text += QStringLiteral(" LIMIT %1").arg(limit);
+        else if (Dbms == TDbms::SQLite)
+            text += QStringLiteral(" LIMIT -1"); // SQLite takes OFFSET only after LIMIT
+        if (offset > 0)
+            text += QStringLiteral(" OFFSET %1").arg(offset);
+        return text;
+    }
+    case TDbms::SqlAnywhere: {
+        // "SELECT" is the first word of every table select.
+        QString window = limit >= 0 ? QStringLiteral(" TOP %1").arg(limit) : QStringLiteral(" TOP ALL");
+        if (offset > 0)
+            window += QStringLiteral(" START AT %1").arg(offset + 1);
+        return QString(Sql).insert(6, window);
+    }
+    case TDbms::Other: break;
+    }
+    clientSkip = offset;
+    return Sql;
+}
+
+// Rows in blocks through bound column arrays where the driver offers block
+// cursors and every column has a bounded size; one row at a time through
+// SQLGetData otherwise. A value longer than its column's declared size
+// (SQLite does not enforce sizes) rebuilds the cursor at that row reading
+// one row at a time.
+class TOdbcCursor : public TCursor {
+public:
+    TOdbcCursor(std::shared_ptr<TOdbcLink> link, TCursorSource source, qint64 offset)
+        : FLink(std::move(link)), FSource(std::move(source)), FFirstOffset(offset) {
+        Start(offset, /*singleRow=*/false);
+    }
+
+    const QList<TColumnInfo>& Columns() const override { return FColumns; }
+    bool Next() override;
+    QVariant Value(int column) const override;
+
+private:
+    struct TBinding {
+        TFetchKind Kind = TFetchKind::WideText;
+        SQLLEN ElementSize = 0; // bytes per row
+        std::vector<char> Data;
+        std::vector<SQLLEN> Indicators;
+    };
+
+    void Start(qint64 position, bool singleRow);
+    bool FetchBlock();
+    bool Advance(); // to the next row fetched, without reading it
+    void ReadRow(); // single-row mode: read every column of the row fetched
+    QVariant GetData(SQLUSMALLINT column, TFetchKind kind);
+    bool BlockTruncated(SQLULEN row) const;
+
+    std::shared_ptr<TOdbcLink> FLink;
+    TCursorSource FSource;
+    std::unique_ptr<TStatement> FStmt;
+    TParameters FParams;
+    QList<TColumnInfo> FColumns;
+    std::vector<TBinding> FBindings;
+    std::vector<SQLUSMALLINT> FRowStatus;
+    bool FSingleRow = false;
+    SQLULEN FBlockRows = 1;
+    SQLULEN FFetched = 0;  // rows in the current block
+    SQLULEN FRow = 0;      // current row in the block
+    bool FHaveRow = false;
+    bool FEnd = false;
+    qint64 FNextRow = 0;   // result row (0-based) that the next delivery is
+    quint64 FFailures = 0; // of the link when the statement ran
+    qint64 FFirstOffset = 0; // the offset asked for
+    qint64 FSkip = 0;        // rows still to pass by before the first one
+    QVector<QVariant> FValues; // single-row mode
+};
+
+void TOdbcCursor::Start(qint64 position, bool singleRow) {
+    FStmt.reset(); // the previous statement first: one active result at a time
+    FStmt = std::make_unique<TStatement>(FLink);
+    FBindings.clear();
+    FValues.clear();
+    FFetched = FRow = 0;
+    FHaveRow = FEnd = false;
+    FSingleRow = singleRow;
+
+    qint64 skip = 0;
+    const qint64 limit = FSource.Limit < 0 ? -1 : std::max<qint64>(0, FSource.Limit - (position - FFirstOffset));
+    const QString text = FSource.TextFrom(position, limit, skip);
+    if (!FSource.Params.isEmpty())
+        FParams.Bind(*FStmt, FSource.Params);
+    FStmt->Check(SQLExecDirectW(FStmt->Get(), const_cast<SQLWCHAR*>(Wide(text)), SQLINTEGER(text.size())),
+                 "SQLExecDirect");
+    FColumns = DescribeColumns(*FStmt);
+    FNextRow = position;
+    FFailures = FLink->Failures;
+
+    // Bounded columns only; a long text or blob reads through SQLGetData.
+    constexpr SQLULEN maxBoundChars = 4000;
+    std::vector<TFetchKind> kinds;
+    SQLLEN rowBytes = 0;
+    for (const TColumnInfo& c : FColumns) {
+        const TFetchKind kind = FetchKindOf(c.Type);
+        kinds.push_back(kind);
+        SQLLEN size = FixedSizeOf(kind);
+        if (size == 0) {
+            if (c.Type == TFieldType::ftMemo || c.Type == TFieldType::ftBlob || c.Size <= 0 ||
+                SQLULEN(c.Size) > maxBoundChars)
+                FSingleRow = true;
+            size = kind == TFetchKind::Binary ? SQLLEN(c.Size) + 1 : (SQLLEN(c.Size) + 1) * SQLLEN(sizeof(SQLWCHAR));
+        }
+        rowBytes += size + SQLLEN(sizeof(SQLLEN));
+    }
+
+    if (!FSingleRow && !FColumns.isEmpty()) {
+        // About 1 MB per block, never more rows than the caller will read.
+        SQLULEN rows = std::clamp<SQLULEN>(SQLULEN((1 << 20) / std::max<SQLLEN>(rowBytes, 1)), 16, 1000);
+        if (FSource.Limit >= 0)
+            rows = std::clamp<SQLULEN>(SQLULEN(FSource.Limit), 1, rows);
+        SQLULEN granted = 0;
+        if (Succeeded(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0)) &&
+            Succeeded(SQLGetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) && granted >= 1) {
+            FBlockRows = granted;
+        } else {
+            FBlockRows = 1;
+        }
+        FRowStatus.assign(FBlockRows, SQL_ROW_NOROW);
+        FStmt->Check(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROWS_FETCHED_PTR, &FFetched, 0), "SQLSetStmtAttr");
+        FStmt->Check(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_STATUS_PTR, FRowStatus.data(), 0), "SQLSetStmtAttr");
+        FBindings.resize(FColumns.size());
+        for (qsizetype c = 0; c < FColumns.size(); ++c) {
+            TBinding& b = FBindings[c];
+            b.Kind = kinds[c];
+            b.ElementSize = FixedSizeOf(b.Kind);
+            if (b.ElementSize == 0)
+                b.ElementSize = b.Kind == TFetchKind::Binary ? SQLLEN(FColumns[c].Size) + 1
+                                                             : (SQLLEN(FColumns[c].Size) + 1) * SQLLEN(sizeof(SQLWCHAR));
+            b.Data.assign(size_t(b.ElementSize) * FBlockRows, 0);
+            b.Indicators.assign(FBlockRows, 0);
+            FStmt->Check(SQLBindCol(FStmt->Get(), SQLUSMALLINT(c + 1), CTypeOf(b.Kind), b.Data.data(), b.ElementSize,
+                                    b.Indicators.data()),
+                         "SQLBindCol");
+        }
+    } else {
+        FSingleRow = true;
+    }
+
+    FSkip = skip;
+}
+
+bool TOdbcCursor::FetchBlock() {
+    const SQLRETURN rc = SQLFetch(FStmt->Get());
+    FRow = 0;
+    if (rc == SQL_NO_DATA) {
+        FFetched = 0;
+        return false;
+    }
+    FStmt->Check(rc, "SQLFetch");
+    if (FBlockRows == 1 && FFetched == 0)
+        FFetched = 1; // drivers that leave the count alone for single rows
+    return FFetched > 0;
+}
+
+bool TOdbcCursor::BlockTruncated(SQLULEN row) const {
+    for (const TBinding& b : FBindings) {
+        if (b.Kind != TFetchKind::WideText && b.Kind != TFetchKind::Binary)
+            continue;
+        const SQLLEN ind = b.Indicators[row];
+        const SQLLEN room = b.Kind == TFetchKind::WideText ? b.ElementSize - SQLLEN(sizeof(SQLWCHAR)) : b.ElementSize - 1;
+        if (ind == SQL_NO_TOTAL || ind > room)
+            return true;
+    }
+    return false;
+}
+
+bool TOdbcCursor::Advance() {
+    if (FSingleRow) {
+        const SQLRETURN rc = SQLFetch(FStmt->Get());
+        if (rc == SQL_NO_DATA)
+            return false;
+        FStmt->Check(rc, "SQLFetch");
+        return true;
+    }
+    for (;;) {
+        if (FHaveRow && FRow + 1 < FFetched)
+            ++FRow;
+        else if (!FetchBlock())
+            return false;
+        FHaveRow = true;
+        if (FRowStatus[FRow] != SQL_ROW_DELETED && FRowStatus[FRow] != SQL_ROW_NOROW)
+            return true;
+    }
+}
+
+bool TOdbcCursor::Next() {
+    while (!FEnd) {
+        bool fetched = false;
+        try {
+            fetched = Advance();
+        } catch (const EDatabaseError&) {
+            if (FLink->Lost || FLink->Failures == FFailures + 1)
+                throw; // this fetch failed on its own
+        }
+        if (!fetched) {
+            if (FLink->Failures != FFailures && !FLink->Lost) {
+                Start(FNextRow, FSingleRow);
+                continue;
+            }
+            FEnd = true;
+            break;
+        }
+        if (FSkip > 0) {
+            --FSkip;
+            continue;
+        }
+        if (FSingleRow) {
+            ReadRow();
+        } else if (BlockTruncated(FRow)) {
+            Start(FNextRow, /*singleRow=*/true);
+            continue;
+        }
+        ++FNextRow;
+        FHaveRow = true;
+        return true;
+    }
+    FHaveRow = false;
+    return false;
+}
+
+void TOdbcCursor::ReadRow() {
+    FValues.resize(FColumns.size());
+    for (qsizetype c = 0; c < FColumns.size(); ++c)
+        FValues[c] = GetData(SQLUSMALLINT(c + 1), FetchKindOf(FColumns[c].Type));
+}
+
+QVariant TOdbcCursor::GetData(SQLUSMALLINT column, TFetchKind kind) {
+    SQLLEN ind = 0;
+    if (const SQLLEN fixed = FixedSizeOf(kind)) {
+        alignas(8) char buffer[sizeof(SQL_TIMESTAMP_STRUCT) + 8];
+        FStmt->Check(SQLGetData(FStmt->Get(), column, CTypeOf(kind), buffer, fixed, &ind), "SQLGetData");
+        return ind == SQL_NULL_DATA ? QVariant() : DecodeFixed(kind, buffer);
+    }
+    // Text and binary values in pieces until the driver has no more.
+    const bool text = kind == TFetchKind::WideText;
+    QByteArray bytes;
+    char chunk[16384];
+    for (;;) {
+        const SQLRETURN rc = SQLGetData(FStmt->Get(), column, CTypeOf(kind), chunk, sizeof chunk, &ind);
+        if (rc == SQL_NO_DATA)
+            break;
+        FStmt->Check(rc, "SQLGetData");
+        if (ind == SQL_NULL_DATA)
+            return QVariant();
+        const SQLLEN room = text ? SQLLEN(sizeof chunk) - SQLLEN(sizeof(SQLWCHAR)) : SQLLEN(sizeof chunk);
+        if (ind == SQL_NO_TOTAL || ind > room) {
+            bytes.append(chunk, room);
+            continue;
+        }
+        bytes.append(chunk, ind);
+        break;
+    }
+    if (!text)
+        return QVariant(bytes);
+    return QVariant(FromWide(reinterpret_cast<const SQLWCHAR*>(bytes.constData()), bytes.size() / 2));
+}
+
+QVariant TOdbcCursor::Value(int column) const {
+    if (!FHaveRow || column < 0 || column >= FColumns.size())
+        return QVariant();
+    if (FSingleRow)
+        return FValues[column];
+    const TBinding& b = FBindings[column];
+    const SQLLEN ind = b.Indicators[FRow];
+    if (ind == SQL_NULL_DATA)
+        return QVariant();
+    const char* data = b.Data.data() + size_t(b.ElementSize) * FRow;
+    switch (b.Kind) {
+    case TFetchKind::WideText:
+        return QVariant(FromWide(reinterpret_cast<const SQLWCHAR*>(data), ind / qsizetype(sizeof(SQLWCHAR))));
+    case TFetchKind::Binary: return QVariant(QByteArray(data, ind));
+    default: return DecodeFixed(b.Kind, data);
+    }
+}
+
+// ------------------------------------------------------------ connection
+
+class TOdbcConnection : public TDriverConnection {
+public:
+    TOdbcConnection(QString connectString, TTransIsolation isolation)
+        : FConnectString(std::move(connectString)), FIsolation(isolation) {
+        Connect();
+    }
+
+    QStringList TableNames() override;
+    QString QuoteIdentifier(const QString& name) const override;
+    QList<TColumnInfo> TableColumns(const QString& table) override;
+    std::unique_ptr<TCursor> Select(const TSelectSpec& spec, qint64 offset) override;
+    qint64 Count(const TSelectSpec& spec) override;
+    std::unique_ptr<TCursor> Query(const QString& sql) override;
+    void Execute(const QString& sql) override;
+
+private:
+    void Connect();
+    // The live link: reconnects after the connection was lost.
+    const std::shared_ptr<TOdbcLink>& Link();
+    QString InfoText(SQLUSMALLINT info) const;
+    void SetIsolation();
+    QStringList RowKey(const QString& quotedTable);
+    QString SelectText(const TSelectSpec& spec, const QString& what, bool ordered);
+
+    QString FConnectString;
+    TTransIsolation FIsolation;
+    std::shared_ptr<TOdbcLink> FLink;
+    QString FQuote; // identifier quote, empty when the driver has none
+    QHash<QString, QStringList> FRowKeys; // by quoted table
+};
+
+// The driver manager converts between our wide texts and the narrow texts
+// of a driver without wide functions (SQLite's) in the character set of
+// LC_CTYPE; in the C locale that is ASCII and every Cyrillic letter is lost.
+// Qt keeps its own texts in UTF-8 whatever the locale, so switching the
+// character type to UTF-8 changes nothing else the program does.
+void EnsureUtf8Ctype() {
+    const char* codeset = nl_langinfo(CODESET);
+    if (codeset && (qstrcmp(codeset, "UTF-8") == 0 || qstrcmp(codeset, "utf8") == 0))
+        return;
+    if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
+        std::setlocale(LC_CTYPE, "en_US.UTF-8");
+}
+
+void TOdbcConnection::Connect() {
+    EnsureUtf8Ctype();
+    auto link = std::make_shared<TOdbcLink>();
+    SQLSMALLINT outLength = 0;
+    const SQLRETURN rc =
+        SQLDriverConnectW(link->Dbc.Get(), nullptr, const_cast<SQLWCHAR*>(Wide(FConnectString)),
+                          SQLSMALLINT(FConnectString.size()), nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+    link->Check(rc, SQL_HANDLE_DBC, link->Dbc.Get(), "SQLDriverConnect");
+    link->Connected = true;
+    FLink = std::move(link);
+    FRowKeys.clear();
+
+    const QString dbms = InfoText(SQL_DBMS_NAME);
+    if (dbms.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
+        FLink->Dbms = TDbms::PostgreSQL;
+    else if (dbms.contains(QLatin1String("SQLite"), Qt::CaseInsensitive))
+        FLink->Dbms = TDbms::SQLite;
+    else if (dbms.contains(QLatin1String("Anywhere"), Qt::CaseInsensitive))
+        FLink->Dbms = TDbms::SqlAnywhere;
+    FQuote = InfoText(SQL_IDENTIFIER_QUOTE_CHAR).trimmed();
+    SetIsolation();
+    if (FLink->Dbms == TDbms::PostgreSQL) {
+        // A scan of a large table may otherwise start where another scan is,
+        // so the natural order would change between two reads.
+        Execute(QStringLiteral("SET synchronize_seqscans = off"));
+    }
+}
+
+const std::shared_ptr<TOdbcLink>& TOdbcConnection::Link() {
+    if (FLink->Lost)
+        Connect();
+    return FLink;
+}
+
+QString TOdbcConnection::InfoText(SQLUSMALLINT info) const {
+    SQLWCHAR buffer[256] = {};
+    SQLSMALLINT length = 0;
+    if (!Succeeded(SQLGetInfoW(FLink->Dbc.Get(), info, buffer, sizeof buffer, &length)))
+        return QString();
+    return FromWide(buffer, std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)), std::size(buffer) - 1));
+}
+
+// The requested level where the driver offers it, else the nearest
+// stricter one it offers.
+void TOdbcConnection::SetIsolation() {
+    SQLUINTEGER offered = 0;
+    if (!Succeeded(SQLGetInfoW(FLink->Dbc.Get(), SQL_TXN_ISOLATION_OPTION, &offered, sizeof offered, nullptr)))
+        return;
+    const SQLUINTEGER levels[] = {SQL_TXN_READ_UNCOMMITTED, SQL_TXN_READ_COMMITTED, SQL_TXN_REPEATABLE_READ,
+                                  SQL_TXN_SERIALIZABLE};
+    const int first = FIsolation == TTransIsolation::tiDirtyRead       ? 0
+                      : FIsolation == TTransIsolation::tiReadCommitted ? 1
+                                                                       : 2;
+    for (int i = first; i < 4; ++i) {
+        if (offered & levels[i]) {
+            const SQLRETURN rc = SQLSetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_TXN_ISOLATION,
+                                                    reinterpret_cast<SQLPOINTER>(SQLULEN(levels[i])), 0);
+            FLink->Check(rc, SQL_HANDLE_DBC, FLink->Dbc.Get(), "SQLSetConnectAttr");
+            return;
+        }
+    }
+}
+
+QStringList TOdbcConnection::TableNames() {
+    TStatement stmt(Link());
+    // Listing the system types asks drivers that hide them by default.
+    const QString types = QStringLiteral("'TABLE','VIEW','SYSTEM TABLE','SYSTEM VIEW','GLOBAL TEMPORARY',"
+                                         "'LOCAL TEMPORARY','ALIAS','SYNONYM'");
+    stmt.Check(SQLTablesW(stmt.Get(), nullptr, 0, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(Wide(types)),
+                          SQLSMALLINT(types.size())),
+               "SQLTables");
+    QStringList names;
+    QSet<QString> seen;
+    for (;;) {
+        const SQLRETURN rc = SQLFetch(stmt.Get());
+        if (rc == SQL_NO_DATA)
+            break;
+        stmt.Check(rc, "SQLFetch");
+        SQLWCHAR name[1024];
+        SQLLEN ind = 0;
+        stmt.Check(SQLGetData(stmt.Get(), 3, SQL_C_WCHAR, name, sizeof name, &ind), "SQLGetData");
+        if (ind == SQL_NULL_DATA)
+            continue;
+        const QString table = FromWide(name, std::min<qsizetype>(ind / qsizetype(sizeof(SQLWCHAR)), std::size(name) - 1));
+        if (!seen.contains(table)) {
+            seen.insert(table);
+            names << table;
+        }
+    }
+    return names;
+}
+
+QString TOdbcConnection::QuoteIdentifier(const QString& name) const {
+    if (FQuote.isEmpty())
+        return name;
+    QString inner = name;
+    inner.replace(FQuote, FQuote + FQuote);
+    return FQuote + inner + FQuote;
+}
+
+QList<TColumnInfo> TOdbcConnection::TableColumns(const QString& table) {
+    TStatement stmt(Link());
+    const QString text = QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(QuoteIdentifier(table));
+    stmt.Check(SQLExecDirectW(stmt.Get(), const_cast<SQLWCHAR*>(Wide(text)), SQLINTEGER(text.size())),
+               "SQLExecDirect");
+    return DescribeColumns(stmt);
+}
+
+// Columns that tell rows apart, so that rows with equal sort keys come in
+// the same order in every block. Read once per table.
+QStringList TOdbcConnection::RowKey(const QString& quotedTable) {
+    auto found = FRowKeys.constFind(quotedTable);
+    if (found != FRowKeys.constEnd())
+        return *found;
+    QStringList key;
+    if (FLink->Dbms == TDbms::PostgreSQL) {
+        key << QStringLiteral("ctid");
+    } else if (FLink->Dbms == TDbms::SQLite) {
+        key << QStringLiteral("rowid");
+    } else {
+        QString name = quotedTable;
+        if (!FQuote.isEmpty() && name.startsWith(FQuote) && name.endsWith(FQuote) && name.size() >= 2) {
+            name = name.mid(FQuote.size(), name.size() - 2 * FQuote.size());
+            name.replace(FQuote + FQuote, FQuote);
+        }
+        TStatement stmt(Link());
+        if (Succeeded(SQLSpecialColumnsW(stmt.Get(), SQL_BEST_ROWID, nullptr, 0, nullptr, 0,
+                                         const_cast<SQLWCHAR*>(Wide(name)), SQLSMALLINT(name.size()),
+                                         SQL_SCOPE_SESSION, SQL_NULLABLE))) {
+            while (Succeeded(SQLFetch(stmt.Get()))) {
+                SQLWCHAR column[512];
+                SQLLEN ind = 0;
+                if (Succeeded(SQLGetData(stmt.Get(), 2, SQL_C_WCHAR, column, sizeof column, &ind)) &&
+                    ind != SQL_NULL_DATA)
+                    key << QuoteIdentifier(
+                        FromWide(column, std::min<qsizetype>(ind / qsizetype(sizeof(SQLWCHAR)), std::size(column) - 1)));
+            }
+        }
+    }
+    FRowKeys.insert(quotedTable, key);
+    return key;
+}
+
+QString TOdbcConnection::SelectText(const TSelectSpec& spec, const QString& what, bool ordered) {
+    QString text = QStringLiteral("SELECT %1 FROM %2").arg(what, spec.Table);
+    if (!spec.Where.isEmpty())
+        text += QStringLiteral(" WHERE ") + spec.Where;
+    if (ordered && !spec.OrderBy.isEmpty()) {
+        QStringList order = spec.OrderBy;
+        for (const QString& column : RowKey(spec.Table))
+            if (!order.contains(column))
+                order << column;
+        text += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    }
+    return text;
+}
+
+std::unique_ptr<TCursor> TOdbcConnection::Select(const TSelectSpec& spec, qint64 offset) {
+    const std::shared_ptr<TOdbcLink> link = Link();
+    TCursorSource source;
+    source.Sql = SelectText(spec, QStringLiteral("*"), true);
+    source.Params = spec.Params;
+    source.Dbms = link->Dbms;
+    source.ServerWindow = true;
+    source.Limit = spec.Limit;
+    return std::make_unique<TOdbcCursor>(link, std::move(source), offset);
+}
+
+qint64 TOdbcConnection::Count(const TSelectSpec& spec) {
+    const std::shared_ptr<TOdbcLink> link = Link();
+    TCursorSource source;
+    source.Sql = SelectText(spec, QStringLiteral("COUNT(*)"), false);
+    source.Params = spec.Params;
+    TOdbcCursor cursor(link, std::move(source), 0);
+    if (!cursor.Next())
+        throw EDatabaseError(QStringLiteral("The row count of %1 gave no row").arg(spec.Table));
+    return cursor.Value(0).toLongLong();
+}
+
+std::unique_ptr<TCursor> TOdbcConnection::Query(const QString& sql) {
+    const std::shared_ptr<TOdbcLink> link = Link();
+    TCursorSource source;
+    source.Sql = sql;
+    source.Dbms = link->Dbms;
+    return std::make_unique<TOdbcCursor>(link, std::move(source), 0);
+}
+
+void TOdbcConnection::Execute(const QString& sql) {
+    TStatement stmt(Link());
+    stmt.Check(SQLExecDirectW(stmt.Get(), const_cast<SQLWCHAR*>(Wide(sql)), SQLINTEGER(sql.size())),
+               "SQLExecDirect");
+}
+
+} // namespace
+
+std::unique_ptr<TDriverConnection> OpenOdbcConnection(const TAliasInfo& alias, const QString& userName,
+                                                      const QString& password, TTransIsolation isolation) {
+    QString connect = QStringLiteral("DSN=") + ConnectValue(alias.Name);
+    if (!userName.isEmpty())
+        connect += QStringLiteral(";UID=") + ConnectValue(userName);
+    if (!password.isEmpty())
+        connect += QStringLiteral(";PWD=") + ConnectValue(password);
+    return std::make_unique<TOdbcConnection>(connect, isolation);
 }
