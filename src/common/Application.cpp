@@ -4,8 +4,9 @@
 #include "engine/Exception.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // The application title. It is not set as the display name: Qt would
+    // append that to every window caption ("Tamsel ++ — Drovik").
     setApplicationName(QStringLiteral("Drovik"));
-    setApplicationDisplayName(QStringLiteral("Drovik"));
     setOrganizationName(QStringLiteral("Halvern"));
 }
 

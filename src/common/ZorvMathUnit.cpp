@@ -8,7 +8,9 @@
 
 namespace {
 
-bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool IsDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 
 // "[-]digits[.digits][e[-]digits]" with at least one digit before the exponent.
 bool IsPlainNumber(const QByteArray& text) {
@@ -16,7 +18,8 @@ bool IsPlainNumber(const QByteArray& text) {
     const int size = int(text.size());
     auto digits = [&] {
         const int start = i;
-        while (i < size && text[i] >= '0' && text[i] <= '9') ++i;
+        while (i < size && text[i] >= '0' && text[i] <= '9')
+            ++i;
         return i - start;
     };
     if (i < size && text[i] == '-') ++i;
@@ -76,7 +79,8 @@ QString FormatNumber(const QString& picture, long double value) {
     int d = int(fracPicture.size());
 
     long double scaled = value;
-    for (int i = 0; i < d; ++i) scaled *= 10;
+    for (int i = 0; i < d; ++i)
+        scaled *= 10;
     scaled += value >= 0 ? 0.500001L : -0.500001L;
     // 2^63: the first value that no signed 64-bit integer holds.
     const long double limit = 9223372036854775808.0L;
@@ -105,11 +109,13 @@ QString FormatNumber(const QString& picture, long double value) {
         else
             text.insert(digit + 1, c);
     }
-    const qsizetype intLength = text.indexOf(QLatin1Char('.')) < 0 ? text.size() : text.indexOf(QLatin1Char('.'));
+    const qsizetype intLength =
+        text.indexOf(QLatin1Char('.')) < 0 ? text.size() : text.indexOf(QLatin1Char('.'));
     if (intLength < intPicture.size()) {
         text.prepend(intPicture.left(pic + 1));
         qsizetype first = 0;
-        while (first < text.size() && !IsDigit(text[first])) ++first;
+        while (first < text.size() && !IsDigit(text[first]))
+            ++first;
         text.remove(0, first);
     }
     if (negative) text.prepend(QLatin1Char('-'));

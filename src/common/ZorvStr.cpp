@@ -37,8 +37,8 @@ QString StripPunctuation(const QString& text) {
     result.reserve(text.size());
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        const bool punctuation = (u >= 32 && u <= 47) || (u >= 58 && u <= 63) || (u >= 91 && u <= 94) ||
-                                 (u >= 123 && u <= 126);
+        const bool punctuation =
+            (u >= 32 && u <= 47) || (u >= 58 && u <= 63) || (u >= 91 && u <= 94) || (u >= 123 && u <= 126);
         if (!punctuation) result += c;
     }
     return result;

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -21,22 +22,33 @@ struct TButtonSpec {
 QList<TButtonSpec> ButtonSet(int flags) {
     using B = QMessageBox;
     switch (flags & 0xF) {
-    case MB_OKCANCEL: return {{B::Ok, IDOK}, {B::Cancel, IDCANCEL}};
-    case MB_ABORTRETRYIGNORE: return {{B::Abort, IDABORT}, {B::Retry, IDRETRY}, {B::Ignore, IDIGNORE}};
-    case MB_YESNOCANCEL: return {{B::Yes, IDYES}, {B::No, IDNO}, {B::Cancel, IDCANCEL}};
-    case MB_YESNO: return {{B::Yes, IDYES}, {B::No, IDNO}};
-    case MB_RETRYCANCEL: return {{B::Retry, IDRETRY}, {B::Cancel, IDCANCEL}};
-    default: return {{B::Ok, IDOK}};
+    case MB_OKCANCEL:
+        return {{B::Ok, IDOK}, {B::Cancel, IDCANCEL}};
+    case MB_ABORTRETRYIGNORE:
+        return {{B::Abort, IDABORT}, {B::Retry, IDRETRY}, {B::Ignore, IDIGNORE}};
+    case MB_YESNOCANCEL:
+        return {{B::Yes, IDYES}, {B::No, IDNO}, {B::Cancel, IDCANCEL}};
+    case MB_YESNO:
+        return {{B::Yes, IDYES}, {B::No, IDNO}};
+    case MB_RETRYCANCEL:
+        return {{B::Retry, IDRETRY}, {B::Cancel, IDCANCEL}};
+    default:
+        return {{B::Ok, IDOK}};
     }
 }
 
 QMessageBox::Icon IconOf(int flags) {
     switch (flags & 0xF0) {
-    case MB_ICONSTOP: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MB_ICONSTOP:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONEXCLAMATION:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 
@@ -45,25 +57,52 @@ QMessageBox::Icon IconOf(int flags) {
 // boxes cannot be escaped.
 int EscapeId(int flags) {
     switch (flags & 0xF) {
-    case MB_OK: return IDOK;
+    case MB_OK:
+        return IDOK;
     case MB_OKCANCEL:
     case MB_YESNOCANCEL:
-    case MB_RETRYCANCEL: return IDCANCEL;
-    default: return 0;
+    case MB_RETRYCANCEL:
+        return IDCANCEL;
+    default:
+        return 0;
     }
 }
 
+// QMessageBox would let Escape and the close box pick No or Abort; a box
+// that Windows cannot escape keeps both from reaching it.
+class TNoEscape : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel))
+            return true;
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 int QMessageBoxPresenter(const QString& text, const QString& caption, int flags) {
     QMessageBox box(IconOf(flags), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    // Messages carry server texts such as "<" comparisons: never rich text.
+    box.setTextFormat(Qt::PlainText);
     const auto buttons = ButtonSet(flags);
     QList<QAbstractButton*> made;
-    for (const auto& spec : buttons) made << box.addButton(spec.Button);
-    int defaultIndex = (flags & MB_DEFBUTTON3) ? 2 : (flags & MB_DEFBUTTON2) ? 1 : 0;
+    for (const auto& spec : buttons)
+        made << box.addButton(spec.Button);
+    int defaultIndex = (flags >> 8) & 0xF;
     if (defaultIndex >= made.size()) defaultIndex = 0;
     box.setDefaultButton(qobject_cast<QPushButton*>(made[defaultIndex]));
     const int escapeId = EscapeId(flags);
     for (int i = 0; i < buttons.size(); ++i)
         if (buttons[i].Id == escapeId) box.setEscapeButton(made[i]);
+    TNoEscape noEscape;
+    if (!escapeId) box.installEventFilter(&noEscape);
     box.exec();
     const int index = made.indexOf(box.clickedButton());
     if (index >= 0) return buttons[index].Id;
@@ -82,7 +121,8 @@ QSettings OpenSettings() {
 
 // Folder texts carry no trailing "/" except the root folder itself.
 QString NormalFolder(QString folder) {
-    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
     return folder;
 }
 

@@ -1,7 +1,6 @@
-#include "support/TestRegistry.h"
-
 #include "common/ZorvMathUnit.h"
 #include "common/ZorvStr.h"
+#include "support/TestRegistry.h"
 
 #include <QTest>
 #include <limits>
@@ -15,12 +14,24 @@ private slots:
         QTest::addColumn<QString>("left");
         QTest::addColumn<QString>("center");
         QTest::addColumn<QString>("right");
-        QTest::newRow("two letters to 5") << "ab" << 5 << "...ab" << ".ab.." << "ab...";
-        QTest::newRow("even leftover") << "ab" << 6 << "....ab" << "..ab.." << "ab....";
-        QTest::newRow("six letters to 4 keeps the first four") << "abcdef" << 4 << "abcd" << "abcd" << "abcd";
-        QTest::newRow("exact width unchanged") << "абв" << 3 << "абв" << "абв" << "абв";
-        QTest::newRow("width 0 empties") << "abc" << 0 << "" << "" << "";
-        QTest::newRow("empty text") << "" << 3 << "..." << "..." << "...";
+        QTest::newRow("two letters to 5") << "ab" << 5 << "...ab"
+                                          << ".ab.."
+                                          << "ab...";
+        QTest::newRow("even leftover") << "ab" << 6 << "....ab"
+                                       << "..ab.."
+                                       << "ab....";
+        QTest::newRow("six letters to 4 keeps the first four") << "abcdef" << 4 << "abcd"
+                                                               << "abcd"
+                                                               << "abcd";
+        QTest::newRow("exact width unchanged") << "абв" << 3 << "абв"
+                                               << "абв"
+                                               << "абв";
+        QTest::newRow("width 0 empties") << "abc" << 0 << ""
+                                         << ""
+                                         << "";
+        QTest::newRow("empty text") << "" << 3 << "..."
+                                    << "..."
+                                    << "...";
     }
     void pad() {
         QFETCH(QString, text);
@@ -47,8 +58,8 @@ private slots:
             << QStringLiteral(" !\"#$%&'()*+,-./:;<=>?[\\]^{|}~") << QString();
         QTest::newRow("kept neighbours of the ranges")
             << QStringLiteral("09@AZ_`az\x7f\t") << QStringLiteral("09@AZ_`az\x7f\t");
-        QTest::newRow("cyrillic and above 126 stay") << QStringLiteral("Цена: 1 234,50 лв.№")
-                                                     << QStringLiteral("Цена123450лв№");
+        QTest::newRow("cyrillic and above 126 stay")
+            << QStringLiteral("Цена: 1 234,50 лв.№") << QStringLiteral("Цена123450лв№");
     }
     void stripPunctuation() {
         QFETCH(QString, text);
@@ -80,11 +91,16 @@ private slots:
     void textToNumberFails_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("12-") << "12-" << "'12-' is not a valid floating point value";
-        QTest::newRow("letters") << "abc" << "'abc' is not a valid floating point value";
-        QTest::newRow("cyrillic") << "5 лв" << "'5лв' is not a valid floating point value";
-        QTest::newRow("exponent without digits") << "1e" << "'1e' is not a valid floating point value";
-        QTest::newRow("out of range") << "1e99999" << "'1e99999' is not a valid floating point value";
+        QTest::newRow("12-") << "12-"
+                             << "'12-' is not a valid floating point value";
+        QTest::newRow("letters") << "abc"
+                                 << "'abc' is not a valid floating point value";
+        QTest::newRow("cyrillic") << "5 лв"
+                                  << "'5лв' is not a valid floating point value";
+        QTest::newRow("exponent without digits") << "1e"
+                                                 << "'1e' is not a valid floating point value";
+        QTest::newRow("out of range") << "1e99999"
+                                      << "'1e99999' is not a valid floating point value";
     }
     void textToNumberFails() {
         QFETCH(QString, text);
@@ -101,23 +117,38 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("picture");
         QTest::addColumn<QString>("text");
-        QTest::newRow("grouped integer") << 1234567.0 << "### ### ##0" << "1 234 567";
-        QTest::newRow("optional decimals dropped") << 0.5 << "0.00####" << "0.50";
-        QTest::newRow("negative grouped") << -1234.5 << "### ### ##0.00##" << "-1 234.50";
-        QTest::newRow("half rounds up") << 2.675 << "0.00" << "2.68";
-        QTest::newRow("zero padding") << 5.0 << "00,000" << "00,005";
-        QTest::newRow("hash padding vanishes") << 5.0 << "##,##0" << "5";
-        QTest::newRow("empty picture") << 3.7 << "" << "4";
-        QTest::newRow("float picture") << 1234567.5 << "### ### ##0.00####" << "1 234 567.50";
-        QTest::newRow("four decimals") << 0.12345 << "### ### ##0.00##" << "0.1235";
-        QTest::newRow("negative half away from zero") << -2.5 << "0" << "-3";
-        QTest::newRow("negative rounding to zero has no sign") << -0.001 << "0.00" << "0.00";
-        QTest::newRow("separator not left dangling") << 123.0 << "### ### ##0" << "123";
-        QTest::newRow("more digits than picture") << 123456.0 << "#0" << "123456";
-        QTest::newRow("all decimals optional") << 12.0 << "0.##" << "12";
-        QTest::newRow("zero with hash picture") << 0.0 << "### ##0" << "0";
-        QTest::newRow("fraction picture cut to 31")
-            << 0.0 << "0." + QString(31, QLatin1Char('#')) + "00" << "0";
+        QTest::newRow("grouped integer") << 1234567.0 << "### ### ##0"
+                                         << "1 234 567";
+        QTest::newRow("optional decimals dropped") << 0.5 << "0.00####"
+                                                   << "0.50";
+        QTest::newRow("negative grouped") << -1234.5 << "### ### ##0.00##"
+                                          << "-1 234.50";
+        QTest::newRow("half rounds up") << 2.675 << "0.00"
+                                        << "2.68";
+        QTest::newRow("zero padding") << 5.0 << "00,000"
+                                      << "00,005";
+        QTest::newRow("hash padding vanishes") << 5.0 << "##,##0"
+                                               << "5";
+        QTest::newRow("empty picture") << 3.7 << ""
+                                       << "4";
+        QTest::newRow("float picture") << 1234567.5 << "### ### ##0.00####"
+                                       << "1 234 567.50";
+        QTest::newRow("four decimals") << 0.12345 << "### ### ##0.00##"
+                                       << "0.1235";
+        QTest::newRow("negative half away from zero") << -2.5 << "0"
+                                                      << "-3";
+        QTest::newRow("negative rounding to zero has no sign") << -0.001 << "0.00"
+                                                               << "0.00";
+        QTest::newRow("separator not left dangling") << 123.0 << "### ### ##0"
+                                                     << "123";
+        QTest::newRow("more digits than picture") << 123456.0 << "#0"
+                                                  << "123456";
+        QTest::newRow("all decimals optional") << 12.0 << "0.##"
+                                               << "12";
+        QTest::newRow("zero with hash picture") << 0.0 << "### ##0"
+                                                << "0";
+        QTest::newRow("fraction picture cut to 31") << 0.0 << "0." + QString(31, QLatin1Char('#')) + "00"
+                                                    << "0";
     }
     void formatNumber() {
         QFETCH(double, value);
