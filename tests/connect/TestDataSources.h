@@ -1,0 +1,126 @@
+#pragma once
+
+// ODBC data sources of a test's own (an odbc.ini and an odbcinst.ini in a
+// temporary folder that ODBCINI and ODBCSYSINI point at while the object
+// lives), SQLite database files for them, and a driver for the modal
+// dialogs a command shows.
+
+#include <QApplication>
+#include <QByteArray>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <sqlite3.h>
+
+class TTestDataSources {
+public:
+    TTestDataSources()
+        : FDir(QString::fromLocal8Bit(qgetenv("TAMSEL_TEST_TMP").isEmpty() ? QDir::tempPath().toLocal8Bit()
+                                                                             : qgetenv("TAMSEL_TEST_TMP")) +
+               QStringLiteral("/dsn-XXXXXX")),
+          FOldIni(qgetenv("ODBCINI")), FOldSysIni(qgetenv("ODBCSYSINI")) {
+        QDir().mkpath(QFileInfo(FDir.path()).path());
+        Flush();
+        qputenv("ODBCINI", QFile::encodeName(FDir.filePath(QStringLiteral("user-odbc.ini"))));
+        qputenv("ODBCSYSINI", QFile::encodeName(FDir.path()));
+    }
+    ~TTestDataSources() {
+        Restore("ODBCINI", FOldIni);
+        Restore("ODBCSYSINI", FOldSysIni);
+    }
+    TTestDataSources(const TTestDataSources&) = delete;
+    TTestDataSources& operator=(const TTestDataSources&) = delete;
+
+    // The temporary folder, ending in "/".
+    QString Folder() const { return FDir.path() + QLatin1Char('/'); }
+
+    void Add(const QString& name, const QString& driver, const QStringList& attributes = {}) {
+        FSections += QStringLiteral("[%1]\nDriver = %2\n").arg(name, driver);
+        for (const QString& attribute : attributes) FSections += attribute + QLatin1Char('\n');
+        FSections += QLatin1Char('\n');
+        Flush();
+    }
+
+    // An embedded server data source on a new SQLite file made of the
+    // statements; returns the file's path.
+    QString AddEmbedded(const QString& name, const QStringList& statements, const QString& driver = QStringLiteral("SQL Anywhere 11")) {
+        const QString file = MakeDatabase(name + QStringLiteral(".db"), statements);
+        Add(name, driver, {QStringLiteral("EmbeddedDatabase = ") + file, QStringLiteral("UID = dba"),
+                           QStringLiteral("PWD = sql")});
+        return file;
+    }
+
+    QString MakeDatabase(const QString& fileName, const QStringList& statements) {
+        const QString path = FDir.filePath(fileName);
+        sqlite3* db = nullptr;
+        if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK) qFatal("cannot make %s", qPrintable(path));
+        for (const QString& statement : statements) {
+            char* error = nullptr;
+            if (sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
+                qFatal("%s: %s", qPrintable(statement), error);
+        }
+        sqlite3_close(db);
+        return path;
+    }
+
+    void WriteFile(const QString& name, const QByteArray& bytes) const {
+        QFile file(FDir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) qFatal("cannot write %s", qPrintable(name));
+    }
+
+private:
+    void Flush() {
+        WriteFile(QStringLiteral("user-odbc.ini"), FSections.toUtf8());
+        WriteFile(QStringLiteral("odbc.ini"), {});
+        WriteFile(QStringLiteral("odbcinst.ini"),
+                  "[SQLite3]\nDriver = /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n");
+    }
+    static void Restore(const char* name, const QByteArray& old) {
+        if (old.isEmpty()) qunsetenv(name); else qputenv(name, old);
+    }
+
+    QTemporaryDir FDir;
+    QByteArray FOldIni;
+    QByteArray FOldSysIni;
+    QString FSections;
+};
+
+// Handles the modal dialogs that appear, one scripted step each, in order;
+// a dialog beyond the script is recorded and cancelled.
+class TModalDriver : public QObject {
+public:
+    using TStep = std::function<void(QWidget*)>;
+    TModalDriver() {
+        connect(&FTimer, &QTimer::timeout, this, &TModalDriver::Poll);
+        FTimer.start(10);
+    }
+    TModalDriver& Then(TStep step) {
+        FSteps << std::move(step);
+        return *this;
+    }
+    bool Done() const { return FSteps.isEmpty(); }
+    // Class names of the dialogs seen, in order.
+    QStringList Shown;
+
+private:
+    void Poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == FLast) return;
+        FLast = modal;
+        Shown << QString::fromLatin1(modal->metaObject()->className());
+        if (FSteps.isEmpty()) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+            return;
+        }
+        FSteps.takeFirst()(modal);
+    }
+    QTimer FTimer;
+    QList<TStep> FSteps;
+    QPointer<QWidget> FLast;
+};
