@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -7,6 +8,7 @@
 #include <memory>
 
 class TDatabase;
+class TDataSet;
 
 // Asks the user for the login of a server database. Receives the database
 // name and the user name to prefill; returns false for Cancel, else true
@@ -64,6 +66,13 @@ public:
     // Engine-internal: databases register and unregister themselves.
     void Register(TDatabase* database);
     void Unregister(TDatabase* database);
+    // Engine-internal: every data set of the process, and the database a
+    // data set of that name reads from (a registered one, else one the
+    // session makes for the alias of that name).
+    void RegisterDataSet(TDataSet* dataSet);
+    void UnregisterDataSet(TDataSet* dataSet);
+    QList<TDataSet*> DataSets() const;
+    TDatabase* DatabaseFor(const QString& databaseName);
 
 public:
     struct Impl;

@@ -1,56 +1,760 @@
 #include "TDataSet.h"
 
-#include "EngineInternal.h"
-#include "TDataSource.h"
+#include "DataSetImpl.h"
+#include "Exception.h"
+#include "Filter.h"
+#include "Session.h"
+#include "TDatabase.h"
 #include "TField.h"
 
-struct TDataSet::TOpenSpec {};
-struct TDataSet::Impl {
-    QString DatabaseName, Filter;
-    bool Filtered = false;
-    QList<TDataSource*> Sources;
+namespace {
+
+[[noreturn]] void RaiseClosed() { throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset")); }
+[[noreturn]] void RaiseUni() { throw EDatabaseError(QStringLiteral("Operation not allowed on a unidirectional dataset")); }
+
+class TEmptyCursor : public TCursor {
+public:
+    explicit TEmptyCursor(const QList<TColumnInfo>& columns) : FColumns(columns) {}
+    const QList<TColumnInfo>& Columns() const override { return FColumns; }
+    bool Next() override { return false; }
+    QVariant Value(int) const override { return QVariant(); }
+
+private:
+    QList<TColumnInfo> FColumns;
 };
 
-TDataSet::TDataSet(QObject* owner) : QObject(owner), d(std::make_unique<Impl>()) {}
-TDataSet::~TDataSet() = default;
+class TTableSource : public TRowSource {
+public:
+    TTableSource(TDriverConnection& connection, QList<TColumnInfo> columns, TSelectSpec spec, bool empty)
+        : FConnection(connection), FColumns(std::move(columns)), FSpec(std::move(spec)), FEmpty(empty) {}
+    const QList<TColumnInfo>& Columns() const override { return FColumns; }
+    std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit) override {
+        if (FEmpty)
+            return std::make_unique<TEmptyCursor>(FColumns);
+        TSelectSpec spec = FSpec;
+        spec.Limit = limit;
+        return FConnection.Select(spec, offset);
+    }
+    qint64 Count() override { return FEmpty ? 0 : FConnection.Count(FSpec); }
+
+private:
+    TDriverConnection& FConnection;
+    QList<TColumnInfo> FColumns;
+    TSelectSpec FSpec;
+    bool FEmpty;
+};
+
+// A statement's rows can only be read forwards: reading from an offset runs
+// it again and skips.
+class TQuerySource : public TRowSource {
+public:
+    TQuerySource(TDriverConnection& connection, QString sql) : FConnection(connection), FSql(std::move(sql)) {
+        FFirst = FConnection.Query(FSql);
+        FColumns = FFirst->Columns();
+    }
+    const QList<TColumnInfo>& Columns() const override { return FColumns; }
+    std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64) override {
+        std::unique_ptr<TCursor> c = FFirst ? std::move(FFirst) : FConnection.Query(FSql);
+        for (qint64 i = 0; i < offset && c->Next(); ++i) {
+        }
+        return c;
+    }
+    qint64 Count() override {
+        std::unique_ptr<TCursor> c = FConnection.Query(FSql);
+        qint64 n = 0;
+        while (c->Next())
+            ++n;
+        return n;
+    }
+
+private:
+    TDriverConnection& FConnection;
+    QString FSql;
+    std::unique_ptr<TCursor> FFirst;
+    QList<TColumnInfo> FColumns;
+};
+
+const TColumnInfo* FindColumn(const QList<TColumnInfo>& columns, const QString& name) {
+    for (const TColumnInfo& c : columns)
+        if (c.Name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return &c;
+    return nullptr;
+}
+
+template <typename Get>
+QString KeyOf(int count, Get get) {
+    // FNV-1a over the values' texts and types: equal rows give equal keys.
+    quint64 h = 1469598103934665603ULL;
+    auto mix = [&h](const QString& s) {
+        for (QChar c : s) {
+            h ^= c.unicode();
+            h *= 1099511628211ULL;
+        }
+        h ^= 0x1f;
+        h *= 1099511628211ULL;
+    };
+    for (int i = 0; i < count; ++i) {
+        const QVariant v = get(i);
+        mix(v.isNull() ? QStringLiteral("\x01null") : QString::number(v.typeId()) + QLatin1Char(':') + v.toString());
+    }
+    return QString::number(h, 16);
+}
+
+} // namespace
+
+// --- Impl --------------------------------------------------------------------
+
+void TDataSet::Impl::CheckActive() const {
+    if (!Active)
+        RaiseClosed();
+}
+
+void TDataSet::Impl::DropCursor() {
+    Materialise();
+    Cursor.reset();
+    CursorLeft = -1;
+}
+
+void TDataSet::Impl::ResetRows() {
+    Live = false;
+    Cursor.reset();
+    CursorLeft = -1;
+    Blocks.clear();
+    CurBlock.reset();
+    Cur = -1;
+    Count = -1;
+    LastFetchedBlock = -2;
+    Eof = Bof = true;
+}
+
+void TDataSet::Impl::Materialise() {
+    if (!Live)
+        return;
+    auto b = std::make_shared<TRowBlock>();
+    b->Start = Cur;
+    QVariantList row;
+    row.reserve(Columns.size());
+    for (int i = 0; i < Columns.size(); ++i)
+        row.append(Cursor->Value(i));
+    b->Rows.push_back(std::move(row));
+    CurBlock = b;
+    CurOffset = 0;
+    Live = false;
+}
+
+std::shared_ptr<TRowBlock> TDataSet::Impl::CachedBlock(qint64 index) {
+    for (auto it = Blocks.begin(); it != Blocks.end(); ++it) {
+        const auto& b = *it;
+        if (index >= b->Start && index < b->Start + qint64(b->Rows.size())) {
+            if (it != Blocks.begin())
+                Blocks.splice(Blocks.begin(), Blocks, it);
+            return Blocks.front();
+        }
+    }
+    return nullptr;
+}
+
+std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequential) {
+    const qint64 start = block * BlockSize;
+    if (start < 0 || (Count >= 0 && start >= Count))
+        return nullptr;
+    if (Spec.UniDirectional)
+        RaiseUni();
+    const bool reuse = Cursor && CursorNext == start && CursorLeft != 0;
+    Materialise();
+    if (!reuse) {
+        const qint64 limit = sequential || LastFetchedBlock == block - 1 ? -1 : BlockSize;
+        Cursor.reset();
+        Cursor = Source->OpenAt(start, limit);
+        CursorNext = start;
+        CursorLeft = limit;
+    }
+    auto b = std::make_shared<TRowBlock>();
+    b->Start = start;
+    b->Rows.reserve(BlockSize);
+    const int n = int(Columns.size());
+    while (int(b->Rows.size()) < BlockSize && CursorLeft != 0 && Cursor->Next()) {
+        QVariantList row;
+        row.reserve(n);
+        for (int i = 0; i < n; ++i)
+            row.append(Cursor->Value(i));
+        b->Rows.push_back(std::move(row));
+        ++CursorNext;
+        ++RowsRead;
+        if (CursorLeft > 0)
+            --CursorLeft;
+    }
+    if (int(b->Rows.size()) < BlockSize && CursorLeft != 0) {
+        Count = start + qint64(b->Rows.size());
+        Cursor.reset();
+        CursorLeft = -1;
+    }
+    LastFetchedBlock = block;
+    if (b->Rows.empty())
+        return nullptr;
+    Blocks.push_front(b);
+    while (int(Blocks.size()) > MaxBlocks)
+        Blocks.pop_back();
+    return b;
+}
+
+bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
+    if (index < 0 || (Count >= 0 && index >= Count))
+        return false;
+    if (index == Cur && (Live || CurBlock))
+        return true;
+    if (auto b = CachedBlock(index)) {
+        CurBlock = b;
+        CurOffset = int(index - b->Start);
+        Cur = index;
+        Live = false;
+        return true;
+    }
+    bool stream = Cursor && CursorNext == index && CursorLeft != 0;
+    if (!stream && sequential && index == Cur + 1 && !Spec.UniDirectional) {
+        // A walk past the cached blocks streams through one cursor and
+        // keeps nothing behind.
+        Materialise();
+        Cursor.reset();
+        Cursor = Source->OpenAt(index, -1);
+        CursorNext = index;
+        CursorLeft = -1;
+        stream = true;
+    }
+    if (stream && (sequential || Spec.UniDirectional)) {
+        if (Cursor->Next()) {
+            ++CursorNext;
+            ++RowsRead;
+            if (CursorLeft > 0)
+                --CursorLeft;
+            Cur = index;
+            Live = true;
+            CurBlock.reset();
+            return true;
+        }
+        Count = index;
+        Cursor.reset();
+        CursorLeft = -1;
+        if (Live) {
+            // The cursor took the current row with it; read it back.
+            Live = false;
+            if (Spec.UniDirectional) {
+                Cur = -1;
+                return false;
+            }
+            auto b = FetchBlock(Cur / BlockSize, false);
+            if (!b || Cur - b->Start >= qint64(b->Rows.size()))
+                throw EDatabaseError(QStringLiteral("The current record is no longer there"));
+            CurBlock = b;
+            CurOffset = int(Cur - b->Start);
+        }
+        return false;
+    }
+    if (Spec.UniDirectional)
+        RaiseUni();
+    auto b = FetchBlock(index / BlockSize, sequential);
+    if (!b || index - b->Start >= qint64(b->Rows.size()))
+        return false;
+    CurBlock = b;
+    CurOffset = int(index - b->Start);
+    Cur = index;
+    Live = false;
+    return true;
+}
+
+qint64 TDataSet::Impl::KnownCount() {
+    if (Count < 0)
+        Count = Source->Count();
+    return Count;
+}
+
+QVariant TDataSet::Impl::Value(int field) const {
+    if (!Active || Cur < 0 || field < 0 || field >= Columns.size())
+        return QVariant();
+    if (Live)
+        return Cursor->Value(field);
+    if (!CurBlock)
+        return QVariant();
+    return CurBlock->Rows[size_t(CurOffset)].value(field);
+}
+
+QString TDataSet::Impl::RowKey() const {
+    return KeyOf(int(Columns.size()), [this](int i) { return Value(i); });
+}
+
+bool TDataSet::Impl::FindRow(const QString& key, qint64 near) {
+    const int n = int(Columns.size());
+    if (Spec.UniDirectional)
+        RaiseUni();
+    const qint64 home = near / BlockSize;
+    for (qint64 k : {home, home - 1, home + 1}) {
+        auto b = CachedBlock(k * BlockSize);
+        if (!b)
+            b = FetchBlock(k, false);
+        if (!b)
+            continue;
+        for (size_t i = 0; i < b->Rows.size(); ++i) {
+            const QVariantList& row = b->Rows[i];
+            if (KeyOf(n, [&row](int c) { return row.value(c); }) == key)
+                return Locate(b->Start + qint64(i), false);
+        }
+    }
+    // Not near its old place: look through every row, one at a time.
+    Materialise();
+    Cursor.reset();
+    std::unique_ptr<TCursor> c = Source->OpenAt(0, -1);
+    qint64 index = 0;
+    while (c->Next()) {
+        ++RowsRead;
+        if (KeyOf(n, [&c](int col) { return c->Value(col); }) == key) {
+            c.reset();
+            return Locate(index, false);
+        }
+        ++index;
+    }
+    Count = index;
+    return false;
+}
+
+void TDataSet::Impl::Notify(bool full) {
+    if (DisableCount > 0) {
+        PendingChange = true;
+        return;
+    }
+    const QList<TDataSource*> sources = Sources;
+    for (TDataSource* s : sources) {
+        QPointer<TDataSource> guard(s);
+        if (!guard || !Sources.contains(s))
+            continue;
+        if (full)
+            emit s->DataSetChanged();
+        else
+            emit s->RecordChanged();
+    }
+}
+
+void TDataSet::Impl::BuildSource() {
+    TDriverConnection& conn = Database->Connection();
+    if (!Spec.Sql.isNull()) {
+        if (Filtered && !Filter.trimmed().isEmpty())
+            throw EDatabaseError(QStringLiteral("A query cannot be filtered"));
+        auto source = std::make_unique<TQuerySource>(conn, Spec.Sql);
+        Columns = source->Columns();
+        Source = std::move(source);
+        return;
+    }
+    if (Spec.TableName.trimmed().isEmpty())
+        throw EDatabaseError(QStringLiteral("Table name is not set"));
+    QList<TColumnInfo> columns = conn.TableColumns(Spec.TableName);
+    TSelectSpec select;
+    select.Table = conn.QuoteIdentifier(Spec.TableName);
+    for (const QString& name : Spec.OrderBy) {
+        const TColumnInfo* c = FindColumn(columns, name);
+        if (!c)
+            throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name.trimmed()));
+        select.OrderBy << conn.QuoteIdentifier(c->Name);
+    }
+    QStringList where;
+    if (Filtered) {
+        const TCompiledFilter f =
+            CompileFilter(Filter, columns, [&conn](const QString& name) { return conn.QuoteIdentifier(name); });
+        if (!f.Where.isEmpty()) {
+            where << f.Where;
+            select.Params << f.Params;
+        }
+    }
+    bool empty = false;
+    LinkValues.clear();
+    if (Spec.Master) {
+        TDataSet* master = Spec.Master->DataSet();
+        if (Spec.DetailFields.size() < Spec.MasterFields.size())
+            throw EDatabaseError(QStringLiteral("A linked table needs as many index fields as master fields"));
+        if (!master || !master->Active() || master->IsEmpty()) {
+            empty = true;
+        } else {
+            for (int i = 0; i < Spec.MasterFields.size(); ++i) {
+                const QVariant v = master->FieldByName(Spec.MasterFields[i])->Value();
+                const TColumnInfo* c = FindColumn(columns, Spec.DetailFields[i]);
+                if (!c)
+                    throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(Spec.DetailFields[i].trimmed()));
+                LinkValues << v;
+                if (v.isNull())
+                    empty = true; // NULL equals nothing
+                where << QStringLiteral("(%1 = ?)").arg(conn.QuoteIdentifier(c->Name));
+                select.Params << v;
+            }
+        }
+    }
+    select.Where = where.join(QLatin1String(" AND "));
+    Columns = columns;
+    Source = std::make_unique<TTableSource>(conn, std::move(columns), std::move(select), empty);
+}
+
+// --- TDataSet ------------------------------------------------------------------
+
+TDataSet::TDataSet(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(this)) { Session().RegisterDataSet(this); }
+
+TDataSet::~TDataSet() {
+    Session().UnregisterDataSet(this);
+    d->Active = false;
+    d->ResetRows();
+    d->Fields.clear();
+    d->Source.reset();
+    // Whoever follows this data set through a source sees it gone.
+    const QList<TDataSource*> sources = d->Sources;
+    d->Sources.clear();
+    for (TDataSource* s : sources) {
+        s->FDataSet = nullptr;
+        emit s->DataSetChanged();
+    }
+}
+
 const QString& TDataSet::DatabaseName() const { return d->DatabaseName; }
-void TDataSet::SetDatabaseName(const QString& name) { d->DatabaseName = name; }
-TDatabase* TDataSet::Database() const { return nullptr; }
-void TDataSet::Open() { NotYet("Open"); }
-void TDataSet::Close() {}
-bool TDataSet::Active() const { return false; }
-void TDataSet::SetActive(bool active) { active ? Open() : Close(); }
-void TDataSet::Refresh() { NotYet("Refresh"); }
-void TDataSet::First() { NotYet("First"); }
-void TDataSet::Next() { NotYet("Next"); }
-void TDataSet::Prior() { NotYet("Prior"); }
-void TDataSet::Last() { NotYet("Last"); }
-int TDataSet::MoveBy(int) { NotYet("MoveBy"); }
-bool TDataSet::Eof() const { return true; }
-bool TDataSet::Bof() const { return true; }
-bool TDataSet::IsEmpty() { return true; }
-int TDataSet::RecNo() const { return 0; }
-void TDataSet::SetRecNo(int) {}
-int TDataSet::RecordCount() { return 0; }
-QString TDataSet::Bookmark() const { return QString(); }
-void TDataSet::SetBookmark(const QString&) { NotYet("SetBookmark"); }
-void TDataSet::DisableControls() {}
-void TDataSet::EnableControls() {}
-bool TDataSet::ControlsDisabled() const { return false; }
-int TDataSet::FieldCount() const { return 0; }
-TField* TDataSet::Fields(int) const { return nullptr; }
-TField* TDataSet::FindField(const QString&) const { return nullptr; }
+
+void TDataSet::SetDatabaseName(const QString& name) {
+    Close();
+    d->DatabaseName = name;
+}
+
+TDatabase* TDataSet::Database() const { return Session().FindDatabase(d->DatabaseName); }
+
+TDatabase* TDataSet::OpenedOn() const { return d->Active ? d->Database.data() : nullptr; }
+
+void TDataSet::Open() {
+    if (d->Active)
+        return;
+    if (!Session().Active())
+        Session().Open();
+    TDatabase* db = Session().DatabaseFor(d->DatabaseName);
+    TOpenSpec spec;
+    PrepareOpen(spec);
+    db->Connection();
+    d->Spec = spec;
+    d->Database = db;
+    try {
+        d->ResetRows();
+        d->BuildSource();
+        d->Fields.clear();
+        for (int i = 0; i < d->Columns.size(); ++i) {
+            const TColumnInfo& c = d->Columns[i];
+            const TFieldType type = c.Type == TFieldType::ftUnknown ? TFieldType::ftString : c.Type;
+            d->Fields.push_back(std::make_unique<TField>(this, i, c.Name, type, c.Size));
+        }
+        d->Active = true;
+        d->Locate(0, true);
+        d->Bof = true;
+        d->Eof = d->Cur < 0;
+    } catch (...) {
+        d->Active = false;
+        d->ResetRows();
+        d->Fields.clear();
+        d->Source.reset();
+        throw;
+    }
+    d->Notify(true);
+}
+
+void TDataSet::Close() {
+    if (!d->Active)
+        return;
+    TDatabase* db = d->Database;
+    d->Active = false;
+    d->ResetRows();
+    d->Fields.clear();
+    d->Source.reset();
+    d->LinkValues.clear();
+    d->Notify(true);
+    if (db && !db->KeepConnection() && db->Connected()) {
+        bool inUse = false;
+        for (TDataSet* ds : Session().DataSets())
+            inUse = inUse || ds->OpenedOn() == db;
+        if (!inUse)
+            db->SetConnected(false);
+    }
+}
+
+bool TDataSet::Active() const { return d->Active; }
+
+void TDataSet::SetActive(bool active) {
+    if (active)
+        Open();
+    else
+        Close();
+}
+
+void TDataSet::Refresh() {
+    d->CheckActive();
+    Requery(true);
+}
+
+void TDataSet::Requery(bool keepPosition) {
+    const qint64 old = d->Cur;
+    const QString key = old >= 0 ? d->RowKey() : QString();
+    // Build the new source first: a failure leaves the rows as they were.
+    std::unique_ptr<TRowSource> previous = std::move(d->Source);
+    const QList<TColumnInfo> columns = d->Columns;
+    const QVariantList link = d->LinkValues;
+    try {
+        d->BuildSource();
+    } catch (...) {
+        d->Source = std::move(previous);
+        d->Columns = columns;
+        d->LinkValues = link;
+        throw;
+    }
+    d->ResetRows();
+    previous.reset();
+    if (keepPosition && old >= 0 && d->FindRow(key, old)) {
+        d->Bof = d->Eof = false;
+    } else if (keepPosition && old >= 0 && d->Locate(old, false)) {
+        d->Bof = d->Eof = false;
+    } else if (keepPosition && old >= 0 && d->KnownCount() > 0) {
+        d->Locate(d->Count - 1, false);
+        d->Bof = false;
+        d->Eof = false;
+    } else {
+        d->Locate(0, true);
+        d->Bof = true;
+        d->Eof = d->Cur < 0;
+    }
+    d->Notify(true);
+}
+
+void TDataSet::First() {
+    d->CheckActive();
+    if (d->Spec.UniDirectional && d->Cur > 0)
+        RaiseUni();
+    d->Locate(0, false);
+    d->Bof = true;
+    d->Eof = d->Cur < 0;
+    d->Notify(false);
+}
+
+void TDataSet::Next() {
+    d->CheckActive();
+    if (d->Cur >= 0 && d->Locate(d->Cur + 1, true)) {
+        d->Bof = d->Eof = false;
+    } else {
+        d->Eof = true;
+    }
+    d->Notify(false);
+}
+
+void TDataSet::Prior() {
+    d->CheckActive();
+    if (d->Spec.UniDirectional)
+        RaiseUni();
+    if (d->Cur > 0 && d->Locate(d->Cur - 1, false)) {
+        d->Bof = d->Eof = false;
+    } else {
+        d->Bof = true;
+    }
+    d->Notify(false);
+}
+
+void TDataSet::Last() {
+    d->CheckActive();
+    if (d->Spec.UniDirectional) {
+        while (d->Cur >= 0 && d->Locate(d->Cur + 1, true)) {
+        }
+    } else {
+        const qint64 n = d->KnownCount();
+        if (n > 0 && !d->Locate(n - 1, false)) {
+            // The table shrank since it was counted.
+            d->Count = -1;
+            while (d->Cur >= 0 && d->Locate(d->Cur + 1, true)) {
+            }
+        }
+    }
+    d->Eof = true;
+    d->Bof = d->Cur < 0;
+    d->Notify(false);
+}
+
+int TDataSet::MoveBy(int distance) {
+    d->CheckActive();
+    if (distance == 0 || d->Cur < 0)
+        return 0;
+    const qint64 from = d->Cur;
+    if (distance < 0) {
+        if (d->Spec.UniDirectional)
+            RaiseUni();
+        const qint64 target = std::max<qint64>(0, from + distance);
+        d->Locate(target, false);
+        d->Eof = false;
+        d->Bof = from + distance < 0;
+    } else if (distance == 1 || d->Spec.UniDirectional) {
+        for (int i = 0; i < distance; ++i)
+            if (!d->Locate(d->Cur + 1, true))
+                break;
+        d->Bof = false;
+        d->Eof = d->Cur - from < distance;
+    } else {
+        const qint64 target = from + distance;
+        if (!d->Locate(target, false))
+            d->Locate(d->KnownCount() - 1, false);
+        d->Bof = false;
+        d->Eof = d->Cur != target;
+    }
+    d->Notify(false);
+    return int(d->Cur - from);
+}
+
+bool TDataSet::Eof() const { return !d->Active || d->Eof; }
+bool TDataSet::Bof() const { return !d->Active || d->Bof; }
+
+bool TDataSet::IsEmpty() {
+    d->CheckActive();
+    return d->Cur < 0;
+}
+
+int TDataSet::RecNo() const { return d->Active && d->Cur >= 0 ? int(d->Cur + 1) : 0; }
+
+void TDataSet::SetRecNo(int recNo) {
+    d->CheckActive();
+    if (d->Cur < 0)
+        return;
+    const qint64 target = std::max<qint64>(0, qint64(recNo) - 1);
+    if (d->Spec.UniDirectional && target < d->Cur)
+        RaiseUni();
+    if (!d->Locate(target, false))
+        d->Locate(d->KnownCount() - 1, false);
+    d->Bof = d->Eof = false;
+    d->Notify(false);
+}
+
+int TDataSet::RecordCount() {
+    d->CheckActive();
+    return int(std::min<qint64>(d->KnownCount(), std::numeric_limits<int>::max()));
+}
+
+QString TDataSet::Bookmark() const {
+    if (!d->Active || d->Cur < 0)
+        return QString();
+    return QString::number(d->Cur + 1) + QLatin1Char(':') + d->RowKey();
+}
+
+void TDataSet::SetBookmark(const QString& bookmark) {
+    d->CheckActive();
+    const int colon = int(bookmark.indexOf(QLatin1Char(':')));
+    bool ok = false;
+    const qint64 recNo = colon > 0 ? bookmark.left(colon).toLongLong(&ok) : 0;
+    if (!ok || recNo < 1)
+        throw EDatabaseError(QStringLiteral("Invalid bookmark"));
+    const QString key = bookmark.mid(colon + 1);
+    if (d->Spec.UniDirectional && recNo - 1 < d->Cur)
+        RaiseUni();
+    const bool here = d->Locate(recNo - 1, false) && d->RowKey() == key;
+    if (!here && !d->FindRow(key, recNo - 1))
+        throw EDatabaseError(QStringLiteral("Record not found"));
+    d->Bof = d->Eof = false;
+    d->Notify(false);
+}
+
+void TDataSet::DisableControls() { ++d->DisableCount; }
+
+void TDataSet::EnableControls() {
+    if (d->DisableCount == 0)
+        return;
+    if (--d->DisableCount == 0) {
+        d->PendingChange = false;
+        d->Notify(true);
+    }
+}
+
+bool TDataSet::ControlsDisabled() const { return d->DisableCount > 0; }
+
+int TDataSet::FieldCount() const { return int(d->Fields.size()); }
+
+TField* TDataSet::Fields(int index) const {
+    return index >= 0 && index < int(d->Fields.size()) ? d->Fields[size_t(index)].get() : nullptr;
+}
+
+TField* TDataSet::FindField(const QString& name) const {
+    for (const auto& f : d->Fields)
+        if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0)
+            return f.get();
+    return nullptr;
+}
+
 TField* TDataSet::FieldByName(const QString& name) const {
+    if (TField* f = FindField(name))
+        return f;
     throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name));
 }
+
 const QString& TDataSet::Filter() const { return d->Filter; }
-void TDataSet::SetFilter(const QString& filter) { d->Filter = filter; }
-bool TDataSet::Filtered() const { return d->Filtered; }
-void TDataSet::SetFiltered(bool filtered) { d->Filtered = filtered; }
-QVariant TDataSet::ValueAt(int, int) { return QVariant(); }
-void TDataSet::AttachDataSource(TDataSource* source) { d->Sources.append(source); }
-void TDataSet::DetachDataSource(TDataSource* source) { d->Sources.removeAll(source); }
-void TDataSet::DataSetChanged() {
-    for (TDataSource* s : d->Sources)
-        emit s->DataSetChanged();
+
+void TDataSet::SetFilter(const QString& filter) {
+    if (filter == d->Filter)
+        return;
+    ParseFilter(filter); // a text that does not parse changes nothing
+    const QString old = d->Filter;
+    d->Filter = filter;
+    if (d->Active && d->Filtered) {
+        try {
+            Requery(false);
+        } catch (...) {
+            d->Filter = old;
+            throw;
+        }
+    }
 }
+
+bool TDataSet::Filtered() const { return d->Filtered; }
+
+void TDataSet::SetFiltered(bool filtered) {
+    if (filtered == d->Filtered)
+        return;
+    d->Filtered = filtered;
+    if (d->Active) {
+        try {
+            Requery(false);
+        } catch (...) {
+            d->Filtered = !filtered;
+            throw;
+        }
+    }
+}
+
+QVariant TDataSet::ValueAt(int recNo, int fieldIndex) {
+    if (!d->Active || recNo < 1 || fieldIndex < 0 || fieldIndex >= d->Columns.size())
+        return QVariant();
+    const qint64 index = recNo - 1;
+    if (index == d->Cur)
+        return d->Value(fieldIndex);
+    if (d->Spec.UniDirectional)
+        return QVariant();
+    auto b = d->CachedBlock(index);
+    if (!b)
+        b = d->FetchBlock(index / Impl::BlockSize, false);
+    if (!b || index - b->Start >= qint64(b->Rows.size()))
+        return QVariant();
+    return b->Rows[size_t(index - b->Start)].value(fieldIndex);
+}
+
+QVariant TDataSet::CurrentValue(int fieldIndex) const { return d->Value(fieldIndex); }
+
+double TDataSet::CurrentFloat(int fieldIndex) const {
+    if (d->Live && d->Active && d->Cur >= 0 && fieldIndex >= 0 && fieldIndex < d->Columns.size())
+        return d->Cursor->FloatValue(fieldIndex);
+    return d->Value(fieldIndex).toDouble();
+}
+
+qint64 TDataSet::RowsRead() const { return d->RowsRead; }
+
+int TDataSet::CachedRows() const {
+    int n = 0;
+    for (const auto& b : d->Blocks)
+        n += int(b->Rows.size());
+    return n;
+}
+
+void TDataSet::AttachDataSource(TDataSource* source) {
+    if (!d->Sources.contains(source))
+        d->Sources.append(source);
+}
+
+void TDataSet::DetachDataSource(TDataSource* source) { d->Sources.removeAll(source); }
+
+void TDataSet::DataSetChanged() { d->Notify(true); }

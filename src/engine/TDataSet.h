@@ -77,6 +77,15 @@ public:
     // Engine-internal: data sources attach themselves here.
     void AttachDataSource(TDataSource* source);
     void DetachDataSource(TDataSource* source);
+    // Engine-internal: the database an open data set reads from (none when
+    // closed), and the current record's values for its fields.
+    TDatabase* OpenedOn() const;
+    QVariant CurrentValue(int fieldIndex) const;
+    double CurrentFloat(int fieldIndex) const;
+    // How many rows were read from the server since creation, and how many
+    // the cache holds now.
+    qint64 RowsRead() const;
+    int CachedRows() const;
 
 protected:
     // Subclasses say what the data set reads; implemented by the engine.
@@ -84,6 +93,9 @@ protected:
     virtual void PrepareOpen(TOpenSpec& spec) = 0;
     // Full change: open, close, refresh, filter, master moved.
     void DataSetChanged();
+    // Reads the rows again with the current filter and link; keeps the
+    // position where that row still exists, else goes to the first record.
+    void Requery(bool keepPosition);
 
 public:
     struct Impl;

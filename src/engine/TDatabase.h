@@ -45,7 +45,8 @@ public:
     void SetConnected(bool connected);
 
     // A server (SQL) database: an ODBC data source. A desktop database is
-    // an SQLite file. False while the alias is unknown.
+    // an SQLite file. False while the alias is unknown and while not
+    // connected.
     bool IsSQLBased() const;
 
     // Engine-internal: the open driver connection; connects when needed.

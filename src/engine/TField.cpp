@@ -1,27 +1,388 @@
 #include "TField.h"
 
-#include "EngineInternal.h"
+#include "Exception.h"
+#include "FormatSettings.h"
+#include "FormatText.h"
+#include "TDataSet.h"
+
+#include <cmath>
 
 TField::TField(TDataSet* dataSet, int index, QString fieldName, TFieldType dataType, int size)
     : FDataSet(dataSet), FIndex(index), FFieldName(std::move(fieldName)), FDataType(dataType), FSize(size) {}
 
 QString TField::DisplayName() const { return FDisplayLabel.isEmpty() ? FFieldName : FDisplayLabel; }
-int TField::DisplayWidth() const { return FDisplayWidth < 0 ? 10 : FDisplayWidth; }
+
+int TField::DisplayWidth() const {
+    if (FDisplayWidth >= 0)
+        return FDisplayWidth;
+    switch (FDataType) {
+    case TFieldType::ftString:
+    case TFieldType::ftBytes:
+        return FSize > 0 ? FSize : 20;
+    case TFieldType::ftSmallint:
+        return 6;
+    case TFieldType::ftWord:
+    case TFieldType::ftBoolean:
+        return 5;
+    case TFieldType::ftInteger:
+    case TFieldType::ftAutoInc:
+        return 11;
+    case TFieldType::ftLargeint:
+        return 15;
+    case TFieldType::ftBCD:
+        return FSize > 0 ? FSize + 2 : 10;
+    case TFieldType::ftDateTime:
+        return 18;
+    default:
+        return 10;
+    }
+}
+
 TAlignment TField::Alignment() const {
     if (FAlignment >= 0)
         return TAlignment(FAlignment);
     return IsNumeric() ? TAlignment::taRightJustify : TAlignment::taLeftJustify;
 }
+
 void TField::SetAlignment(TAlignment alignment) { FAlignment = int(alignment); }
-bool TField::IsNumeric() const { return false; }
-bool TField::IsFloat() const { return false; }
-bool TField::IsDateTime() const { return false; }
-QVariant TField::Value() const { NotYet("Value"); }
+
+bool TField::IsNumeric() const {
+    switch (FDataType) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftWord:
+    case TFieldType::ftAutoInc:
+    case TFieldType::ftLargeint:
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
+    case TFieldType::ftBCD:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TField::IsFloat() const { return FDataType == TFieldType::ftFloat || FDataType == TFieldType::ftCurrency; }
+
+bool TField::IsDateTime() const {
+    return FDataType == TFieldType::ftDate || FDataType == TFieldType::ftTime || FDataType == TFieldType::ftDateTime;
+}
+
+QVariant TField::Value() const { return FDataSet ? FDataSet->CurrentValue(FIndex) : QVariant(); }
+
 bool TField::IsNull() const { return Value().isNull(); }
+
 QString TField::AsString() const { return TextFor(Value()); }
+
 QString TField::DisplayText() const { return DisplayTextFor(Value()); }
-double TField::AsFloat() const { return Value().toDouble(); }
-qint64 TField::AsInteger() const { return Value().toLongLong(); }
-QString TField::TextFor(const QVariant& value) const { return value.toString(); }
-QString TField::DisplayTextFor(const QVariant& value) const { return TextFor(value); }
-QString FormatFloat(const QString&, double value) { return QString::number(value); }
+
+static double TextToFloat(const QString& text, const QString& fieldName) {
+    QString t = text.trimmed();
+    const QChar sep = FormatSettings().DecimalSeparator;
+    if (sep != QLatin1Char('.'))
+        t.replace(sep, QLatin1Char('.'));
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    if (!ok)
+        throw EDatabaseError(QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(text, fieldName));
+    return v;
+}
+
+double TField::AsFloat() const {
+    const QVariant v = Value();
+    if (v.isNull())
+        return 0;
+    if (IsNumeric() && v.typeId() != QMetaType::QString)
+        return FDataSet->CurrentFloat(FIndex);
+    if (v.typeId() == QMetaType::QString)
+        return TextToFloat(v.toString(), FFieldName);
+    if (v.typeId() == QMetaType::QByteArray)
+        return TextToFloat(QString::fromUtf8(v.toByteArray()), FFieldName);
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok)
+        throw EDatabaseError(QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(v.toString(), FFieldName));
+    return d;
+}
+
+qint64 TField::AsInteger() const {
+    const QVariant v = Value();
+    if (v.isNull())
+        return 0;
+    const int type = v.typeId();
+    if (type == QMetaType::Double || type == QMetaType::Float)
+        return std::llround(v.toDouble());
+    bool ok = false;
+    const qint64 i = v.toString().trimmed().toLongLong(&ok);
+    if (ok)
+        return i;
+    if (type == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    const double d = TextToFloat(v.toString(), FFieldName);
+    return std::llround(d);
+}
+
+QString TField::TextFor(const QVariant& value) const {
+    if (value.isNull())
+        return QString();
+    const int type = value.typeId();
+    switch (FDataType) {
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
+    case TFieldType::ftBCD:
+        if (type == QMetaType::Double || type == QMetaType::Float || type == QMetaType::LongLong || type == QMetaType::Int)
+            return FloatToText(value.toDouble());
+        break;
+    case TFieldType::ftDate:
+        if (type == QMetaType::QDate || type == QMetaType::QDateTime)
+            return DateToText(value.toDate());
+        break;
+    case TFieldType::ftTime:
+        if (type == QMetaType::QTime || type == QMetaType::QDateTime)
+            return TimeToText(value.toTime());
+        break;
+    case TFieldType::ftDateTime:
+        if (type == QMetaType::QDateTime)
+            return DateTimeToText(value.toDateTime());
+        if (type == QMetaType::QDate)
+            return DateToText(value.toDate());
+        break;
+    case TFieldType::ftBoolean:
+        if (type == QMetaType::Bool || type == QMetaType::LongLong || type == QMetaType::Int)
+            return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        break;
+    default:
+        break;
+    }
+    if (type == QMetaType::Double)
+        return FloatToText(value.toDouble());
+    if (type == QMetaType::QByteArray)
+        return QString::fromUtf8(value.toByteArray());
+    if (type == QMetaType::QDate)
+        return DateToText(value.toDate());
+    if (type == QMetaType::QTime)
+        return TimeToText(value.toTime());
+    if (type == QMetaType::QDateTime)
+        return DateTimeToText(value.toDateTime());
+    return value.toString();
+}
+
+QString TField::DisplayTextFor(const QVariant& value) const {
+    if (FDataType == TFieldType::ftMemo || FDataType == TFieldType::ftBlob)
+        return FDataType == TFieldType::ftMemo ? QStringLiteral("(MEMO)").left(value.isNull() ? 0 : 6)
+                                               : QStringLiteral("(BLOB)").left(value.isNull() ? 0 : 6);
+    if (value.isNull())
+        return QString();
+    const int type = value.typeId();
+    const bool number = type == QMetaType::Double || type == QMetaType::Float || type == QMetaType::LongLong ||
+                        type == QMetaType::Int || type == QMetaType::ULongLong || type == QMetaType::UInt;
+    if (IsNumeric() && number) {
+        if (!FDisplayFormat.isEmpty())
+            return FormatFloat(FDisplayFormat, value.toDouble());
+        if (type == QMetaType::Double || type == QMetaType::Float)
+            return FloatToDisplayText(value.toDouble());
+    }
+    if (IsDateTime() && !FDisplayFormat.isEmpty()) {
+        if (type == QMetaType::QDate)
+            return FormatDateTimePicture(FDisplayFormat, value.toDate(), QTime(0, 0));
+        if (type == QMetaType::QTime)
+            return FormatDateTimePicture(FDisplayFormat, QDate(), value.toTime());
+        if (type == QMetaType::QDateTime)
+            return FormatDateTimePicture(FDisplayFormat, value.toDateTime().date(), value.toDateTime().time());
+    }
+    return TextFor(value);
+}
+
+// --- FormatFloat -------------------------------------------------------------
+
+namespace {
+
+struct TPictureSection {
+    QString Prefix, Suffix;
+    QString IntPart;     // placeholders and literals before the decimal mark
+    int MinDecimals = 0; // '0's after the mark
+    int MaxDecimals = 0; // '0's and '#'s after the mark
+    bool HasPoint = false, Grouping = false;
+    bool Scientific = false, SignAlways = false;
+    int ExpDigits = 0;
+};
+
+QStringList SplitSections(const QString& picture) {
+    QStringList out;
+    QString cur;
+    QChar quote;
+    for (QChar c : picture) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            cur += c;
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            quote = c;
+            cur += c;
+        } else if (c == QLatin1Char(';')) {
+            out << cur;
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    out << cur;
+    return out;
+}
+
+TPictureSection ParseSection(const QString& s) {
+    TPictureSection p;
+    enum { Before, Int, Dec, After } where = Before;
+    for (int i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        auto literal = [&](const QString& text) {
+            if (where == Before)
+                p.Prefix += text;
+            else if (where == Int)
+                p.IntPart += QChar(0xFFFF) + text; // marked as literal
+            else
+                p.Suffix += text, where = After;
+        };
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            const int close = int(s.indexOf(c, i + 1));
+            const int end = close < 0 ? int(s.size()) : close;
+            literal(s.mid(i + 1, end - i - 1));
+            i = end;
+        } else if ((c == QLatin1Char('0') || c == QLatin1Char('#')) && where != After) {
+            if (where == Dec) {
+                ++p.MaxDecimals;
+                if (c == QLatin1Char('0'))
+                    p.MinDecimals = p.MaxDecimals;
+            } else {
+                where = Int;
+                p.IntPart += c;
+            }
+        } else if (c == QLatin1Char('.') && where != Dec && where != After) {
+            p.HasPoint = true;
+            where = Dec;
+        } else if (c == QLatin1Char(',') && where == Int) {
+            p.Grouping = true;
+        } else if ((c == QLatin1Char('E') || c == QLatin1Char('e')) && i + 1 < s.size() &&
+                   (s[i + 1] == QLatin1Char('+') || s[i + 1] == QLatin1Char('-')) && where != Before) {
+            p.Scientific = true;
+            p.SignAlways = s[i + 1] == QLatin1Char('+');
+            i += 2;
+            while (i < s.size() && s[i] == QLatin1Char('0')) {
+                ++p.ExpDigits;
+                ++i;
+            }
+            --i;
+            where = After;
+        } else {
+            literal(QString(c));
+        }
+    }
+    return p;
+}
+
+QString FormatSection(const TPictureSection& p, double value) {
+    const QChar decimal = FormatSettings().DecimalSeparator;
+    QString exponentText;
+    if (p.Scientific && value != 0) {
+        int exp = int(std::floor(std::log10(value)));
+        int intDigits = 0;
+        for (QChar c : p.IntPart)
+            if (c == QLatin1Char('0') || c == QLatin1Char('#'))
+                ++intDigits;
+        exp -= std::max(1, intDigits) - 1;
+        value /= std::pow(10.0, exp);
+        exponentText = QStringLiteral("E") + (exp < 0 ? QStringLiteral("-") : p.SignAlways ? QStringLiteral("+") : QString()) +
+                       QStringLiteral("%1").arg(std::abs(exp), std::max(1, p.ExpDigits), 10, QLatin1Char('0'));
+    } else if (p.Scientific) {
+        exponentText = QStringLiteral("E") + (p.SignAlways ? QStringLiteral("+") : QString()) +
+                       QString(std::max(1, p.ExpDigits), QLatin1Char('0'));
+    }
+    QString fixed = QString::number(value, 'f', p.MaxDecimals);
+    QString intDigits = fixed, decDigits;
+    const int dot = int(fixed.indexOf(QLatin1Char('.')));
+    if (dot >= 0) {
+        intDigits = fixed.left(dot);
+        decDigits = fixed.mid(dot + 1);
+    }
+    while (decDigits.size() > p.MinDecimals && decDigits.endsWith(QLatin1Char('0')))
+        decDigits.chop(1);
+
+    // The integer digits fill the placeholders from the right; "0" forces a
+    // digit, "#" shows one only when there is one.
+    int zeros = 0, placeholders = 0;
+    bool seenZero = false;
+    for (QChar c : p.IntPart) {
+        if (c == QLatin1Char('0') || c == QLatin1Char('#')) {
+            ++placeholders;
+            if (c == QLatin1Char('0'))
+                seenZero = true;
+            if (seenZero)
+                ++zeros;
+        }
+    }
+    if (intDigits == QLatin1String("0") && zeros == 0)
+        intDigits.clear();
+    while (intDigits.size() < zeros)
+        intDigits.prepend(QLatin1Char('0'));
+    if (p.Grouping) {
+        for (int i = int(intDigits.size()) - 3; i > 0; i -= 3)
+            intDigits.insert(i, QChar(0xFFFE));
+    }
+
+    QString body;
+    if (p.Grouping || placeholders == 0) {
+        body = intDigits;
+        body.replace(QChar(0xFFFE), QLatin1Char(','));
+        // Literals inside the integer part follow the digits.
+        for (int i = 0; i < p.IntPart.size(); ++i)
+            if (p.IntPart[i] == QChar(0xFFFF))
+                body += p.IntPart.mid(i + 1, 1);
+    } else {
+        // Walk the picture: digits fill the places from the right, extra
+        // leading digits go to the first place, literals show once a digit has.
+        const int length = int(intDigits.size());
+        const int excess = std::max(0, length - placeholders);
+        int place = 0;
+        bool shown = false;
+        for (int i = 0; i < p.IntPart.size(); ++i) {
+            if (p.IntPart[i] == QChar(0xFFFF)) {
+                if (shown)
+                    body += p.IntPart[i + 1];
+                ++i;
+                continue;
+            }
+            const int digit = place - (placeholders - length); // index into intDigits
+            if (place == 0 && excess > 0) {
+                body += intDigits.left(excess + 1);
+                shown = true;
+            } else if (digit + excess >= 0 && digit + excess < length && (excess == 0 ? digit >= 0 : true)) {
+                body += intDigits[excess > 0 ? place + excess : digit];
+                shown = true;
+            }
+            ++place;
+        }
+    }
+    QString out = p.Prefix + body;
+    if (!decDigits.isEmpty())
+        out += decimal + decDigits;
+    return out + exponentText + p.Suffix;
+}
+
+} // namespace
+
+QString FormatFloat(const QString& picture, double value) {
+    if (picture.isEmpty())
+        return FloatToDisplayText(value);
+    const QStringList sections = SplitSections(picture);
+    if (value == 0 && sections.size() >= 3 && !sections[2].isEmpty())
+        return FormatSection(ParseSection(sections[2]), 0);
+    if (value < 0 && sections.size() >= 2 && !sections[1].isEmpty())
+        return FormatSection(ParseSection(sections[1]), -value);
+    const TPictureSection p = ParseSection(sections[0]);
+    const QString text = FormatSection(p, std::fabs(value));
+    // A value that rounds to zero loses its sign.
+    bool nonZero = false;
+    for (QChar c : text)
+        nonZero = nonZero || (c.isDigit() && c != QLatin1Char('0'));
+    return value < 0 && nonZero ? QLatin1Char('-') + text : text;
+}

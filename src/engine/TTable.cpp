@@ -1,22 +1,145 @@
 #include "TTable.h"
 
-#include "EngineInternal.h"
+#include "DataSetImpl.h"
+#include "Exception.h"
 #include "TDataSource.h"
 
 struct TTable::TableImpl {
     QString TableName, IndexFieldNames, MasterFields;
     QPointer<TDataSource> Master;
+    QMetaObject::Connection OnChanged, OnRecord, OnGone;
+    bool Following = false;
 };
 
+namespace {
+
+QStringList SplitNames(const QString& names) {
+    QStringList out;
+    for (const QString& n : names.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        if (!n.trimmed().isEmpty())
+            out << n.trimmed();
+    return out;
+}
+
+} // namespace
+
 TTable::TTable(QObject* owner) : TDataSet(owner), t(std::make_unique<TableImpl>()) {}
-TTable::~TTable() = default;
+
+TTable::~TTable() {
+    QObject::disconnect(t->OnChanged);
+    QObject::disconnect(t->OnRecord);
+    QObject::disconnect(t->OnGone);
+}
+
 const QString& TTable::TableName() const { return t->TableName; }
-void TTable::SetTableName(const QString& name) { t->TableName = name; }
+
+void TTable::SetTableName(const QString& name) {
+    if (name == t->TableName)
+        return;
+    if (Active())
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an open dataset"));
+    t->TableName = name;
+}
+
 const QString& TTable::IndexFieldNames() const { return t->IndexFieldNames; }
-void TTable::SetIndexFieldNames(const QString& names) { t->IndexFieldNames = names; }
+
+void TTable::SetIndexFieldNames(const QString& names) {
+    if (names == t->IndexFieldNames)
+        return;
+    const QString old = t->IndexFieldNames;
+    t->IndexFieldNames = names;
+    if (Active()) {
+        d->Spec.OrderBy = SplitNames(names);
+        d->Spec.DetailFields = d->Spec.OrderBy;
+        try {
+            Requery(false);
+        } catch (...) {
+            t->IndexFieldNames = old;
+            d->Spec.OrderBy = d->Spec.DetailFields = SplitNames(old);
+            throw;
+        }
+    }
+}
+
 TDataSource* TTable::MasterSource() const { return t->Master; }
-void TTable::SetMasterSource(TDataSource* source) { t->Master = source; }
+
+void TTable::SetMasterSource(TDataSource* source) {
+    if (source == t->Master)
+        return;
+    // Follow the chain of masters from the new source: reaching this table
+    // again would make every move chase its own tail.
+    int steps = 0;
+    for (TDataSource* s = source; s; ++steps) {
+        TDataSet* ds = s->DataSet();
+        if (ds == this || steps > 10000)
+            throw EDatabaseError(QStringLiteral("Circular datalinks are not allowed"));
+        auto* table = qobject_cast<TTable*>(ds);
+        s = table ? table->MasterSource() : nullptr;
+    }
+    QObject::disconnect(t->OnChanged);
+    QObject::disconnect(t->OnRecord);
+    QObject::disconnect(t->OnGone);
+    t->Master = source;
+    if (source) {
+        t->OnChanged = connect(source, &TDataSource::DataSetChanged, this, [this] { MasterMoved(); });
+        t->OnRecord = connect(source, &TDataSource::RecordChanged, this, [this] { MasterMoved(); });
+        t->OnGone = connect(source, &QObject::destroyed, this, [this] { MasterMoved(); });
+    }
+    if (Active()) {
+        d->Spec.Master = source;
+        Requery(false);
+    }
+}
+
 const QString& TTable::MasterFields() const { return t->MasterFields; }
-void TTable::SetMasterFields(const QString& fields) { t->MasterFields = fields; }
+
+void TTable::SetMasterFields(const QString& fields) {
+    if (fields == t->MasterFields)
+        return;
+    t->MasterFields = fields;
+    if (Active()) {
+        d->Spec.MasterFields = SplitNames(fields);
+        Requery(false);
+    }
+}
+
 void TTable::Refresh() { TDataSet::Refresh(); }
-void TTable::PrepareOpen(TOpenSpec&) { NotYet("TTable::Open"); }
+
+void TTable::PrepareOpen(TOpenSpec& spec) {
+    spec.TableName = t->TableName;
+    spec.OrderBy = SplitNames(t->IndexFieldNames);
+    if (t->Master && !t->MasterFields.trimmed().isEmpty()) {
+        spec.Master = t->Master;
+        spec.MasterFields = SplitNames(t->MasterFields);
+        spec.DetailFields = spec.OrderBy;
+    }
+}
+
+void TTable::MasterMoved() {
+    if (!Active() || t->Following)
+        return;
+    if (!t->Master)
+        d->Spec.Master = nullptr;
+    // The same master values give the same rows: nothing to read again.
+    TDataSet* master = t->Master ? t->Master->DataSet() : nullptr;
+    if (d->Spec.Master && master && master->Active() && !master->IsEmpty() && !d->LinkValues.isEmpty()) {
+        QVariantList now;
+        for (const QString& f : d->Spec.MasterFields)
+            if (TField* field = master->FindField(f))
+                now << field->Value();
+        if (now == d->LinkValues)
+            return;
+    }
+    t->Following = true;
+    struct TGuard {
+        bool& flag;
+        ~TGuard() { flag = false; }
+    } guard{t->Following};
+    try {
+        Requery(false);
+    } catch (const Exception&) {
+        // Nobody waits for this answer (the master only moved): a master
+        // value the detail cannot read with leaves the detail closed.
+        Close();
+    }
+}

@@ -37,5 +37,7 @@ public:
     struct TableImpl;
 
 private:
+    // The master moved, changed or went away: read the matching rows again.
+    void MasterMoved();
     std::unique_ptr<TableImpl> t;
 };

@@ -1,0 +1,94 @@
+#pragma once
+
+// The inside of a data set: what it reads (a row source) and the bounded
+// block cache with the current record. Only the engine includes this.
+
+#include "Driver.h"
+#include "TDataSet.h"
+#include "TDataSource.h"
+
+#include <QPointer>
+#include <list>
+#include <memory>
+#include <vector>
+
+class TDatabase;
+
+// What a subclass asks to read when the data set opens.
+struct TDataSet::TOpenSpec {
+    QString TableName;          // a table by name ...
+    QString Sql;                // ... or a statement
+    QStringList OrderBy;        // field names, ascending
+    bool UniDirectional = false;
+    QPointer<TDataSource> Master; // rows where DetailFields[i] = master's MasterFields[i]
+    QStringList DetailFields, MasterFields;
+};
+
+// Where the rows come from: a table select or a statement.
+class TRowSource {
+public:
+    virtual ~TRowSource() = default;
+    virtual const QList<TColumnInfo>& Columns() const = 0;
+    // Rows from offset on; limit -1 for all the rest.
+    virtual std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit) = 0;
+    virtual qint64 Count() = 0;
+};
+
+struct TRowBlock {
+    qint64 Start = 0;
+    std::vector<QVariantList> Rows;
+};
+
+struct TDataSet::Impl {
+    explicit Impl(TDataSet* owner) : Self(owner) {}
+
+    TDataSet* Self;
+    QString DatabaseName, Filter;
+    bool Filtered = false;
+    QList<TDataSource*> Sources;
+    int DisableCount = 0;
+    bool PendingChange = false;
+
+    // Open state.
+    bool Active = false;
+    QPointer<TDatabase> Database;
+    TOpenSpec Spec;
+    QList<TColumnInfo> Columns;
+    std::vector<std::unique_ptr<TField>> Fields;
+    std::unique_ptr<TRowSource> Source;
+    QVariantList LinkValues; // the master's values the rows were read for
+
+    // The cache: aligned blocks, most recently used first.
+    std::list<std::shared_ptr<TRowBlock>> Blocks;
+    qint64 LastFetchedBlock = -2;
+    // The one open cursor and the index of the row its Next() delivers.
+    std::unique_ptr<TCursor> Cursor;
+    qint64 CursorNext = 0;
+    qint64 CursorLeft = -1; // rows its limit still allows; -1 no limit
+    qint64 Count = -1;      // -1 not known yet
+    qint64 RowsRead = 0;
+
+    // The current record: index, and its row in a block or live on the cursor.
+    qint64 Cur = -1;
+    std::shared_ptr<TRowBlock> CurBlock;
+    int CurOffset = 0;
+    bool Live = false;
+    bool Eof = true, Bof = true;
+
+    static constexpr int BlockSize = 200;
+    static constexpr int MaxBlocks = 12;
+
+    void CheckActive() const;
+    void ResetRows();
+    bool Locate(qint64 index, bool sequential);
+    std::shared_ptr<TRowBlock> FetchBlock(qint64 block, bool sequential);
+    std::shared_ptr<TRowBlock> CachedBlock(qint64 index);
+    void Materialise();
+    void DropCursor();
+    qint64 KnownCount();
+    QVariant Value(int field) const;
+    QString RowKey() const;
+    bool FindRow(const QString& key, qint64 near);
+    void BuildSource();
+    void Notify(bool full);
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+// Value-to-text conversions under the process-wide format settings.
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QTime>
+
+// A date or time picture in the program's notation ("DD.MM.YYYY",
+// "HH:MM": M after H means minutes, N is minutes too, "/" and ":" are the
+// date and time separators) applied to a value.
+QString FormatDateTimePicture(const QString& picture, const QDate& date, const QTime& time);
+
+QString DateToText(const QDate& date);
+QString TimeToText(const QTime& time);
+// The date, then the time unless it is midnight.
+QString DateTimeToText(const QDateTime& dateTime);
+// The shortest text that reads back as the same double, "." replaced by
+// the decimal separator.
+QString FloatToText(double value);
+// At most 15 significant digits, as a grid shows a float without a format.
+QString FloatToDisplayText(double value);
