@@ -1,0 +1,103 @@
+#pragma once
+
+// A desktop database in a temporary folder, registered as the current
+// connection, and an MDI frame for table windows.
+
+#include "browse/DBGrid.h"
+#include "browse/DbTableUnit.h"
+#include "common/ZorvWorkQuery.h"
+#include "engine/Session.h"
+#include "engine/TDatabase.h"
+#include "engine/TQuery.h"
+#include "engine/TTable.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+class BrowseFixture {
+public:
+    // Creates the database file, runs the statements and connects to it as
+    // database name "TESTDB".
+    bool Create(const QString& tag, const QStringList& statements) {
+        const QString base = qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath());
+        QDir().mkpath(base);
+        FTemp = std::make_unique<QTemporaryDir>(base + QStringLiteral("/%1-XXXXXX").arg(tag));
+        if (!FTemp->isValid()) return false;
+        Path = FTemp->path() + QStringLiteral("/test.db");
+        QFile file(Path);
+        if (!file.open(QIODevice::WriteOnly)) return false;
+        file.close();
+        for (const QString& statement : statements) Exec(statement);
+        Database = std::make_unique<TDatabase>();
+        Database->SetDatabaseName(QStringLiteral("TESTDB"));
+        Database->SetAliasName(Path);
+        Database->SetLoginPrompt(false);
+        Database->SetConnected(true);
+        PrepareConnection(Database.get());
+        CurrentDatabase = Database.get();
+        Frame = std::make_unique<QMdiArea>();
+        Frame->resize(1000, 700);
+        Frame->show();
+        return QTest::qWaitForWindowExposed(Frame.get());
+    }
+
+    void Destroy() {
+        Frame.reset();
+        CurrentDatabase = nullptr;
+        Database.reset();
+    }
+
+    void Exec(const QString& statement) const {
+        TQuery query;
+        query.SetDatabaseName(Path);
+        query.SetSQL({statement});
+        query.ExecSQL();
+    }
+
+    // A table window with the table chosen and opened by Enter.
+    TDbTableForm* OpenForm(const QString& table) {
+        auto* form = new TDbTableForm(Frame.get());
+        Choose(form, table);
+        return form;
+    }
+
+    static void Choose(TDbTableForm* form, const QString& table) {
+        form->cbTableName->setCurrentIndex(form->cbTableName->findText(table));
+        form->cbTableName->setFocus();
+        QTest::keyClick(form->cbTableName, Qt::Key_Return);
+    }
+
+    // Moves the grid's current cell.
+    static void Select(TDbTableForm* form, int row, int column) {
+        form->dbgData->setCurrentIndex(form->dbgData->model()->index(row, column));
+    }
+
+    static QString Cell(TDbTableForm* form, int row, int column) {
+        return form->dbgData->model()->index(row, column).data().toString();
+    }
+
+    static QStringList Column(TDbTableForm* form, int column) {
+        QStringList values;
+        for (int row = 0; row < form->dbgData->model()->rowCount(); ++row) values << Cell(form, row, column);
+        return values;
+    }
+
+    static QStringList Entries(const QComboBox* box) {
+        QStringList entries;
+        for (int i = 0; i < box->count(); ++i) entries << box->itemText(i);
+        return entries;
+    }
+
+    QString Path;
+    std::unique_ptr<TDatabase> Database;
+    std::unique_ptr<QMdiArea> Frame;
+
+private:
+    std::unique_ptr<QTemporaryDir> FTemp;
+};

@@ -1,0 +1,172 @@
+#include "support/ScriptedMsgBox.h"
+#include "support/TestRegistry.h"
+
+#include "common/ColumnStatistics.h"
+#include "common/ZorvUtilUnit.h"
+#include "common/ZorvWorkQuery.h"
+#include "engine/TField.h"
+#include "engine/TQuery.h"
+#include "engine/TTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+class ColumnStatisticsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> FTemp;
+    QString FDb;
+
+    void Exec(const QString& statement) {
+        TQuery query;
+        query.SetDatabaseName(FDb);
+        query.SetSQL({statement});
+        query.ExecSQL();
+    }
+
+    // A table of one column V of the given type holding the values (SQL
+    // literals), opened on record recNo.
+    std::unique_ptr<TTable> Table(const QString& type, const QStringList& values, int recNo = 1) {
+        static int number = 0;
+        const QString name = QStringLiteral("T%1").arg(++number);
+        Exec(QStringLiteral("create table %1 (ID integer, V %2)").arg(name, type));
+        for (int i = 0; i < values.size(); ++i)
+            Exec(QStringLiteral("insert into %1 values (%2, %3)").arg(name).arg(i + 1).arg(values[i]));
+        auto table = std::make_unique<TTable>();
+        table->SetDatabaseName(FDb);
+        table->SetTableName(name);
+        table->SetIndexFieldNames(QStringLiteral("ID"));
+        table->Open();
+        if (!values.isEmpty()) table->SetRecNo(recNo);
+        return table;
+    }
+
+    static QString Box(const QString& sum, int count, int empty = 0) {
+        QString text = QStringLiteral("Сума колона \"V\":   ") + sum + QStringLiteral("\r\rБрой редове   ") +
+                       QString::number(count) + QLatin1Char('\r');
+        if (empty > 0) text += QStringLiteral("Брой null стойности   ") + QString::number(empty) + QLatin1Char('\r');
+        return text;
+    }
+
+private slots:
+    void initTestCase() {
+        const QString base = qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath());
+        QDir().mkpath(base);
+        FTemp = std::make_unique<QTemporaryDir>(base + QStringLiteral("/stats-XXXXXX"));
+        QVERIFY(FTemp->isValid());
+        FDb = FTemp->path() + QStringLiteral("/stats.db");
+        QFile file(FDb);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        ApplyFormatSettings();
+    }
+
+    void sums_data() {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QString>("displayFormat");
+        QTest::addColumn<double>("sum");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("empty set") << "integer" << QStringList{} << "" << 0.0 << Box("0", 0);
+        QTest::newRow("integers grouped") << "integer" << QStringList{"1000", "234"} << "" << 1234.0
+                                          << Box("1 234", 2);
+        QTest::newRow("texts with comma and point")
+            << "varchar(10)" << QStringList{"'1,5'", "'2.5'"} << "" << 4.0 << Box("4", 2);
+        QTest::newRow("texts rounded by integer picture")
+            << "varchar(10)" << QStringList{"'1.5'", "'1.25'"} << "" << 2.75 << Box("3", 2);
+        QTest::newRow("empty texts") << "varchar(10)" << QStringList{"' '", "null", "'7'"} << "" << 7.0
+                                     << Box("7", 3, 2);
+        QTest::newRow("numeric nulls, real zero not empty")
+            << "integer" << QStringList{"null", "0", "null", "5", "null"} << "" << 5.0 << Box("5", 5, 3);
+        QTest::newRow("float picture") << "float" << QStringList{"1234567.5"} << "" << 1234567.5
+                                       << Box("1 234 567.50", 1);
+        QTest::newRow("float four decimals") << "float" << QStringList{"0.12345"} << "" << 0.12345
+                                             << Box("0.1235", 1);
+        QTest::newRow("negative float") << "float" << QStringList{"-2", "-0.5"} << "" << -2.5 << Box("-2.50", 2);
+        QTest::newRow("currency with display format")
+            << "money" << QStringList{"12.5", "1"} << "0.000" << 13.5 << Box("13.500", 2);
+        QTest::newRow("decimal with display format")
+            << "decimal(10,2)" << QStringList{"1.25", "2"} << "0.0" << 3.25 << Box("3.3", 2);
+        QTest::newRow("decimal default picture") << "decimal(10,2)" << QStringList{"1.25", "2"} << "" << 3.25
+                                                 << Box("3", 2);
+    }
+    void sums() {
+        QFETCH(QString, type);
+        QFETCH(QStringList, values);
+        QFETCH(QString, displayFormat);
+        QFETCH(double, sum);
+        QFETCH(QString, box);
+        auto table = Table(type, values, std::max<int>(1, int(values.size())));
+        const int recNo = table->RecNo();
+        if (!displayFormat.isEmpty()) table->FieldByName(QStringLiteral("V"))->SetDisplayFormat(displayFormat);
+        ScriptedMsgBox boxes;
+        QCOMPARE(ColumnStatistics(table.get(), QStringLiteral("V"), true), sum);
+        QCOMPARE(boxes.Count(), 1);
+        QCOMPARE(boxes.Last().Caption, QStringLiteral("Съобщение"));
+        QCOMPARE(boxes.Last().Flags, 64);
+        QCOMPARE(boxes.Last().Text, box);
+        QCOMPARE(table->RecNo(), recNo);
+        QVERIFY(!table->ControlsDisabled());
+    }
+
+    void badText_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<double>("sum");
+        QTest::addColumn<QString>("sumText");
+        QTest::newRow("OK assumes zero") << int(IDOK) << 6.0 << "6";
+        QTest::newRow("Cancel aborts") << int(IDCANCEL) << 2.0 << "<n.a.>";
+    }
+    void badText() {
+        QFETCH(int, answer);
+        QFETCH(double, sum);
+        QFETCH(QString, sumText);
+        auto table = Table(QStringLiteral("varchar(10)"), {"'2'", "'x'", "null", "'4'"}, 2);
+        ScriptedMsgBox boxes;
+        boxes.Answer(answer);
+        QCOMPARE(ColumnStatistics(table.get(), QStringLiteral("V"), true), sum);
+        QCOMPARE(boxes.Count(), 2);
+        QCOMPARE(boxes.Boxes()[0].Text, QStringLiteral("'x' is not a valid floating point value\rZero is assumed!\r\r"
+                                                       "Press [Cancel] to abort."));
+        QCOMPARE(boxes.Boxes()[0].Caption, QStringLiteral("Error"));
+        QCOMPARE(boxes.Boxes()[0].Flags, 49);
+        // The empty-value count stands as counted up to the abort.
+        QCOMPARE(boxes.Last().Text, Box(sumText, 4, answer == IDOK ? 1 : 0));
+        QCOMPARE(table->RecNo(), 2);
+        QVERIFY(!table->ControlsDisabled());
+    }
+
+    void fieldNotFound() {
+        auto table = Table(QStringLiteral("integer"), {"1"});
+        ScriptedMsgBox boxes;
+        QCOMPARE(ColumnStatistics(table.get(), QStringLiteral("NOPE"), true), 0.0);
+        QCOMPARE(boxes.Count(), 1);
+        QCOMPARE(boxes.Last().Text, QStringLiteral("Field not found:  NOPE"));
+        QCOMPARE(boxes.Last().Caption, QStringLiteral("Грешка"));
+        QCOMPARE(boxes.Last().Flags, 16);
+    }
+
+    void withoutShowNoBox() {
+        auto table = Table(QStringLiteral("integer"), {"3", "4"});
+        ScriptedMsgBox boxes;
+        QCOMPARE(ColumnStatistics(table.get(), QStringLiteral("V"), false), 7.0);
+        QCOMPARE(boxes.Count(), 0);
+    }
+
+    void closedDataSet() {
+        auto table = Table(QStringLiteral("integer"), {"3"});
+        table->Close();
+        ScriptedMsgBox boxes;
+        // The fields of a closed table are gone: the name is not found.
+        QCOMPARE(ColumnStatistics(table.get(), QStringLiteral("V"), true), 0.0);
+        QCOMPARE(boxes.Count(), 1);
+        QCOMPARE(boxes.Last().Text, QStringLiteral("Field not found:  V"));
+        QCOMPARE(ColumnStatistics(nullptr, QStringLiteral("V"), false), 0.0);
+        QCOMPARE(boxes.Count(), 2);
+    }
+};
+
+TAMSEL_TEST(ColumnStatisticsTest);
+#include "ColumnStatisticsTest.moc"
