@@ -1,0 +1,627 @@
+#include "SqliteDriver.h"
+
+#include "SqliteConnection.h"
+#include "engine/Exception.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+#include <atomic>
+
+void RaiseSqliteError(sqlite3* db) {
+    throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+TSqliteStatement PrepareSqlite(sqlite3* db, const QByteArray& sql, const char** tail) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &raw, tail) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        RaiseSqliteError(db);
+    }
+    return TSqliteStatement(raw);
+}
+
+bool StepSqlite(sqlite3* db, sqlite3_stmt* statement) {
+    const int rc = sqlite3_step(statement);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    RaiseSqliteError(db);
+}
+
+// ---------------------------------------------------------------------------
+// Declared types
+
+namespace {
+
+struct TTypeName {
+    const char* Name;
+    TFieldType Type;
+};
+
+// SQL Anywhere's names first, then the common names of other servers.
+constexpr TTypeName TypeNames[] = {
+    {"INTEGER", TFieldType::ftInteger},       {"INT", TFieldType::ftInteger},
+    {"MEDIUMINT", TFieldType::ftInteger},     {"UNSIGNED INT", TFieldType::ftInteger},
+    {"BIGINT", TFieldType::ftLargeint},       {"UNSIGNED BIGINT", TFieldType::ftLargeint},
+    {"INT8", TFieldType::ftLargeint},         {"SMALLINT", TFieldType::ftSmallint},
+    {"TINYINT", TFieldType::ftSmallint},      {"INT2", TFieldType::ftSmallint},
+    {"UNSIGNED SMALLINT", TFieldType::ftWord}, {"FLOAT", TFieldType::ftFloat},
+    {"DOUBLE", TFieldType::ftFloat},          {"DOUBLE PRECISION", TFieldType::ftFloat},
+    {"REAL", TFieldType::ftFloat},            {"MONEY", TFieldType::ftCurrency},
+    {"SMALLMONEY", TFieldType::ftCurrency},   {"CURRENCY", TFieldType::ftCurrency},
+    {"DECIMAL", TFieldType::ftBCD},           {"NUMERIC", TFieldType::ftBCD},
+    {"DEC", TFieldType::ftBCD},               {"CHAR", TFieldType::ftString},
+    {"CHARACTER", TFieldType::ftString},      {"VARCHAR", TFieldType::ftString},
+    {"CHARACTER VARYING", TFieldType::ftString}, {"NCHAR", TFieldType::ftString},
+    {"NVARCHAR", TFieldType::ftString},       {"VARCHAR2", TFieldType::ftString},
+    {"TEXT", TFieldType::ftString},           {"STRING", TFieldType::ftString},
+    {"LONG VARCHAR", TFieldType::ftMemo},     {"LONG NVARCHAR", TFieldType::ftMemo},
+    {"CLOB", TFieldType::ftMemo},             {"NTEXT", TFieldType::ftMemo},
+    {"MEMO", TFieldType::ftMemo},             {"LONGTEXT", TFieldType::ftMemo},
+    {"XML", TFieldType::ftMemo},              {"BLOB", TFieldType::ftBlob},
+    {"LONG BINARY", TFieldType::ftBlob},      {"IMAGE", TFieldType::ftBlob},
+    {"LONGBLOB", TFieldType::ftBlob},         {"BINARY", TFieldType::ftBytes},
+    {"VARBINARY", TFieldType::ftBytes},       {"DATE", TFieldType::ftDate},
+    {"TIME", TFieldType::ftTime},             {"DATETIME", TFieldType::ftDateTime},
+    {"TIMESTAMP", TFieldType::ftDateTime},    {"SMALLDATETIME", TFieldType::ftDateTime},
+    {"BIT", TFieldType::ftBoolean},           {"BOOLEAN", TFieldType::ftBoolean},
+    {"BOOL", TFieldType::ftBoolean},
+};
+
+// A text column whose length is not declared.
+constexpr int DefaultTextSize = 255;
+
+TFieldType TypeOfName(const QString& name) {
+    for (const TTypeName& t : TypeNames)
+        if (name == QLatin1String(t.Name)) return t.Type;
+    // Other names as SQLite gives them their affinity.
+    if (name.contains(u"INT")) return TFieldType::ftLargeint;
+    if (name.contains(u"CHAR") || name.contains(u"CLOB") || name.contains(u"TEXT")) return TFieldType::ftString;
+    if (name.contains(u"BLOB")) return TFieldType::ftBlob;
+    return TFieldType::ftFloat;
+}
+
+} // namespace
+
+TColumnInfo ColumnFromDeclaration(const QString& name, const QString& declaredType) {
+    TColumnInfo column;
+    column.Name = name;
+    column.DeclaredType = declaredType;
+    QString base = declaredType.simplified().toUpper();
+    QList<int> sizes;
+    const qsizetype open = base.indexOf(u'(');
+    if (open >= 0) {
+        const qsizetype close = base.indexOf(u')', open);
+        for (const QString& part : base.mid(open + 1, close < 0 ? -1 : close - open - 1).split(u','))
+            sizes << part.trimmed().toInt();
+        base = base.left(open).trimmed();
+    }
+    if (base.isEmpty()) {
+        // No declared type: any value; shown as text.
+        column.Type = TFieldType::ftString;
+        column.Size = DefaultTextSize;
+        return column;
+    }
+    column.Type = TypeOfName(base);
+    switch (column.Type) {
+    case TFieldType::ftString:
+    case TFieldType::ftBytes:
+        column.Size = sizes.isEmpty() || sizes[0] <= 0 ? DefaultTextSize : sizes[0];
+        break;
+    case TFieldType::ftBCD:
+        // SQL Anywhere's default is DECIMAL(30, 6).
+        column.Precision = sizes.isEmpty() ? 30 : sizes[0];
+        column.Scale = sizes.isEmpty() ? 6 : sizes.value(1, 0);
+        column.Size = column.Scale;
+        break;
+    case TFieldType::ftCurrency:
+        column.Precision = 19;
+        column.Scale = 4;
+        break;
+    default:
+        break;
+    }
+    return column;
+}
+
+// ---------------------------------------------------------------------------
+// Cursor
+
+namespace {
+
+enum class TDecode { Dynamic, Integer, Float, Text, Date, Time, DateTime, Boolean, Blob };
+
+TDecode DecodeOf(const TColumnInfo& column) {
+    if (column.DeclaredType.trimmed().isEmpty()) return TDecode::Dynamic;
+    switch (column.Type) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftWord:
+    case TFieldType::ftAutoInc:
+    case TFieldType::ftLargeint:
+        return TDecode::Integer;
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
+    case TFieldType::ftBCD:
+        return TDecode::Float;
+    case TFieldType::ftDate:
+        return TDecode::Date;
+    case TFieldType::ftTime:
+        return TDecode::Time;
+    case TFieldType::ftDateTime:
+        return TDecode::DateTime;
+    case TFieldType::ftBoolean:
+        return TDecode::Boolean;
+    case TFieldType::ftBlob:
+    case TFieldType::ftBytes:
+        return TDecode::Blob;
+    default:
+        return TDecode::Text;
+    }
+}
+
+int Digits(const char* p, int count) {
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (p[i] < '0' || p[i] > '9') return -1;
+        value = value * 10 + (p[i] - '0');
+    }
+    return value;
+}
+
+// 'YYYY-MM-DD'
+QDate ParseDate(const char* p, int n) {
+    if (n < 10 || p[4] != '-' || p[7] != '-') return {};
+    const int y = Digits(p, 4), m = Digits(p + 5, 2), d = Digits(p + 8, 2);
+    if (y < 0 || m < 0 || d < 0) return {};
+    return QDate(y, m, d);
+}
+
+// 'HH:MM[:SS[.fff...]]', the whole text
+QTime ParseTime(const char* p, int n) {
+    if (n < 5 || p[2] != ':') return {};
+    const int h = Digits(p, 2), m = Digits(p + 3, 2);
+    int s = 0, ms = 0;
+    if (n > 5) {
+        if (n < 8 || p[5] != ':' || (s = Digits(p + 6, 2)) < 0) return {};
+        if (n > 8) {
+            if (p[8] != '.' || n == 9) return {};
+            for (int i = 9, scale = 100; i < n; ++i, scale /= 10) {
+                const int digit = Digits(p + i, 1);
+                if (digit < 0) return {};
+                ms += digit * scale;
+            }
+        }
+    }
+    if (h < 0 || m < 0) return {};
+    return QTime(h, m, s, ms);
+}
+
+class TSqliteCursor final : public TCursor {
+public:
+    // inferTypes: columns without a declared type take the kind of their
+    // first row's value (the first row is read at once for that).
+    TSqliteCursor(sqlite3* db, TSqliteStatement statement, bool inferTypes)
+        : FDb(db), FStatement(std::move(statement)), S(FStatement.get()) {
+        if (!S) return;
+        const int count = sqlite3_column_count(S);
+        for (int i = 0; i < count; ++i) {
+            const char* declared = sqlite3_column_decltype(S, i);
+            FColumns << ColumnFromDeclaration(QString::fromUtf8(sqlite3_column_name(S, i)),
+                                              declared ? QString::fromUtf8(declared) : QString());
+            FDecode.push_back(DecodeOf(FColumns.last()));
+        }
+        if (!inferTypes) return;
+        FPending = StepSqlite(FDb, S) ? 1 : 0;
+        for (int i = 0; i < count && FPending == 1; ++i) {
+            if (FDecode[size_t(i)] != TDecode::Dynamic) continue;
+            switch (sqlite3_column_type(S, i)) {
+            case SQLITE_INTEGER:
+                FColumns[i].Type = TFieldType::ftLargeint;
+                FColumns[i].Size = 0;
+                break;
+            case SQLITE_FLOAT:
+                FColumns[i].Type = TFieldType::ftFloat;
+                FColumns[i].Size = 0;
+                break;
+            case SQLITE_BLOB:
+                FColumns[i].Type = TFieldType::ftBlob;
+                FColumns[i].Size = 0;
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+    const QList<TColumnInfo>& Columns() const override { return FColumns; }
+
+    bool Next() override {
+        if (FDone) return false;
+        bool row;
+        if (FPending >= 0) {
+            row = FPending == 1;
+            FPending = -1;
+        } else {
+            row = S && StepSqlite(FDb, S);
+        }
+        FDone = !row;
+        return row;
+    }
+
+    QVariant Value(int column) const override {
+        const int type = sqlite3_column_type(S, column);
+        if (type == SQLITE_NULL) return {};
+        switch (FDecode[size_t(column)]) {
+        case TDecode::Integer:
+            if (type == SQLITE_INTEGER) return qlonglong(sqlite3_column_int64(S, column));
+            break;
+        case TDecode::Float:
+            if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) return sqlite3_column_double(S, column);
+            if (type == SQLITE_TEXT) {
+                bool ok = false;
+                const double value = Text(column).toDouble(&ok);
+                if (ok) return value;
+            }
+            break;
+        case TDecode::Text:
+            return Text(column);
+        case TDecode::Date:
+            if (type == SQLITE_TEXT) {
+                const QDate date = ParseDate(Bytes(column), Size(column));
+                if (date.isValid()) return date;
+            }
+            break;
+        case TDecode::Time:
+            if (type == SQLITE_TEXT) {
+                const char* p = Bytes(column);
+                int n = Size(column);
+                // A date-time text in a time column: its time.
+                if (n > 11 && ParseDate(p, n).isValid()) p += 11, n -= 11;
+                const QTime time = ParseTime(p, n);
+                if (time.isValid()) return time;
+            }
+            break;
+        case TDecode::DateTime:
+            if (type == SQLITE_TEXT) {
+                const char* p = Bytes(column);
+                const int n = Size(column);
+                const QDate date = ParseDate(p, n);
+                if (date.isValid() && n == 10) return QDateTime(date, QTime(0, 0), Qt::UTC);
+                if (date.isValid() && (p[10] == ' ' || p[10] == 'T')) {
+                    const QTime time = ParseTime(p + 11, n - 11);
+                    if (time.isValid()) return QDateTime(date, time, Qt::UTC);
+                }
+            }
+            break;
+        case TDecode::Boolean:
+            if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) return sqlite3_column_int64(S, column) != 0;
+            if (type == SQLITE_TEXT) {
+                const QString text = Text(column).trimmed().toLower();
+                if (text == u"true" || text == u"1" || text == u"on" || text == u"yes") return true;
+                if (text == u"false" || text == u"0" || text == u"off" || text == u"no") return false;
+            }
+            break;
+        case TDecode::Blob:
+            return QByteArray(static_cast<const char*>(sqlite3_column_blob(S, column)),
+                              sqlite3_column_bytes(S, column));
+        case TDecode::Dynamic:
+            break;
+        }
+        // A value that its column's kind cannot hold comes as it is stored.
+        switch (type) {
+        case SQLITE_INTEGER:
+            return qlonglong(sqlite3_column_int64(S, column));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(S, column);
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char*>(sqlite3_column_blob(S, column)),
+                              sqlite3_column_bytes(S, column));
+        default:
+            return Text(column);
+        }
+    }
+
+    double FloatValue(int column) const override {
+        if (FDecode[size_t(column)] == TDecode::Float && sqlite3_column_type(S, column) != SQLITE_TEXT)
+            return sqlite3_column_double(S, column);
+        return TCursor::FloatValue(column);
+    }
+
+private:
+    const char* Bytes(int column) const { return reinterpret_cast<const char*>(sqlite3_column_text(S, column)); }
+    int Size(int column) const { return sqlite3_column_bytes(S, column); }
+    QString Text(int column) const {
+        const char* bytes = Bytes(column);
+        return QString::fromUtf8(bytes, Size(column));
+    }
+
+    sqlite3* FDb;
+    TSqliteStatement FStatement;
+    sqlite3_stmt* S;
+    QList<TColumnInfo> FColumns;
+    std::vector<TDecode> FDecode;
+    int FPending = -1; // the first row read ahead: 1 a row, 0 none
+    bool FDone = false;
+};
+
+void Bind(sqlite3* db, sqlite3_stmt* statement, const QVariantList& params) {
+    for (int i = 0; i < params.size(); ++i) {
+        const QVariant& v = params[i];
+        const int index = i + 1;
+        int rc;
+        const auto text = [&](const QString& value) {
+            const QByteArray utf8 = value.toUtf8();
+            return sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        };
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(statement, index);
+            if (rc != SQLITE_OK) RaiseSqliteError(db);
+            continue;
+        }
+        // Dates and times are stored as ISO texts.
+        const auto timeText = [](const QTime& t) {
+            return t.toString(t.msec() ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("HH:mm:ss"));
+        };
+        switch (v.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Char:
+        case QMetaType::SChar:
+        case QMetaType::UChar:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            rc = sqlite3_bind_int64(statement, index, v.toLongLong());
+            break;
+        case QMetaType::Float:
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(statement, index, v.toDouble());
+            break;
+        case QMetaType::QDate:
+            rc = text(v.toDate().toString(Qt::ISODate));
+            break;
+        case QMetaType::QTime:
+            rc = text(timeText(v.toTime()));
+            break;
+        case QMetaType::QDateTime: {
+            const QDateTime dt = v.toDateTime();
+            rc = text(dt.date().toString(Qt::ISODate) + u' ' + timeText(dt.time()));
+            break;
+        }
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = v.toByteArray();
+            rc = sqlite3_bind_blob(statement, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default:
+            rc = text(v.toString());
+            break;
+        }
+        if (rc != SQLITE_OK) RaiseSqliteError(db);
+    }
+}
+
+// The catalogue of a SQL Anywhere server, over SQLite's own.
+const char* const CatalogueView = R"(
+CREATE TEMP VIEW systable (table_name, table_type, creator) AS
+  SELECT name, CASE type WHEN 'view' THEN 'VIEW' ELSE 'BASE' END,
+         CASE WHEN name LIKE 'sqlite\_%' ESCAPE '\' THEN 0 ELSE 1 END
+    FROM main.sqlite_schema WHERE type IN ('table', 'view')
+  UNION ALL SELECT 'sqlite_schema', 'BASE', 0
+  UNION ALL SELECT 'systable', 'VIEW', 0
+)";
+
+std::atomic<int> ConnectionCount{0};
+
+void Run(sqlite3* db, const char* sql) {
+    const TSqliteStatement statement = PrepareSqlite(db, QByteArray(sql));
+    while (statement && StepSqlite(db, statement.get())) {
+    }
+}
+
+bool IsOn(const QString& value) {
+    static const QStringList on = {"on", "yes", "1", "true"};
+    return on.contains(value.trimmed().toLower());
+}
+
+QString Unquoted(const QString& name) {
+    if (name.size() >= 2 && name.startsWith(u'"') && name.endsWith(u'"'))
+        return name.mid(1, name.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return name;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Connection
+
+TSqliteConnection::TSqliteConnection(const QString& file) {
+    sqlite3* raw = nullptr;
+    // Read-write where the file allows it (SQLite falls back to read-only for
+    // a write-protected file); never created.
+    const int rc = file.isEmpty() ? SQLITE_CANTOPEN
+                                  : sqlite3_open_v2(file.toUtf8().constData(), &raw,
+                                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    FDb.reset(raw);
+    if (rc != SQLITE_OK)
+        throw EDatabaseError(QStringLiteral("%1: %2").arg(QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)), file));
+    sqlite3_busy_timeout(raw, 5000);
+    // "..." names a column or table, never a text: a misspelt name fails.
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    Run(raw, "SELECT count(*) FROM main.sqlite_schema"); // is it a database at all
+    Run(raw, CatalogueView);
+    RegisterSqlAnywhereFunctions(*this);
+    FNumber = ++ConnectionCount;
+}
+
+QStringList TSqliteConnection::TableNames() {
+    const TSqliteStatement statement = PrepareSqlite(FDb.get(), QByteArrayLiteral(
+        "SELECT name FROM main.sqlite_schema WHERE type IN ('table', 'view') "
+        "UNION SELECT 'sqlite_schema' "
+        "UNION SELECT name FROM temp.sqlite_schema WHERE type IN ('table', 'view') "
+        "ORDER BY 1 COLLATE NOCASE"));
+    QStringList names;
+    while (StepSqlite(FDb.get(), statement.get()))
+        names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
+    return names;
+}
+
+QString TSqliteConnection::QuoteIdentifier(const QString& name) const {
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+QList<TColumnInfo> TSqliteConnection::TableColumns(const QString& table) {
+    const TSqliteStatement statement =
+        PrepareSqlite(FDb.get(), QByteArrayLiteral("SELECT name, type FROM pragma_table_info(?1)"));
+    Bind(FDb.get(), statement.get(), {table});
+    QList<TColumnInfo> columns;
+    while (StepSqlite(FDb.get(), statement.get())) {
+        const auto text = [&](int i) {
+            return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), i)));
+        };
+        columns << ColumnFromDeclaration(text(0), text(1));
+    }
+    if (columns.isEmpty()) throw EDatabaseError(QStringLiteral("no such table: %1").arg(table));
+    return columns;
+}
+
+bool TSqliteConnection::HasRowid(const QString& table) {
+    const auto known = FRowid.constFind(table);
+    if (known != FRowid.cend()) return *known;
+    // Fails for views and tables without rowid.
+    const bool has = sqlite3_table_column_metadata(FDb.get(), nullptr, Unquoted(table).toUtf8().constData(), "rowid",
+                                                   nullptr, nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
+    FRowid.insert(table, has);
+    return has;
+}
+
+QString TSqliteConnection::SelectText(const TSelectSpec& spec, const QString& what) const {
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(what, spec.Table);
+    if (!spec.Where.trimmed().isEmpty()) sql += QStringLiteral(" WHERE ") + spec.Where;
+    return sql;
+}
+
+std::unique_ptr<TCursor> TSqliteConnection::Select(const TSelectSpec& spec, qint64 offset) {
+    QString sql = SelectText(spec, QStringLiteral("*"));
+    // Rowid last: equal keys keep one order, whatever block is read.
+    QStringList order = spec.OrderBy;
+    if (HasRowid(spec.Table)) order << QStringLiteral("rowid");
+    if (!order.isEmpty()) sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    sql += QStringLiteral(" LIMIT -1 OFFSET %1").arg(qMax<qint64>(offset, 0));
+    TSqliteStatement statement = PrepareSqlite(FDb.get(), sql.toUtf8());
+    Bind(FDb.get(), statement.get(), spec.Params);
+    return std::make_unique<TSqliteCursor>(FDb.get(), std::move(statement), false);
+}
+
+qint64 TSqliteConnection::Count(const TSelectSpec& spec) {
+    const TSqliteStatement statement = PrepareSqlite(FDb.get(), SelectText(spec, QStringLiteral("count(*)")).toUtf8());
+    Bind(FDb.get(), statement.get(), spec.Params);
+    return StepSqlite(FDb.get(), statement.get()) ? sqlite3_column_int64(statement.get(), 0) : 0;
+}
+
+TDialectStatement TSqliteConnection::Translate(const QString& sql) const {
+    return TranslateStatement(sql, [this](const QString& name) { return FindVariable(name) != nullptr; });
+}
+
+QString TSqliteConnection::TranslateQuery(const QString& sql) const {
+    const TDialectStatement statement = Translate(sql);
+    if (statement.Kind != TDialectStatement::TKind::Sql)
+        throw EDatabaseError(QStringLiteral("Not a query: %1").arg(sql));
+    return statement.Sql;
+}
+
+std::unique_ptr<TCursor> TSqliteConnection::Query(const QString& sql) {
+    const TDialectStatement statement = Translate(sql);
+    if (statement.Kind != TDialectStatement::TKind::Sql) {
+        Carry(statement);
+        return std::make_unique<TSqliteCursor>(FDb.get(), nullptr, false);
+    }
+    return std::make_unique<TSqliteCursor>(FDb.get(), PrepareSqlite(FDb.get(), statement.Sql.toUtf8()), true);
+}
+
+void TSqliteConnection::Execute(const QString& sql) {
+    const TDialectStatement statement = Translate(sql);
+    if (statement.Kind != TDialectStatement::TKind::Sql) {
+        Carry(statement);
+        return;
+    }
+    // Every statement of the text, in turn.
+    QByteArray rest = statement.Sql.toUtf8();
+    while (!rest.isEmpty()) {
+        const char* tail = nullptr;
+        const TSqliteStatement one = PrepareSqlite(FDb.get(), rest, &tail);
+        while (one && StepSqlite(FDb.get(), one.get())) {
+        }
+        rest = rest.mid(tail ? tail - rest.constData() : rest.size());
+    }
+}
+
+const TSqliteConnection::TVariable* TSqliteConnection::FindVariable(const QString& name) const {
+    auto found = FVariables.find(name.toLower());
+    if (found == FVariables.end() && name.startsWith(u'@')) found = FVariables.find(name.mid(1).toLower());
+    return found == FVariables.end() ? nullptr : &found->second;
+}
+
+void TSqliteConnection::Carry(const TDialectStatement& statement) {
+    using TKind = TDialectStatement::TKind;
+    switch (statement.Kind) {
+    case TKind::CreateVariable: {
+        if (FindVariable(statement.Name))
+            throw EDatabaseError(QStringLiteral("Variable '%1' already exists").arg(statement.Name));
+        // The type must be one that values can be cast to.
+        PrepareSqlite(FDb.get(), QStringLiteral("SELECT CAST(NULL AS %1)").arg(statement.TypeName).toUtf8());
+        FVariables[statement.Name.toLower()] = TVariable{statement.Name, statement.TypeName, nullptr};
+        break;
+    }
+    case TKind::DropVariable: {
+        const TVariable* variable = FindVariable(statement.Name);
+        if (!variable && !statement.IfExists)
+            throw EDatabaseError(QStringLiteral("Variable '%1' not found").arg(statement.Name));
+        if (variable) FVariables.erase(variable->Name.toLower());
+        break;
+    }
+    case TKind::SetVariable:
+        SetVariable(statement);
+        break;
+    case TKind::SetOption:
+        FOptions.insert(statement.Name.toLower(), statement.Value);
+        break;
+    case TKind::Unload:
+        Unload(statement);
+        break;
+    case TKind::Sql:
+        break;
+    }
+}
+
+void TSqliteConnection::SetVariable(const TDialectStatement& statement) {
+    auto* variable = const_cast<TVariable*>(FindVariable(statement.Name));
+    if (!variable) throw EDatabaseError(QStringLiteral("Variable '%1' not found").arg(statement.Name));
+    const TSqliteStatement query = PrepareSqlite(
+        FDb.get(), QStringLiteral("SELECT CAST((%1) AS %2)").arg(statement.Sql, variable->Type).toUtf8());
+    TSqliteValue value;
+    if (StepSqlite(FDb.get(), query.get())) {
+        value.reset(sqlite3_value_dup(sqlite3_column_value(query.get(), 0)));
+        if (!value) throw EDatabaseError(QStringLiteral("out of memory"));
+    }
+    variable->Value = std::move(value);
+}
+
+void TSqliteConnection::Unload(const TDialectStatement& statement) {
+    if (!IsOn(FOptions.value(QStringLiteral("allow_write_client_file"))))
+        throw EDatabaseError(QStringLiteral("Writing the client file '%1' is not allowed: the option "
+                                            "allow_write_client_file is not 'On'").arg(statement.File));
+    const TSqliteStatement query = PrepareSqlite(FDb.get(), statement.Sql.toUtf8());
+    if (!query) throw EDatabaseError(QStringLiteral("Syntax error near 'unload'"));
+    UnloadToFile(FDb.get(), query.get(), statement);
+}
+
+std::unique_ptr<TDriverConnection> OpenSqliteConnection(const QString& file) {
+    return std::make_unique<TSqliteConnection>(file);
+}
