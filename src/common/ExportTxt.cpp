@@ -273,8 +273,8 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
     if (path.isEmpty() && !ChooseFile(title, path)) return;
 
     // The rows go to a temporary file beside the target, which replaces the
-    // target only when everything was written: a failed or cancelled export
-    // leaves no file behind.
+    // target only when everything was written (commit): a failed or cancelled
+    // export leaves no file behind.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         status = QStringLiteral("Impossible Writing To File \"") + path + QStringLiteral("\".\rCheck If it is Open(")
@@ -303,7 +303,6 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
         ShowMsg(status, QStringLiteral("Export Error"), MB_ICONSTOP);
     }
     dataSet->EnableControls();
-    if (!status.isEmpty()) file.cancelWriting();
     if (!bookmark.isEmpty()) {
         try {
             dataSet->SetBookmark(bookmark);
