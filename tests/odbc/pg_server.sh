@@ -63,7 +63,10 @@ HBA
     as_server_user "$PGBIN/pg_ctl" -D "$data/pgdata" -l "$data/server.log" -w -t 60 \
         -o "-p $port -c listen_addresses=127.0.0.1 -k $data -c fsync=off -c full_page_writes=off" start >/dev/null
     psql="$PGBIN/psql -X -q -v ON_ERROR_STOP=1 -h $data -p $port -U postgres"
+    # The second login's password holds the characters that a
+    # connection string must quote.
     as_server_user $psql -d postgres -c "CREATE ROLE tamsel LOGIN PASSWORD 'secret'" \
+        -c "CREATE ROLE \"odd user\" LOGIN PASSWORD 'p;w}d{=x ' IN ROLE tamsel" \
         -c "CREATE DATABASE tamsel OWNER tamsel ENCODING 'UTF8' TEMPLATE template0"
     if [ $# -ge 3 ]; then
         as_server_user $psql -d tamsel -c "SET ROLE tamsel" -f - <"$3"
@@ -74,7 +77,8 @@ Description=PostgreSQL ODBC driver (Unicode version)
 Driver=$PSQLODBC
 INI
     # UseDeclareFetch: rows come from a server-side cursor in blocks of
-    # Fetch rows instead of the whole result at once.
+    # Fetch rows instead of the whole result at once. BoolsAsChar=0: logical
+    # columns are logical, not texts.
     cat >"$state/odbc.ini" <<INI
 [TamselPg]
 Driver=PostgreSQL Unicode
@@ -84,6 +88,7 @@ Database=tamsel
 UID=tamsel
 UseDeclareFetch=1
 Fetch=1000
+BoolsAsChar=0
 INI
     ;;
 stop)

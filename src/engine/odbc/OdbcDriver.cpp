@@ -28,6 +28,17 @@ QString FromWide(const SQLWCHAR* text, qsizetype length) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
 }
 
+// A name or message the driver wrote into a buffer of room characters. The
+// length it reports is not to be trusted (the driver manager gives a narrow
+// driver's byte count), the terminating zero is.
+QString FromWideBuffer(const SQLWCHAR* text, qsizetype reported, qsizetype room) {
+    const qsizetype limit = std::clamp<qsizetype>(reported, 0, room - 1);
+    qsizetype length = 0;
+    while (length < limit && text[length] != 0)
+        ++length;
+    return FromWide(text, length);
+}
+
 bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
 // One ODBC handle, freed with its owner.
@@ -71,7 +82,7 @@ TDiagnostics ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         if (!Succeeded(rc))
             break;
         const QString sqlState = FromWide(state, 5);
-        QString text = FromWide(message.data(), std::min<qsizetype>(length, message.size() - 1)).trimmed();
+        QString text = FromWideBuffer(message.data(), length, message.size()).trimmed();
         if (sqlState.startsWith(QLatin1String("08")))
             result.ConnectionLost = true;
         lines << QStringLiteral("%1 (SQLSTATE %2)").arg(text, sqlState);
@@ -148,11 +159,12 @@ private:
     }
 };
 
-// A connection-string value, in braces when it holds characters that would
-// end or split it; a closing brace inside is doubled.
+// A connection-string value, in braces only when it holds characters that
+// would end or split it (psqlODBC keeps the braces of a user name); a
+// closing brace inside is doubled.
 QString ConnectValue(const QString& value) {
-    static const QString special = QStringLiteral(";{}=[]()!,?*@");
-    bool needBraces = value.isEmpty() || value.front().isSpace() || value.back().isSpace();
+    static const QString special = QStringLiteral(";{}");
+    bool needBraces = !value.isEmpty() && (value.front().isSpace() || value.back().isSpace());
     for (QChar c : value)
         needBraces = needBraces || special.contains(c);
     if (!needBraces)
@@ -442,9 +454,8 @@ QList<TColumnInfo> DescribeColumns(const TStatement& stmt) {
                                         &typeNameLength, nullptr)))
             typeNameLength = 0;
         TColumnInfo info;
-        info.Name = FromWide(name, std::min<qsizetype>(nameLength, std::size(name) - 1));
-        info.DeclaredType =
-            FromWide(typeName, std::min<qsizetype>(typeNameLength / qsizetype(sizeof(SQLWCHAR)), std::size(typeName) - 1));
+        info.Name = FromWideBuffer(name, nameLength, std::size(name));
+        info.DeclaredType = FromWideBuffer(typeName, typeNameLength / qsizetype(sizeof(SQLWCHAR)), std::size(typeName));
         info.Type = FieldTypeOf(sqlType, numeric(SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE,
                                 numeric(SQL_DESC_UNSIGNED) == SQL_TRUE && sqlType != SQL_BIT,
                                 numeric(SQL_DESC_FIXED_PREC_SCALE) == SQL_TRUE, size, scale);
@@ -844,7 +855,7 @@ QString TOdbcConnection::InfoText(SQLUSMALLINT info) const {
     SQLSMALLINT length = 0;
     if (!Succeeded(SQLGetInfoW(FLink->Dbc.Get(), info, buffer, sizeof buffer, &length)))
         return QString();
-    return FromWide(buffer, std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)), std::size(buffer) - 1));
+    return FromWideBuffer(buffer, length / qsizetype(sizeof(SQLWCHAR)), std::size(buffer));
 }
 
 // The requested level where the driver offers it, else the nearest
@@ -888,7 +899,7 @@ QStringList TOdbcConnection::TableNames() {
         stmt.Check(SQLGetData(stmt.Get(), 3, SQL_C_WCHAR, name, sizeof name, &ind), "SQLGetData");
         if (ind == SQL_NULL_DATA)
             continue;
-        const QString table = FromWide(name, std::min<qsizetype>(ind / qsizetype(sizeof(SQLWCHAR)), std::size(name) - 1));
+        const QString table = FromWideBuffer(name, ind / qsizetype(sizeof(SQLWCHAR)), std::size(name));
         if (!seen.contains(table)) {
             seen.insert(table);
             names << table;
@@ -939,8 +950,7 @@ QStringList TOdbcConnection::RowKey(const QString& quotedTable) {
                 SQLLEN ind = 0;
                 if (Succeeded(SQLGetData(stmt.Get(), 2, SQL_C_WCHAR, column, sizeof column, &ind)) &&
                     ind != SQL_NULL_DATA)
-                    key << QuoteIdentifier(
-                        FromWide(column, std::min<qsizetype>(ind / qsizetype(sizeof(SQLWCHAR)), std::size(column) - 1)));
+                    key << QuoteIdentifier(FromWideBuffer(column, ind / qsizetype(sizeof(SQLWCHAR)), std::size(column)));
             }
         }
     }
