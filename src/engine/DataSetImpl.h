@@ -20,7 +20,10 @@ struct TDataSet::TOpenSpec {
     QString Sql;                // ... or a statement
     QStringList OrderBy;        // field names, ascending
     bool UniDirectional = false;
-    QPointer<TDataSource> Master; // rows where DetailFields[i] = master's MasterFields[i]
+    // Linked: rows where DetailFields[i] = the master's MasterFields[i]; none
+    // while the master source is gone, closed or empty.
+    bool Linked = false;
+    QPointer<TDataSource> Master;
     QStringList DetailFields, MasterFields;
 };
 

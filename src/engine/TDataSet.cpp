@@ -211,7 +211,7 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         return true;
     }
     bool stream = Cursor && CursorNext == index && CursorLeft != 0;
-    if (!stream && sequential && index == Cur + 1 && !Spec.UniDirectional) {
+    if (!stream && sequential && index == Cur + 1 && (!Spec.UniDirectional || (index == 0 && !Cursor))) {
         // A walk past the cached blocks streams through one cursor and
         // keeps nothing behind.
         Materialise();
@@ -238,10 +238,8 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         if (Live) {
             // The cursor took the current row with it; read it back.
             Live = false;
-            if (Spec.UniDirectional) {
-                Cur = -1;
-                return false;
-            }
+            if (Spec.UniDirectional)
+                return false; // nothing is kept behind: the fields read empty
             auto b = FetchBlock(Cur / BlockSize, false);
             if (!b || Cur - b->Start >= qint64(b->Rows.size()))
                 throw EDatabaseError(QStringLiteral("The current record is no longer there"));
@@ -365,8 +363,8 @@ void TDataSet::Impl::BuildSource() {
     }
     bool empty = false;
     LinkValues.clear();
-    if (Spec.Master) {
-        TDataSet* master = Spec.Master->DataSet();
+    if (Spec.Linked) {
+        TDataSet* master = Spec.Master ? Spec.Master->DataSet() : nullptr;
         if (Spec.DetailFields.size() < Spec.MasterFields.size())
             throw EDatabaseError(QStringLiteral("A linked table needs as many index fields as master fields"));
         if (!master || !master->Active() || master->IsEmpty()) {
@@ -441,7 +439,7 @@ void TDataSet::Open() {
             d->Fields.push_back(std::make_unique<TField>(this, i, c.Name, type, c.Size));
         }
         d->Active = true;
-        d->Locate(0, true);
+        d->Locate(0, d->Spec.UniDirectional);
         d->Bof = true;
         d->Eof = d->Cur < 0;
     } catch (...) {
@@ -513,7 +511,7 @@ void TDataSet::Requery(bool keepPosition) {
         d->Bof = false;
         d->Eof = false;
     } else {
-        d->Locate(0, true);
+        d->Locate(0, d->Spec.UniDirectional);
         d->Bof = true;
         d->Eof = d->Cur < 0;
     }

@@ -49,13 +49,15 @@ void TTable::SetIndexFieldNames(const QString& names) {
     const QString old = t->IndexFieldNames;
     t->IndexFieldNames = names;
     if (Active()) {
-        d->Spec.OrderBy = SplitNames(names);
-        d->Spec.DetailFields = d->Spec.OrderBy;
+        const TOpenSpec previous = d->Spec;
+        TOpenSpec spec;
+        PrepareOpen(spec);
+        d->Spec = spec;
         try {
             Requery(false);
         } catch (...) {
             t->IndexFieldNames = old;
-            d->Spec.OrderBy = d->Spec.DetailFields = SplitNames(old);
+            d->Spec = previous;
             throw;
         }
     }
@@ -86,7 +88,9 @@ void TTable::SetMasterSource(TDataSource* source) {
         t->OnGone = connect(source, &QObject::destroyed, this, [this] { MasterMoved(); });
     }
     if (Active()) {
-        d->Spec.Master = source;
+        TOpenSpec spec;
+        PrepareOpen(spec);
+        d->Spec = spec;
         Requery(false);
     }
 }
@@ -98,7 +102,9 @@ void TTable::SetMasterFields(const QString& fields) {
         return;
     t->MasterFields = fields;
     if (Active()) {
-        d->Spec.MasterFields = SplitNames(fields);
+        TOpenSpec spec;
+        PrepareOpen(spec);
+        d->Spec = spec;
         Requery(false);
     }
 }
@@ -109,6 +115,7 @@ void TTable::PrepareOpen(TOpenSpec& spec) {
     spec.TableName = t->TableName;
     spec.OrderBy = SplitNames(t->IndexFieldNames);
     if (t->Master && !t->MasterFields.trimmed().isEmpty()) {
+        spec.Linked = true;
         spec.Master = t->Master;
         spec.MasterFields = SplitNames(t->MasterFields);
         spec.DetailFields = spec.OrderBy;
@@ -118,11 +125,9 @@ void TTable::PrepareOpen(TOpenSpec& spec) {
 void TTable::MasterMoved() {
     if (!Active() || t->Following)
         return;
-    if (!t->Master)
-        d->Spec.Master = nullptr;
     // The same master values give the same rows: nothing to read again.
     TDataSet* master = t->Master ? t->Master->DataSet() : nullptr;
-    if (d->Spec.Master && master && master->Active() && !master->IsEmpty() && !d->LinkValues.isEmpty()) {
+    if (master && master->Active() && !master->IsEmpty() && !d->LinkValues.isEmpty()) {
         QVariantList now;
         for (const QString& f : d->Spec.MasterFields)
             if (TField* field = master->FindField(f))

@@ -202,6 +202,9 @@ private slots:
         QCOMPARE(sorted, QList<qlonglong>({1225, 2000, 2080, 3150}));
         QCOMPARE(ids(ordered, 1), sorted.mid(1));
         QCOMPARE(ids(ordered, 2), sorted.mid(2));
+        TSelectSpec limited = ordered;
+        limited.Limit = 2;
+        QCOMPARE(ids(limited, 1), sorted.mid(1, 2));
         const TSelectSpec filtered{"\"stoki\"", "\"name\" = ? OR \"sold\" < ?", {QString::fromUtf8("хляб"), QDate(2024, 2, 1)}, {}};
         QCOMPARE(ids(filtered, 0), QList<qlonglong>({3150, 2000}));
         QCOMPARE(c->Count(filtered), 2);

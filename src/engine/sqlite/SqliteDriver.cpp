@@ -454,6 +454,8 @@ TSqliteConnection::TSqliteConnection(const QString& file) {
     // "..." names a column or table, never a text: a misspelt name fails.
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    // Walks read the file through the page cache of the system, not copies.
+    Run(raw, "PRAGMA mmap_size = 4294967296");
     Run(raw, "SELECT count(*) FROM main.sqlite_schema"); // is it a database at all
     Run(raw, CatalogueView);
     RegisterSqlAnywhereFunctions(*this);
@@ -513,7 +515,8 @@ std::unique_ptr<TCursor> TSqliteConnection::Select(const TSelectSpec& spec, qint
     QStringList order = spec.OrderBy;
     if (HasRowid(spec.Table)) order << QStringLiteral("rowid");
     if (!order.isEmpty()) sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
-    sql += QStringLiteral(" LIMIT -1 OFFSET %1").arg(qMax<qint64>(offset, 0));
+    // A limit lets SQLite keep only the first rows of a sort.
+    sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(spec.Limit < 0 ? -1 : spec.Limit).arg(qMax<qint64>(offset, 0));
     TSqliteStatement statement = PrepareSqlite(FDb.get(), sql.toUtf8());
     Bind(FDb.get(), statement.get(), spec.Params);
     return std::make_unique<TSqliteCursor>(FDb.get(), std::move(statement), false);

@@ -1,0 +1,638 @@
+#include "Conformance.h"
+
+#include "engine/Exception.h"
+#include "engine/Session.h"
+#include "engine/TDataSource.h"
+#include "engine/TDatabase.h"
+#include "engine/TField.h"
+#include "engine/TQuery.h"
+#include "engine/TTable.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const int BigRows = 20000;
+
+const QStringList CustomerRows = {
+    QStringLiteral("INSERT INTO cust VALUES (1, 'Ann', 'Sofia', 1.5, '1990-01-02')"),
+    QStringLiteral("INSERT INTO cust VALUES (2, 'O''Brien', 'Varna', NULL, NULL)"),
+    QStringLiteral("INSERT INTO cust VALUES (3, 'Bob', NULL, 2.25, '1985-12-31')"),
+    QStringLiteral("INSERT INTO cust VALUES (4, 'Иван', 'Sofia', -3, '2000-02-29')"),
+    QStringLiteral("INSERT INTO cust VALUES (5, '', 'Plovdiv', 10, NULL)"),
+};
+
+std::unique_ptr<TTable> Table(const QString& db, const QString& name, const QString& order = QString()) {
+    auto t = std::make_unique<TTable>();
+    t->SetDatabaseName(db);
+    t->SetTableName(name);
+    t->SetIndexFieldNames(order);
+    return t;
+}
+
+} // namespace
+
+ConformanceTest::ConformanceTest(std::unique_ptr<TConformanceFixture> fixture) : FFixture(std::move(fixture)) {}
+ConformanceTest::~ConformanceTest() = default;
+
+void ConformanceTest::Exec(const QString& sql) {
+    TQuery q;
+    q.SetDatabaseName(FDb);
+    q.SQL() << sql;
+    q.ExecSQL();
+}
+
+QList<int> ConformanceTest::Ids(TDataSet& ds, const QString& field) {
+    QList<int> ids;
+    for (ds.First(); !ds.Eof(); ds.Next())
+        ids << int(ds.FieldByName(field)->AsInteger());
+    return ids;
+}
+
+void ConformanceTest::initTestCase() {
+    Session().Open();
+    FDb = FFixture->CreateDatabase();
+    Exec(QStringLiteral("CREATE TABLE cust (id INTEGER, name VARCHAR(40), city VARCHAR(20), score DOUBLE PRECISION, born DATE)"));
+    for (const QString& row : CustomerRows)
+        Exec(row);
+    Exec(QStringLiteral("CREATE TABLE ord (oid INTEGER, cust INTEGER, amount DOUBLE PRECISION)"));
+    const int orders[][2] = {{10, 1}, {11, 4}, {12, 1}, {13, 2}, {14, 1}, {15, 4}};
+    for (const auto& o : orders)
+        Exec(QStringLiteral("INSERT INTO ord VALUES (%1, %2, %3)").arg(o[0]).arg(o[1]).arg(o[0] * 1.25));
+    for (const QString& sql : FFixture->NumbersTable(QStringLiteral("nums"), BigRows))
+        Exec(sql);
+}
+
+void ConformanceTest::cleanupTestCase() {
+    Session().Close();
+    FFixture->DropDatabase();
+}
+
+void ConformanceTest::cleanup() { Session().Open(); }
+
+void ConformanceTest::walkVisitsEveryRecord() {
+    auto t = Table(FDb, QStringLiteral("cust"));
+    t->Open();
+    QVERIFY(t->Active());
+    QCOMPARE(t->RecordCount(), 5);
+    QCOMPARE(t->FieldCount(), 5);
+    QList<int> ids = Ids(*t);
+    std::sort(ids.begin(), ids.end());
+    QCOMPARE(ids, (QList<int>{1, 2, 3, 4, 5}));
+    // The natural order is the same on every read.
+    QCOMPARE(Ids(*t), Ids(*t));
+}
+
+void ConformanceTest::indexFieldNamesOrderRows_data() {
+    QTest::addColumn<QString>("order");
+    QTest::newRow("float field") << "score;id";
+    QTest::newRow("text field") << "city;id";
+    QTest::newRow("names in other case") << "CITY;ID";
+    QTest::newRow("date field") << "born;name";
+}
+
+void ConformanceTest::indexFieldNamesOrderRows() {
+    QFETCH(QString, order);
+    auto t = Table(FDb, QStringLiteral("cust"), order);
+    t->Open();
+    const QStringList fields = order.split(QLatin1Char(';'));
+    // Ascending by each field in turn: every neighbour pair is in order
+    // (NULLs sort together at one end, the engine leaves where to the server).
+    QList<QList<QVariant>> rows;
+    for (t->First(); !t->Eof(); t->Next()) {
+        QList<QVariant> row;
+        for (const QString& f : fields)
+            row << t->FieldByName(f)->Value();
+        rows << row;
+    }
+    QCOMPARE(rows.size(), 5);
+    auto less = [](const QVariant& a, const QVariant& b) {
+        return QVariant::compare(a, b) == QPartialOrdering::Less;
+    };
+    for (int i = 1; i < rows.size(); ++i) {
+        const auto &a = rows[i - 1], &b = rows[i];
+        if (a[0].isNull() || b[0].isNull())
+            continue;
+        QVERIFY2(!less(b[0], a[0]) && (less(a[0], b[0]) || !less(b[1], a[1])),
+                 qPrintable(QStringLiteral("row %1 out of order").arg(i + 1)));
+    }
+}
+
+void ConformanceTest::filterKeepsMatchingRows_data() {
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QList<int>>("ids");
+    QTest::newRow("number") << "id=3" << QList<int>{3};
+    QTest::newRow("text with doubled quote") << "name='O''Brien'" << QList<int>{2};
+    QTest::newRow("built by field, joined by AND") << "city='Sofia' AND id=4" << QList<int>{4};
+    QTest::newRow("float") << "score=1.5" << QList<int>{1};
+    QTest::newRow("negative number") << "score=-3" << QList<int>{4};
+    QTest::newRow("number with nothing after =") << "score=" << QList<int>{2};
+    QTest::newRow("text with nothing after =") << "city=" << QList<int>{3};
+    QTest::newRow("empty text matches empty and null") << "name=''" << QList<int>{5};
+    QTest::newRow("empty text on a null") << "city=''" << QList<int>{3};
+    QTest::newRow("not empty text") << "city<>''" << QList<int>{1, 2, 4, 5};
+    QTest::newRow("or, comparison") << "score>=2 OR city='Sofia'" << QList<int>{1, 3, 4, 5};
+    QTest::newRow("not, parentheses") << "NOT (city='Sofia') AND id<>5" << QList<int>{2};
+    QTest::newRow("is not null") << "city IS NOT NULL AND id<3" << QList<int>{1, 2};
+    QTest::newRow("begins with") << "name='B*'" << QList<int>{3};
+    QTest::newRow("bracketed name, Cyrillic text") << "[name] = 'Иван'" << QList<int>{4};
+    QTest::newRow("date") << "born='02.01.1990'" << QList<int>{1};
+    QTest::newRow("date before") << "born<'01.01.1990'" << QList<int>{3};
+    QTest::newRow("value before field") << "2<id and 4>id" << QList<int>{3};
+    QTest::newRow("blank filter keeps all") << "   " << QList<int>{1, 2, 3, 4, 5};
+    // Texts that try to leave their quotes stay values.
+    QTest::newRow("quote, OR inside text") << "name='x'' OR ''1''=''1'" << QList<int>{};
+    QTest::newRow("comment inside text") << "name='1'' OR 1=1 --'" << QList<int>{};
+    QTest::newRow("statement inside text") << "name='a''; DROP TABLE cust; --'" << QList<int>{};
+    QTest::newRow("percent is no wildcard") << "name='%'" << QList<int>{};
+    QTest::newRow("underscore is no wildcard in begins with") << "name='_nn*'" << QList<int>{};
+    QTest::newRow("percent begins with") << "name='%*'" << QList<int>{};
+    QTest::newRow("bracketed name with quote") << "[name'] = 1" << QList<int>{-1};
+}
+
+void ConformanceTest::filterKeepsMatchingRows() {
+    QFETCH(QString, filter);
+    QFETCH(QList<int>, ids);
+    auto t = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    t->SetFilter(filter);
+    t->SetFiltered(true);
+    if (ids == QList<int>{-1}) {
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, t->Open());
+        QVERIFY(!t->Active());
+        return;
+    }
+    t->Open();
+    QCOMPARE(Ids(*t), ids);
+    QCOMPARE(t->RecordCount(), ids.size());
+    // The table is still there after every attempt.
+    auto check = Table(FDb, QStringLiteral("cust"));
+    check->Open();
+    QCOMPARE(check->RecordCount(), 5);
+}
+
+void ConformanceTest::rejectedFilterLeavesRows_data() {
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("two operators") << "id = = 3" << "position 6";
+    QTest::newRow("unknown field") << "nope=1" << "nope";
+    QTest::newRow("open quote") << "name='abc" << "closing quote";
+    QTest::newRow("text for a number") << "id='abc'" << "number";
+    QTest::newRow("bad date") << "born='31.02.2001'" << "date";
+    QTest::newRow("unclosed parenthesis") << "(id=1" << "\")\"";
+    QTest::newRow("missing value after <") << "id<" << "value";
+}
+
+void ConformanceTest::rejectedFilterLeavesRows() {
+    QFETCH(QString, filter);
+    QFETCH(QString, message);
+    auto t = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    t->SetFilter(QStringLiteral("id<4"));
+    t->SetFiltered(true);
+    t->Open();
+    t->Next();
+    try {
+        t->SetFilter(filter);
+        QFAIL("the filter was accepted");
+    } catch (const EDatabaseError& e) {
+        QVERIFY2(e.Message().contains(message, Qt::CaseInsensitive), qPrintable(e.Message()));
+    }
+    QCOMPARE(t->Filter(), QStringLiteral("id<4"));
+    QCOMPARE(Ids(*t), (QList<int>{1, 2, 3}));
+}
+
+void ConformanceTest::filterTakesEffectAtOnce() {
+    auto t = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    t->Open();
+    t->SetFilter(QStringLiteral("city='Sofia'"));
+    QCOMPARE(t->RecordCount(), 5); // not filtered yet
+    t->SetFiltered(true);
+    QCOMPARE(Ids(*t), (QList<int>{1, 4}));
+    t->SetFilter(QString());
+    QCOMPARE(t->RecordCount(), 5);
+    t->SetFilter(QStringLiteral("id>3"));
+    QCOMPARE(Ids(*t), (QList<int>{4, 5}));
+    t->SetFiltered(false);
+    QCOMPARE(t->RecordCount(), 5);
+}
+
+void ConformanceTest::detailFollowsMaster() {
+    auto master = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    TDataSource source;
+    source.SetDataSet(master.get());
+    auto detail = Table(FDb, QStringLiteral("ord"), QStringLiteral("cust;oid"));
+    detail->SetMasterSource(&source);
+    detail->SetMasterFields(QStringLiteral("id"));
+    TDataSource detailSource;
+    detailSource.SetDataSet(detail.get());
+    master->Open();
+    detail->Open();
+    QSignalSpy changed(&detailSource, &TDataSource::DataSetChanged);
+
+    const QList<QList<int>> expected = {{10, 12, 14}, {13}, {}, {11, 15}, {}};
+    for (int i = 0; i < expected.size(); ++i) {
+        QCOMPARE(master->RecNo(), i + 1);
+        QCOMPARE(Ids(*detail, QStringLiteral("oid")), expected[i]);
+        QCOMPARE(detail->RecordCount(), expected[i].size());
+        QCOMPARE(detail->IsEmpty(), expected[i].isEmpty());
+        master->Next();
+    }
+    QVERIFY(changed.count() >= 4);
+    master->SetRecNo(1);
+    QCOMPARE(detail->RecordCount(), 3);
+    // A filter on the detail applies together with the link.
+    detail->SetFilter(QStringLiteral("oid>10"));
+    detail->SetFiltered(true);
+    QCOMPARE(Ids(*detail, QStringLiteral("oid")), (QList<int>{12, 14}));
+    master->SetRecNo(4);
+    QCOMPARE(Ids(*detail, QStringLiteral("oid")), (QList<int>{11, 15}));
+}
+
+void ConformanceTest::detailOfClosedOrDestroyedMasterIsEmpty() {
+    auto master = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    auto source = std::make_unique<TDataSource>();
+    source->SetDataSet(master.get());
+    auto detail = Table(FDb, QStringLiteral("ord"), QStringLiteral("cust"));
+    detail->SetMasterSource(source.get());
+    detail->SetMasterFields(QStringLiteral("id"));
+    detail->Open(); // the master is not open yet
+    QVERIFY(detail->Active());
+    QVERIFY(detail->IsEmpty());
+    master->Open();
+    QCOMPARE(detail->RecordCount(), 3);
+    master->Close();
+    QVERIFY(detail->Active());
+    QVERIFY(detail->IsEmpty());
+    QVERIFY(detail->Eof());
+    master->Open();
+    QCOMPARE(detail->RecordCount(), 3);
+
+    master.reset();
+    QVERIFY(detail->Active());
+    QVERIFY(detail->IsEmpty());
+    detail->Refresh();
+    detail->First();
+    QCOMPARE(detail->RecordCount(), 0);
+
+    auto other = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    source->SetDataSet(other.get());
+    other->Open();
+    QCOMPARE(detail->RecordCount(), 3);
+    source.reset();
+    QVERIFY(detail->Active());
+    QVERIFY(detail->IsEmpty());
+    QVERIFY(!detail->MasterSource());
+}
+
+void ConformanceTest::masterWalkWithControlsDisabled() {
+    auto master = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    TDataSource source;
+    source.SetDataSet(master.get());
+    auto detail = Table(FDb, QStringLiteral("ord"), QStringLiteral("cust"));
+    detail->SetMasterSource(&source);
+    detail->SetMasterFields(QStringLiteral("id"));
+    master->Open();
+    detail->Open();
+    const qint64 before = detail->RowsRead();
+    master->DisableControls();
+    for (master->First(); !master->Eof(); master->Next()) {
+    }
+    QCOMPARE(detail->RowsRead(), before); // the detail did not follow the walk
+    master->SetRecNo(4);
+    master->EnableControls();
+    QCOMPARE(Ids(*detail, QStringLiteral("oid")).size(), 2);
+}
+
+void ConformanceTest::circularLinksAreRefused() {
+    auto a = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    auto b = Table(FDb, QStringLiteral("ord"), QStringLiteral("cust"));
+    auto c = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    TDataSource sa, sb, sc;
+    sa.SetDataSet(a.get());
+    sb.SetDataSet(b.get());
+    sc.SetDataSet(c.get());
+    b->SetMasterSource(&sa);
+    b->SetMasterFields(QStringLiteral("id"));
+    c->SetMasterSource(&sb);
+    c->SetMasterFields(QStringLiteral("oid"));
+    for (TDataSource* back : {&sc, &sb, &sa}) {
+        try {
+            a->SetMasterSource(back);
+            QFAIL("a circular link was accepted");
+        } catch (const EDatabaseError& e) {
+            QCOMPARE(e.Message(), QStringLiteral("Circular datalinks are not allowed"));
+        }
+        QVERIFY(!a->MasterSource());
+    }
+    a->Open();
+    b->Open();
+    c->Open();
+    a->Next();
+    QVERIFY(b->Active() && c->Active());
+}
+
+void ConformanceTest::bookmarkSurvivesWalk() {
+    auto t = Table(FDb, QStringLiteral("nums"), QStringLiteral("n"));
+    t->Open();
+    t->SetRecNo(1234);
+    const QString mark = t->Bookmark();
+    QVERIFY(!mark.isEmpty());
+    t->DisableControls();
+    double sum = 0;
+    for (t->First(); !t->Eof(); t->Next())
+        sum += t->FieldByName(QStringLiteral("x"))->AsFloat();
+    t->SetBookmark(mark);
+    t->EnableControls();
+    QCOMPARE(sum, double(BigRows) * (BigRows + 1) / 8.0);
+    QCOMPARE(t->RecNo(), 1234);
+    QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), 1234);
+    QCOMPARE(t->FieldByName(QStringLiteral("s"))->AsString(), QStringLiteral("r1234"));
+    t->Last();
+    const QString last = t->Bookmark();
+    t->First();
+    t->SetBookmark(last);
+    QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), BigRows);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, t->SetBookmark(QStringLiteral("garbage")));
+}
+
+void ConformanceTest::movesAtTheEdges() {
+    auto t = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    t->Open();
+    QVERIFY(t->Bof());
+    QVERIFY(!t->Eof());
+    t->Prior();
+    QVERIFY(t->Bof());
+    QCOMPARE(t->RecNo(), 1);
+    t->Last();
+    QVERIFY(t->Eof());
+    QCOMPARE(t->RecNo(), 5);
+    t->Next();
+    QVERIFY(t->Eof());
+    QCOMPARE(t->FieldByName(QStringLiteral("id"))->AsInteger(), 5);
+    QCOMPARE(t->MoveBy(-2), -2);
+    QCOMPARE(t->RecNo(), 3);
+    QCOMPARE(t->MoveBy(10), 2);
+    QVERIFY(t->Eof());
+    QCOMPARE(t->MoveBy(-10), -4);
+    QVERIFY(t->Bof());
+    t->SetRecNo(99);
+    QCOMPARE(t->RecNo(), 5);
+    QCOMPARE(t->ValueAt(2, 0).toInt(), 2);
+    QCOMPARE(t->RecNo(), 5); // the grid's reads do not move the record
+
+    auto empty = Table(FDb, QStringLiteral("cust"));
+    empty->SetFilter(QStringLiteral("id>100"));
+    empty->SetFiltered(true);
+    empty->Open();
+    QVERIFY(empty->IsEmpty());
+    QVERIFY(empty->Eof() && empty->Bof());
+    QCOMPARE(empty->RecNo(), 0);
+    QVERIFY(empty->Bookmark().isEmpty());
+    QVERIFY(!empty->FieldByName(QStringLiteral("id"))->Value().isValid());
+    empty->Next();
+    QVERIFY(empty->Eof());
+    empty->Close();
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, empty->First());
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, empty->Refresh());
+}
+
+void ConformanceTest::refreshKeepsPositionFilterAndOrder() {
+    Exec(QStringLiteral("CREATE TABLE rtab (id INTEGER, city VARCHAR(20))"));
+    for (int i = 1; i <= 6; ++i)
+        Exec(QStringLiteral("INSERT INTO rtab VALUES (%1, %2)").arg(i).arg(i == 2 ? QStringLiteral("NULL") : QStringLiteral("'c'")));
+    auto t = Table(FDb, QStringLiteral("rtab"), QStringLiteral("id"));
+    t->SetFilter(QStringLiteral("city='c'"));
+    t->SetFiltered(true);
+    t->Open();
+    t->SetRecNo(3); // id 4
+    QCOMPARE(t->FieldByName(QStringLiteral("id"))->AsInteger(), 4);
+    Exec(QStringLiteral("INSERT INTO rtab VALUES (0, 'c')"));
+    Exec(QStringLiteral("INSERT INTO rtab VALUES (-1, NULL)"));
+    t->Refresh();
+    QCOMPARE(t->FieldByName(QStringLiteral("id"))->AsInteger(), 4);
+    QCOMPARE(t->RecNo(), 4);
+    QCOMPARE(t->Filter(), QStringLiteral("city='c'"));
+    QVERIFY(t->Filtered());
+    QCOMPARE(t->IndexFieldNames(), QStringLiteral("id"));
+    QCOMPARE(Ids(*t), (QList<int>{0, 1, 3, 4, 5, 6}));
+    Exec(QStringLiteral("DROP TABLE rtab"));
+}
+
+void ConformanceTest::refreshKeepsLink() {
+    auto master = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    TDataSource source;
+    source.SetDataSet(master.get());
+    auto detail = Table(FDb, QStringLiteral("ord"), QStringLiteral("cust;oid"));
+    detail->SetMasterSource(&source);
+    detail->SetMasterFields(QStringLiteral("id"));
+    master->Open();
+    detail->Open();
+    detail->Next();
+    QCOMPARE(detail->FieldByName(QStringLiteral("oid"))->AsInteger(), 12);
+    detail->Refresh();
+    QCOMPARE(detail->FieldByName(QStringLiteral("oid"))->AsInteger(), 12);
+    QCOMPARE(detail->RecordCount(), 3);
+    master->Refresh();
+    QCOMPARE(detail->RecordCount(), 3);
+}
+
+void ConformanceTest::refreshOfVanishedRowStaysNear() {
+    Exec(QStringLiteral("CREATE TABLE vtab (id INTEGER)"));
+    for (int i = 1; i <= 5; ++i)
+        Exec(QStringLiteral("INSERT INTO vtab VALUES (%1)").arg(i));
+    auto t = Table(FDb, QStringLiteral("vtab"), QStringLiteral("id"));
+    t->Open();
+    t->SetRecNo(3);
+    Exec(QStringLiteral("DELETE FROM vtab WHERE id = 3"));
+    t->Refresh();
+    QCOMPARE(t->RecNo(), 3);
+    QCOMPARE(t->FieldByName(QStringLiteral("id"))->AsInteger(), 4);
+    t->Last();
+    Exec(QStringLiteral("DELETE FROM vtab WHERE id >= 4"));
+    t->Refresh();
+    QCOMPARE(t->RecNo(), 2);
+    Exec(QStringLiteral("DELETE FROM vtab"));
+    t->Refresh();
+    QVERIFY(t->IsEmpty());
+    Exec(QStringLiteral("DROP TABLE vtab"));
+}
+
+void ConformanceTest::sessionCloseClosesDataSets() {
+    auto t = Table(FDb, QStringLiteral("cust"));
+    TQuery q;
+    q.SetDatabaseName(FDb);
+    q.SQL() << QStringLiteral("SELECT id FROM cust");
+    TDataSource source;
+    source.SetDataSet(t.get());
+    t->Open();
+    q.Open();
+    QSignalSpy changed(&source, &TDataSource::DataSetChanged);
+    Session().Close();
+    QVERIFY(!Session().Active());
+    QVERIFY(!t->Active());
+    QVERIFY(!q.Active());
+    QCOMPARE(changed.count(), 1);
+    if (TDatabase* db = Session().FindDatabase(FDb))
+        QVERIFY(!db->Connected());
+    t->Open(); // opens the session again and reconnects
+    QVERIFY(Session().Active());
+    QCOMPARE(t->RecordCount(), 5);
+}
+
+void ConformanceTest::notificationsWaitForEnabledControls() {
+    auto t = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    TDataSource source;
+    source.SetDataSet(t.get());
+    QSignalSpy changed(&source, &TDataSource::DataSetChanged);
+    QSignalSpy moved(&source, &TDataSource::RecordChanged);
+    t->Open();
+    QCOMPARE(changed.count(), 1);
+    t->Next();
+    QCOMPARE(moved.count(), 1);
+    t->DisableControls();
+    t->DisableControls();
+    t->First();
+    t->Next();
+    t->Refresh();
+    t->Close();
+    t->Open();
+    t->EnableControls();
+    QVERIFY(t->ControlsDisabled());
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(moved.count(), 1);
+    t->EnableControls();
+    QVERIFY(!t->ControlsDisabled());
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(moved.count(), 1);
+}
+
+void ConformanceTest::queryOpensAndExecutes() {
+    TQuery q;
+    q.SetDatabaseName(FDb);
+    q.SetParamCheck(false);
+    q.SQL() << QStringLiteral("SELECT count(*) FROM cust");
+    q.Open();
+    QCOMPARE(q.Fields(0)->AsInteger(), 5);
+    q.Close();
+    q.SQL().clear();
+    q.SQL() << QStringLiteral("SELECT name FROM cust") << QStringLiteral("WHERE id = 2");
+    q.Open();
+    QCOMPARE(q.Fields(0)->AsString(), QStringLiteral("O'Brien"));
+    q.SetSQL({QStringLiteral("SELECT ':x' AS t FROM cust WHERE id = 1")});
+    QVERIFY(!q.Active());
+    q.Open();
+    QCOMPARE(q.Fields(0)->AsString(), QStringLiteral(":x"));
+    QCOMPARE(q.RecordCount(), 1);
+
+    q.SetSQL({QStringLiteral("CREATE TABLE qtab (id INTEGER)")});
+    q.ExecSQL();
+    q.SetSQL({QStringLiteral("INSERT INTO qtab VALUES (7)")});
+    q.ExecSQL();
+    q.SetSQL({QStringLiteral("SELECT id FROM qtab")});
+    q.Open();
+    QCOMPARE(q.Fields(0)->AsInteger(), 7);
+    q.SetSQL({QStringLiteral("DROP TABLE qtab")});
+    q.ExecSQL();
+    q.SetSQL({QStringLiteral("SELECT * FROM no_such_table_here")});
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.Open());
+    QVERIFY(!q.Active());
+    q.SetSQL({});
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.ExecSQL());
+}
+
+void ConformanceTest::uniDirectionalQueryOnlyGoesForward() {
+    TQuery q;
+    q.SetDatabaseName(FDb);
+    q.SetUniDirectional(true);
+    q.SQL() << QStringLiteral("SELECT n FROM nums ORDER BY n");
+    q.Open();
+    qint64 sum = 0, rows = 0;
+    for (; !q.Eof(); q.Next()) {
+        sum += q.Fields(0)->AsInteger();
+        ++rows;
+    }
+    QCOMPARE(rows, qint64(BigRows));
+    QCOMPARE(sum, qint64(BigRows) * (BigRows + 1) / 2);
+    QCOMPARE(q.CachedRows(), 0);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.Prior());
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.First());
+}
+
+void ConformanceTest::fieldsGiveTheirTexts() {
+    auto t = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    t->Open();
+    TField* id = t->FieldByName(QStringLiteral("ID"));
+    TField* name = t->FindField(QStringLiteral("name"));
+    TField* score = t->FieldByName(QStringLiteral("score"));
+    TField* born = t->FieldByName(QStringLiteral("born"));
+    QVERIFY(name);
+    QVERIFY(!t->FindField(QStringLiteral("nope")));
+    try {
+        t->FieldByName(QStringLiteral("nope"));
+        QFAIL("no error for a missing field");
+    } catch (const EDatabaseError& e) {
+        QCOMPARE(e.Message(), QStringLiteral("Field 'nope' not found"));
+    }
+    QVERIFY(id->IsNumeric() && !id->IsFloat());
+    QVERIFY(score->IsNumeric() && score->IsFloat());
+    QVERIFY(!name->IsNumeric());
+    QVERIFY(born->IsDateTime());
+    QCOMPARE(id->Alignment(), TAlignment::taRightJustify);
+    QCOMPARE(name->Alignment(), TAlignment::taLeftJustify);
+    QCOMPARE(score->AsString(), QStringLiteral("1.5"));
+    score->SetDisplayFormat(QStringLiteral("0.00####"));
+    QCOMPARE(score->DisplayText(), QStringLiteral("1.50"));
+    QCOMPARE(born->AsString(), QStringLiteral("02.01.1990"));
+    t->Next();
+    QVERIFY(score->IsNull());
+    QCOMPARE(score->AsString(), QString());
+    QCOMPARE(score->AsFloat(), 0.0);
+    QCOMPARE(born->AsString(), QString());
+    QCOMPARE(name->AsString(), QStringLiteral("O'Brien"));
+    t->Next();
+    QCOMPARE(score->DisplayText(), QStringLiteral("2.25"));
+    t->Next();
+    QCOMPARE(name->AsString(), QStringLiteral("Иван"));
+    QCOMPARE(born->AsString(), QStringLiteral("29.02.2000"));
+    QCOMPARE(score->DisplayText(), QStringLiteral("-3.00"));
+    QCOMPARE(score->AsInteger(), -3);
+}
+
+void ConformanceTest::bigTableIsReadInBlocks() {
+    auto t = Table(FDb, QStringLiteral("nums"));
+    t->Open();
+    const qint64 opened = t->RowsRead();
+    QVERIFY2(opened > 0 && opened <= 1000, qPrintable(QString::number(opened)));
+    QCOMPARE(t->RecordCount(), BigRows);
+    QCOMPARE(t->RowsRead(), opened); // counted by the server, not by reading
+    t->Last();
+    QVERIFY2(t->RowsRead() - opened <= 1000, qPrintable(QString::number(t->RowsRead())));
+    QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), BigRows);
+    QCOMPARE(t->ValueAt(10000, 0).toInt(), 10000);
+    QCOMPARE(t->RecNo(), BigRows);
+
+    // A walk streams: the cache stays small whatever the table's size.
+    int walked = 0, largest = 0;
+    t->DisableControls();
+    for (t->First(); !t->Eof(); t->Next()) {
+        ++walked;
+        largest = std::max(largest, t->CachedRows());
+    }
+    t->EnableControls();
+    QCOMPARE(walked, BigRows);
+    QVERIFY2(largest <= 5000, qPrintable(QString::number(largest)));
+
+    // An order over a column and a filter read one block as well.
+    auto ordered = Table(FDb, QStringLiteral("nums"), QStringLiteral("s"));
+    ordered->Open();
+    QVERIFY(ordered->RowsRead() <= 1000);
+    QCOMPARE(ordered->FieldByName(QStringLiteral("s"))->AsString(), QStringLiteral("r1"));
+    ordered->Next();
+    QCOMPARE(ordered->FieldByName(QStringLiteral("s"))->AsString(), QStringLiteral("r10"));
+    auto filtered = Table(FDb, QStringLiteral("nums"));
+    filtered->SetFilter(QStringLiteral("n>19000 AND x<>1"));
+    filtered->SetFiltered(true);
+    filtered->Open();
+    QVERIFY(filtered->RowsRead() <= 1000);
+    QCOMPARE(filtered->RecordCount(), 1000);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+// The behaviour every driver must give the engine's data sets, as one test
+// class that runs against a database a fixture makes. A driver registers it
+// with its own fixture:
+//
+//   class TMyFixture : public TConformanceFixture { ... };
+//   class MyConformanceTest : public ConformanceTest {
+//       Q_OBJECT
+//   public:
+//       MyConformanceTest() : ConformanceTest(std::make_unique<TMyFixture>()) {}
+//   };
+//   TAMSEL_TEST(MyConformanceTest);
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class TConformanceFixture {
+public:
+    virtual ~TConformanceFixture() = default;
+    // A fresh, empty database; returns the name that data sets and queries
+    // use for it (a registered TDatabase's DatabaseName or an alias).
+    virtual QString CreateDatabase() = 0;
+    // Statements that create the table `name` (n INTEGER, x DOUBLE
+    // PRECISION, s VARCHAR(20)) and fill it with n = 1 .. rows,
+    // x = n / 4.0 and s = 'r' followed by n.
+    virtual QStringList NumbersTable(const QString& name, int rows) = 0;
+    // After the last test.
+    virtual void DropDatabase() {}
+};
+
+class ConformanceTest : public QObject {
+    Q_OBJECT
+public:
+    explicit ConformanceTest(std::unique_ptr<TConformanceFixture> fixture);
+    ~ConformanceTest() override;
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+
+    void walkVisitsEveryRecord();
+    void indexFieldNamesOrderRows_data();
+    void indexFieldNamesOrderRows();
+    void filterKeepsMatchingRows_data();
+    void filterKeepsMatchingRows();
+    void rejectedFilterLeavesRows_data();
+    void rejectedFilterLeavesRows();
+    void filterTakesEffectAtOnce();
+    void detailFollowsMaster();
+    void detailOfClosedOrDestroyedMasterIsEmpty();
+    void masterWalkWithControlsDisabled();
+    void circularLinksAreRefused();
+    void bookmarkSurvivesWalk();
+    void movesAtTheEdges();
+    void refreshKeepsPositionFilterAndOrder();
+    void refreshKeepsLink();
+    void refreshOfVanishedRowStaysNear();
+    void sessionCloseClosesDataSets();
+    void notificationsWaitForEnabledControls();
+    void queryOpensAndExecutes();
+    void uniDirectionalQueryOnlyGoesForward();
+    void fieldsGiveTheirTexts();
+    void bigTableIsReadInBlocks();
+
+private:
+    void Exec(const QString& sql);
+    QList<int> Ids(class TDataSet& ds, const QString& field = QStringLiteral("id"));
+
+    std::unique_ptr<TConformanceFixture> FFixture;
+    QString FDb;
+};

@@ -1,0 +1,51 @@
+#include "Conformance.h"
+
+#include "support/TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QString TestTemp() {
+    const QString base = qEnvironmentVariableIsEmpty("TAMSEL_TEST_TMP") ? QDir::tempPath() : qEnvironmentVariable("TAMSEL_TEST_TMP");
+    QDir().mkpath(base);
+    return base;
+}
+
+// A desktop database: an SQLite file named by its path.
+class TEmbeddedFixture : public TConformanceFixture {
+public:
+    TEmbeddedFixture() : FDir(TestTemp() + QStringLiteral("/conformance-XXXXXX")) {}
+
+    QString CreateDatabase() override {
+        const QString path = FDir.filePath(QStringLiteral("conformance.db"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        return path;
+    }
+
+    QStringList NumbersTable(const QString& name, int rows) override {
+        return {QStringLiteral("CREATE TABLE %1 (n INTEGER, x DOUBLE PRECISION, s VARCHAR(20))").arg(name),
+                QStringLiteral("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < %2) "
+                               "INSERT INTO %1 SELECT n, n / 4.0, 'r' || n FROM c")
+                    .arg(name)
+                    .arg(rows)};
+    }
+
+private:
+    QTemporaryDir FDir;
+};
+
+} // namespace
+
+class EmbeddedConformanceTest : public ConformanceTest {
+    Q_OBJECT
+public:
+    EmbeddedConformanceTest() : ConformanceTest(std::make_unique<TEmbeddedFixture>()) {}
+};
+
+TAMSEL_TEST(EmbeddedConformanceTest);
+
+#include "EmbeddedConformanceTest.moc"
