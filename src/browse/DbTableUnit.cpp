@@ -209,6 +209,7 @@ void TDbTableForm::showEvent(QShowEvent* event) {
 }
 
 void TDbTableForm::closeEvent(QCloseEvent* event) {
+    FClosing = true;
     StoreFilterHistory();
     if (ActiveTableForm == this) ActiveTableForm = nullptr;
     QWidget::closeEvent(event);
@@ -410,7 +411,9 @@ bool TDbTableForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == cbTableName && event->type() == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         // Opening the drop-down or switching to another window is no leaving.
-        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) return false;
+        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason || cbTableName->view()->isVisible() ||
+            FClosing)
+            return false;
         if (!TableOpened && FFailedName != cbTableName->currentText()) Execute();
         return false;
     }

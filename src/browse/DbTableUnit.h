@@ -4,6 +4,8 @@
 // grid, with its filter box and history, column sorting, master-detail links
 // made by drag and drop, and the grid keys.
 
+#include "engine/TDatabase.h"
+
 #include <QPoint>
 #include <QPointer>
 #include <QString>
@@ -20,7 +22,6 @@ class QMdiSubWindow;
 class QToolButton;
 class TDataSet;
 class TDataSource;
-class TDatabase;
 class TDBGrid;
 class TQuerySorter;
 class TTable;
@@ -99,4 +100,5 @@ private:
     // The name whose opening failed last; leaving the chooser does not
     // retry it until another name is chosen.
     std::optional<QString> FFailedName;
+    bool FClosing = false;
 };

@@ -11,6 +11,7 @@
 #include "engine/TQuery.h"
 #include "engine/TTable.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -55,7 +56,8 @@ public:
 
     void Exec(const QString& statement) const {
         TQuery query;
-        query.SetDatabaseName(Path);
+        // Once connected, on the same connection as the windows' tables.
+        query.SetDatabaseName(Database ? Database->DatabaseName() : Path);
         query.SetSQL({statement});
         query.ExecSQL();
     }
@@ -65,6 +67,12 @@ public:
         auto* form = new TDbTableForm(Frame.get());
         Choose(form, table);
         return form;
+    }
+
+    // Gives widget the keyboard focus in the active frame, as a click would.
+    void Focus(QWidget* widget, Qt::FocusReason reason = Qt::MouseFocusReason) const {
+        QApplication::setActiveWindow(Frame.get());
+        widget->setFocus(reason);
     }
 
     static void Choose(TDbTableForm* form, const QString& table) {
