@@ -379,10 +379,14 @@ private:
     // A value given to the minute (or the day) covers the whole minute (day),
     // so that what a grid cell shows, typed back, finds that row.
     QString Range(const QString& name, const QString& op, const QVariant& from, const QVariant& to) {
-        if (op == QLatin1String("="))
-            return QStringLiteral("(%1 >= %2 AND %1 < %3)").arg(name, Param(from), Param(to));
-        if (op == QLatin1String("<>"))
-            return QStringLiteral("(%1 < %2 OR %1 >= %3)").arg(name, Param(from), Param(to));
+        if (op == QLatin1String("=") || op == QLatin1String("<>")) {
+            // The parameters in the order of their "?" marks.
+            const QString first = Param(from);
+            const QString second = Param(to);
+            const QString shape = op == QLatin1String("=") ? QStringLiteral("(%1 >= %2 AND %1 < %3)")
+                                                            : QStringLiteral("(%1 < %2 OR %1 >= %3)");
+            return shape.arg(name, first, second);
+        }
         if (op == QLatin1String("<") || op == QLatin1String(">="))
             return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(from));
         // ">" and "<=" compare with the end of the range.

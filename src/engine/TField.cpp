@@ -355,9 +355,12 @@ QString FormatSection(const TPictureSection& p, double value) {
             if (place == 0 && excess > 0) {
                 body += intDigits.left(excess + 1);
                 shown = true;
-            } else if (digit + excess >= 0 && digit + excess < length && (excess == 0 ? digit >= 0 : true)) {
-                body += intDigits[excess > 0 ? place + excess : digit];
-                shown = true;
+            } else {
+                const int at = excess > 0 ? place + excess : digit;
+                if (at >= 0 && at < length) {
+                    body += intDigits[at];
+                    shown = true;
+                }
             }
             ++place;
         }

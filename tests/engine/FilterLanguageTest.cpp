@@ -1,0 +1,121 @@
+#include "engine/Exception.h"
+#include "engine/Filter.h"
+#include "support/TestRegistry.h"
+
+#include <QTest>
+
+namespace {
+
+QList<TColumnInfo> Columns() {
+    auto col = [](const char* name, TFieldType type) {
+        TColumnInfo c;
+        c.Name = QString::fromUtf8(name);
+        c.Type = type;
+        return c;
+    };
+    return {col("ID", TFieldType::ftInteger),     col("NAME", TFieldType::ftString),
+            col("PRICE", TFieldType::ftFloat),    col("DAY", TFieldType::ftDate),
+            col("AT", TFieldType::ftTime),        col("STAMP", TFieldType::ftDateTime),
+            col("OK", TFieldType::ftBoolean),     col("Име на клиент", TFieldType::ftString),
+            col("QTY", TFieldType::ftBCD)};
+}
+
+QString Quote(const QString& name) { return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"'); }
+
+} // namespace
+
+class FilterLanguageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void compilesToBoundSql_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QVariantList>("params");
+        QTest::newRow("number") << "ID=5" << "(\"ID\" = ?)" << QVariantList{5LL};
+        QTest::newRow("text, doubled quote") << "NAME='O''Brien'" << "(\"NAME\" = ?)" << QVariantList{"O'Brien"};
+        QTest::newRow("joined by AND") << "NAME='O''Brien' AND ID=5" << "((\"NAME\" = ?) AND (\"ID\" = ?))"
+                                        << QVariantList{"O'Brien", 5LL};
+        QTest::newRow("number, nothing after =") << "PRICE=" << "(\"PRICE\" IS NULL)" << QVariantList{};
+        QTest::newRow("number, nothing after = then AND") << "PRICE= AND ID=1" << "((\"PRICE\" IS NULL) AND (\"ID\" = ?))"
+                                                          << QVariantList{1LL};
+        QTest::newRow("number, nothing after <>") << "(ID<>)" << "(\"ID\" IS NOT NULL)" << QVariantList{};
+        QTest::newRow("empty text") << "NAME=''" << "(\"NAME\" IS NULL OR \"NAME\" = ?)" << QVariantList{""};
+        QTest::newRow("empty text on a number") << "ID=''" << "(\"ID\" IS NULL)" << QVariantList{};
+        QTest::newRow("float, decimal mark") << "PRICE>=1.25" << "(\"PRICE\" >= ?)" << QVariantList{1.25};
+        QTest::newRow("exponent, sign") << "PRICE<-2.5e3" << "(\"PRICE\" < ?)" << QVariantList{-2500.0};
+        QTest::newRow("fixed-point takes numbers") << "QTY=12.50" << "(\"QTY\" = ?)" << QVariantList{12.5};
+        QTest::newRow("keywords in any case") << "not id=1 or Name is not null"
+                                              << "((NOT (\"ID\" = ?)) OR (\"NAME\" IS NOT NULL))" << QVariantList{1LL};
+        QTest::newRow("AND binds tighter than OR") << "ID=1 OR ID=2 AND ID=3"
+                                                   << "((\"ID\" = ?) OR ((\"ID\" = ?) AND (\"ID\" = ?)))"
+                                                   << QVariantList{1LL, 2LL, 3LL};
+        QTest::newRow("brackets, blanks, Cyrillic") << "[Име на клиент] = 'Иван'" << "(\"Име на клиент\" = ?)"
+                                                    << QVariantList{QStringLiteral("Иван")};
+        QTest::newRow("begins with") << "NAME='Ab*'" << "(\"NAME\" LIKE ? ESCAPE '\\')" << QVariantList{"Ab%"};
+        QTest::newRow("begins with, wildcards escaped") << "NAME<>'5%_\\*'" << "(\"NAME\" NOT LIKE ? ESCAPE '\\')"
+                                                        << QVariantList{"5\\%\\_\\\\%"};
+        QTest::newRow("date") << "DAY='03.04.2021'" << "(\"DAY\" = ?)" << QVariantList{QDate(2021, 4, 3)};
+        QTest::newRow("time to the minute") << "AT='10:30'" << "(\"AT\" >= ? AND \"AT\" < ?)"
+                                            << QVariantList{QTime(10, 30), QTime(10, 31)};
+        QTest::newRow("date-time as shown") << "STAMP='03.04.2021 10:30'" << "(\"STAMP\" >= ? AND \"STAMP\" < ?)"
+                                            << QVariantList{QDateTime(QDate(2021, 4, 3), QTime(10, 30), Qt::UTC),
+                                                            QDateTime(QDate(2021, 4, 3), QTime(10, 31), Qt::UTC)};
+        QTest::newRow("date-time, whole day, after") << "STAMP>'03.04.2021'" << "(\"STAMP\" >= ?)"
+                                                     << QVariantList{QDateTime(QDate(2021, 4, 4), QTime(0, 0), Qt::UTC)};
+        QTest::newRow("logical") << "OK='True'" << "(\"OK\" = ?)" << QVariantList{true};
+        QTest::newRow("value first") << "5<ID" << "(\"ID\" > ?)" << QVariantList{5LL};
+        QTest::newRow("field with field") << "ID<>QTY" << "(\"ID\" <> \"QTY\")" << QVariantList{};
+        QTest::newRow("NULL") << "NAME=NULL" << "(\"NAME\" IS NULL)" << QVariantList{};
+        // Values that try to leave their quotes stay one parameter each.
+        QTest::newRow("quote and OR") << "NAME='x'' OR ''1''=''1'" << "(\"NAME\" = ?)" << QVariantList{"x' OR '1'='1"};
+        QTest::newRow("statement") << "NAME='a''); DROP TABLE t; --'" << "(\"NAME\" = ?)"
+                                   << QVariantList{"a'); DROP TABLE t; --"};
+        QTest::newRow("quote in a bracketed name") << "[Име на клиент]='\"'" << "(\"Име на клиент\" = ?)" << QVariantList{"\""};
+        QTest::newRow("blank") << " \t " << "" << QVariantList{};
+    }
+    void compilesToBoundSql() {
+        QFETCH(QString, filter);
+        QFETCH(QString, where);
+        QFETCH(QVariantList, params);
+        const TCompiledFilter f = CompileFilter(filter, Columns(), Quote);
+        QCOMPARE(f.Where, where);
+        QCOMPARE(f.Params, params);
+    }
+
+    void refusesWithPosition_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("two operators") << "ID = = 3" << "position 6: expected a value or a field name after \"=\"";
+        QTest::newRow("no operator") << "ID 3" << "position 4: expected a comparison operator";
+        QTest::newRow("dangling AND") << "ID=1 AND" << "position 9: expected a field name, a value or \"(\"";
+        QTest::newRow("unclosed text") << "NAME='abc" << "position 10: expected a closing quote of the text begun at position 6";
+        QTest::newRow("unclosed parenthesis") << "(ID=1 OR ID=2" << "position 14: expected \")\" closing the \"(\" at position 1";
+        QTest::newRow("stray parenthesis") << "ID=1)" << "position 5";
+        QTest::newRow("unclosed bracket") << "[NAME='x'" << "position 10: expected \"]\"";
+        QTest::newRow("unknown character") << "ID=1 && ID=2" << "position 6";
+        QTest::newRow("less with nothing") << "ID<" << "position 4: expected a value after \"<\"";
+        QTest::newRow("IS without NULL") << "NAME IS 5" << "position 9: expected NULL after IS";
+        QTest::newRow("unknown field") << "NOPE=1" << "position 1: field 'NOPE' not found";
+        QTest::newRow("text for a number") << "ID='x'" << "position 4: 'x' is not a valid number for field 'ID'";
+        QTest::newRow("bad date") << "DAY='31.02.2021'" << "not a valid date";
+        QTest::newRow("bad logical") << "OK='maybe'" << "not a valid logical value";
+        QTest::newRow("two values") << "1=2" << "position 1: expected a field name";
+        QTest::newRow("number glued to a name") << "ID=12abc" << "position 6";
+        QTest::newRow("deep nesting") << QString(300, QLatin1Char('(')) + QStringLiteral("ID=1") << "fewer nested parentheses";
+    }
+    void refusesWithPosition() {
+        QFETCH(QString, filter);
+        QFETCH(QString, message);
+        try {
+            CompileFilter(filter, Columns(), Quote);
+            QFAIL("accepted");
+        } catch (const EDatabaseError& e) {
+            QVERIFY2(e.Message().contains(message), qPrintable(e.Message()));
+        }
+    }
+};
+
+TAMSEL_TEST(FilterLanguageTest);
+
+#include "FilterLanguageTest.moc"
