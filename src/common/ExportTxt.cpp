@@ -9,6 +9,7 @@
 #include "engine/Win1251.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QSaveFile>
@@ -21,10 +22,11 @@ namespace {
 
 const QString NotExported = QStringLiteral("smNotExportedToFile");
 
-// Walks longer than this show a progress dialog; it is updated every
-// ProgressStep records.
+// Walks longer than this show a progress dialog. Every ProgressStep records
+// the walk looks at the clock and updates it at most every ProgressInterval ms.
 const int ProgressThreshold = 100000;
 const int ProgressStep = 1000;
+const qint64 ProgressInterval = 100;
 // Lines are collected into blocks of about this size before they are written.
 const qsizetype BlockSize = 1 << 16;
 
@@ -168,15 +170,16 @@ public:
         return line;
     }
 
-    QString RecordLine() const {
-        QString line;
+    // The current record's line; the buffer is reused from row to row.
+    const QString& RecordLine() {
+        FLine.resize(0);
         for (int i = 0; i < FColumns.size(); ++i) {
             const TField* field = FColumns[i].Field;
             if (!field) continue;
             const QString text = field->IsNumeric() || field->IsDateTime() ? field->DisplayText() : field->AsString();
-            AppendCell(line, Escaped(text), i);
+            AppendCell(FLine, Escaped(text), i);
         }
-        return line;
+        return FLine;
     }
 
     QString FooterLine(const QStringList& footer) const {
@@ -192,6 +195,7 @@ private:
     const QList<TColumn>& FColumns;
     const QString FSeparator;
     QByteArray FBlock;
+    QString FLine;
 };
 
 // Shown once a walk passes ProgressThreshold records; Cancel ends the walk.
@@ -237,18 +241,22 @@ bool WriteExport(TExportWriter& writer, TDataSet* dataSet, const TExportTxtOpts&
     }
 
     std::unique_ptr<QProgressDialog> progress;
+    QElapsedTimer clock;
     int written = 0;
     dataSet->First();
     while (!dataSet->Eof()) {
         writer.WriteLine(writer.RecordLine());
         dataSet->Next();
         ++written;
-        if (written % ProgressStep != 0 || dataSet->Eof()) continue;
-        if (!progress && written >= ProgressThreshold) progress = MakeProgress(dataSet->RecordCount());
-        if (progress) {
-            UpdateProgress(*progress, written);
-            if (progress->wasCanceled()) return false;
+        if (written % ProgressStep != 0 || written < ProgressThreshold || dataSet->Eof()) continue;
+        if (!progress) {
+            progress = MakeProgress(dataSet->RecordCount());
+        } else if (clock.elapsed() < ProgressInterval) {
+            continue;
         }
+        UpdateProgress(*progress, written);
+        if (progress->wasCanceled()) return false;
+        clock.start();
     }
 
     if (opts.WithHeader) {
