@@ -162,9 +162,9 @@ void WriteSetting(const QString& name, const QString& value) {
 
 void LoadLastUserDir() {
     const QString stored = ReadSetting(QStringLiteral("LastUserDir"));
-    LastUserDir = stored.isEmpty() ? stored : NormalFolder(stored);
+    LastUserDir = NormalFolder(stored);
 }
 
 void SaveLastUserDir() {
-    WriteSetting(QStringLiteral("LastUserDir"), LastUserDir);
+    WriteSetting(QStringLiteral("LastUserDir"), NormalFolder(LastUserDir));
 }

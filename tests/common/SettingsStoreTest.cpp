@@ -66,6 +66,9 @@ private slots:
         LastUserDir.clear();
         SaveLastUserDir();
         QCOMPARE(ReadSetting(QStringLiteral("LastUserDir")), QString());
+        LastUserDir = QStringLiteral("/srv/export/");
+        SaveLastUserDir();
+        QCOMPARE(ReadSetting(QStringLiteral("LastUserDir")), QStringLiteral("/srv/export"));
     }
 
     void loadedFolderHasNoTrailingSlash_data() {
