@@ -89,6 +89,15 @@ UID=tamsel
 UseDeclareFetch=1
 Fetch=1000
 BoolsAsChar=0
+
+[TamselPgConformance]
+Driver=PostgreSQL Unicode
+Servername=127.0.0.1
+Port=$port
+Database=conformance
+UseDeclareFetch=1
+Fetch=1000
+BoolsAsChar=0
 INI
     ;;
 stop)

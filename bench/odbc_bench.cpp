@@ -1,0 +1,177 @@
+// The ODBC driver over psqlODBC to a loopback PostgreSQL server of its own,
+// on a 1,000,000-row table, through the engine's TTable:
+//   - connect, then open and read the first 50 records (natural order and
+//     sorted on a column without an index);
+//   - a full walk reading every field of every record, against psql copying
+//     the same rows to /dev/null;
+//   - the process's peak memory.
+//
+//   odbc_bench [rows]   (default 1000000; needs the tests' server script)
+
+#include "engine/Exception.h"
+#include "engine/Session.h"
+#include "engine/TDatabase.h"
+#include "engine/TField.h"
+#include "engine/TTable.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <stdexcept>
+#include <sys/resource.h>
+
+namespace {
+
+QString StateDir;
+
+[[noreturn]] void Fail(const QString& what) { throw std::runtime_error(what.toStdString()); }
+
+// The tests' server script and fixture, beside this source in the tree.
+QString TestsDir() { return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../tests/odbc/"); }
+
+void ServerScript(const QStringList& args) {
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedChannels);
+    script.start(QStringLiteral("sh"),
+                 QStringList{TestsDir() + QStringLiteral("pg_server.sh")} + args);
+    if (!script.waitForFinished(300000) || script.exitCode() != 0)
+        Fail(QStringLiteral("the server script failed: ") + args.join(QLatin1Char(' ')));
+}
+
+// psql against the bench server as the test login, each command on its own.
+double Psql(const QStringList& commands) {
+    QFile portFile(StateDir + QStringLiteral("/port"));
+    portFile.open(QIODevice::ReadOnly);
+    const QString port = QString::fromLatin1(portFile.readAll()).trimmed();
+    QProcess psql;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("secret"));
+    psql.setProcessEnvironment(env);
+    psql.setStandardOutputFile(QProcess::nullDevice());
+    psql.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    QStringList args{QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                     QStringLiteral("-p"), port, QStringLiteral("-U"), QStringLiteral("tamsel"), QStringLiteral("-d"),
+                     QStringLiteral("tamsel")};
+    for (const QString& command : commands)
+        args << QStringLiteral("-c") << command;
+    psql.start(QStringLiteral("psql"), args);
+    if (!psql.waitForFinished(-1) || psql.exitCode() != 0)
+        Fail(QStringLiteral("psql failed: ") + commands.join(QLatin1Char(' ')));
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double PeakMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// Opens the table (ordered when order is set) and reads every field of the
+// first n records; milliseconds.
+double FirstRecords(TDatabase& db, const QString& order, int n) {
+    QElapsedTimer timer;
+    timer.start();
+    TTable table;
+    table.SetDatabaseName(db.DatabaseName());
+    table.SetTableName(QStringLiteral("big"));
+    table.SetIndexFieldNames(order);
+    table.Open();
+    int read = 0;
+    for (table.First(); !table.Eof() && read < n; table.Next(), ++read)
+        for (int f = 0; f < table.FieldCount(); ++f)
+            (void)table.Fields(f)->AsString();
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (read != n)
+        Fail(QStringLiteral("read %1 records, not %2").arg(read).arg(n));
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const qint64 rows = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
+
+    QTemporaryDir state;
+    StateDir = state.path();
+    int status = 0;
+    try {
+        std::printf("starting the server...\n");
+        std::fflush(stdout);
+        ServerScript({QStringLiteral("start"), StateDir, TestsDir() + QStringLiteral("pg_fixture.sql")});
+        qputenv("ODBCSYSINI", QFile::encodeName(StateDir));
+        qputenv("ODBCINI", QFile::encodeName(StateDir + QStringLiteral("/odbc.ini")));
+
+        std::printf("making a %lld-row table...\n", static_cast<long long>(rows));
+        std::fflush(stdout);
+        Psql({QStringLiteral("CREATE TABLE big (id INTEGER, name VARCHAR(40), amount NUMERIC(12,2), made DATE, "
+                             "note VARCHAR(100))"),
+              QStringLiteral("INSERT INTO big SELECT g, 'Клиент ' || (g % 5000), (g % 100000) / 100.0, "
+                             "DATE '2020-01-01' + (g % 1500), 'бележка ' || g FROM generate_series(1, %1) g")
+                  .arg(rows),
+              QStringLiteral("VACUUM ANALYZE big")});
+
+        TDatabase db;
+        db.SetDatabaseName(QStringLiteral("TamselPg"));
+        db.SetAliasName(QStringLiteral("TamselPg"));
+        db.SetLoginPrompt(false);
+        db.Params() << QStringLiteral("USER NAME=tamsel") << QStringLiteral("PASSWORD=secret");
+        QElapsedTimer timer;
+        timer.start();
+        db.SetConnected(true);
+        const double connectMs = double(timer.nsecsElapsed()) / 1e6;
+
+        const double first = FirstRecords(db, QString(), 50);
+        const double firstAgain = FirstRecords(db, QString(), 50);
+        const double firstSorted = FirstRecords(db, QStringLiteral("note"), 50);
+
+        TTable table;
+        table.SetDatabaseName(db.DatabaseName());
+        table.SetTableName(QStringLiteral("big"));
+        timer.restart();
+        table.Open();
+        table.DisableControls();
+        qint64 walked = 0;
+        qint64 chars = 0;
+        for (table.First(); !table.Eof(); table.Next(), ++walked)
+            for (int f = 0; f < table.FieldCount(); ++f)
+                chars += table.Fields(f)->AsString().size();
+        table.EnableControls();
+        const double walkMs = double(timer.nsecsElapsed()) / 1e6;
+        if (walked != rows)
+            Fail(QStringLiteral("walked %1 records, not %2").arg(walked).arg(rows));
+        table.Close();
+
+        const double psqlMs = Psql({QStringLiteral("COPY (SELECT * FROM big) TO STDOUT")});
+
+        std::printf("connect:                          %8.1f ms\n", connectMs);
+        std::printf("open + first 50 records:          %8.1f ms (again %.1f ms; target < 100 ms)\n", first, firstAgain);
+        std::printf("open sorted on note + first 50:   %8.1f ms\n", firstSorted);
+        std::printf("full walk, every field as text:   %8.1f ms (%lld records, %lld characters)\n", walkMs,
+                    static_cast<long long>(walked), static_cast<long long>(chars));
+        std::printf("psql COPY of the rows to /dev/null:%8.1f ms\n", psqlMs);
+        std::printf("walk / psql:                      %8.2f\n", walkMs / psqlMs);
+        std::printf("peak memory:                      %8.1f MB (target < 200 MB)\n", PeakMb());
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "failed: %s\n", qPrintable(e.Message()));
+        status = 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "failed: %s\n", e.what());
+        status = 1;
+    }
+    Session().Close();
+    try {
+        ServerScript({QStringLiteral("stop"), StateDir});
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        status = 1;
+    }
+    return status;
+}

@@ -1,0 +1,88 @@
+#include "OdbcTestSupport.h"
+
+#include "engine/Conformance.h"
+#include "engine/Session.h"
+#include "engine/TDatabase.h"
+#include "support/TestRegistry.h"
+
+#include <QFile>
+
+namespace {
+
+// A registered connection to a data source of the tests' ini files.
+std::unique_ptr<TDatabase> RegisteredDatabase(const QString& dsn, const QString& user, const QString& password) {
+    auto db = std::make_unique<TDatabase>();
+    db->SetDatabaseName(dsn);
+    db->SetAliasName(dsn);
+    db->SetLoginPrompt(false);
+    if (!user.isEmpty())
+        db->Params() << QStringLiteral("USER NAME=") + user << QStringLiteral("PASSWORD=") + password;
+    return db;
+}
+
+// A fresh database "conformance" on the loopback server, made by the
+// server's superuser and owned by the test login.
+class TPgFixture : public TConformanceFixture {
+public:
+    QString CreateDatabase() override {
+        FDatabase.reset();
+        const auto admin = OpenTestConnection(QStringLiteral("postgres"), QString());
+        admin->Execute(QStringLiteral("DROP DATABASE IF EXISTS conformance WITH (FORCE)"));
+        admin->Execute(QStringLiteral("CREATE DATABASE conformance OWNER tamsel"));
+        FDatabase = RegisteredDatabase(QStringLiteral("TamselPgConformance"), QStringLiteral("tamsel"),
+                                       QStringLiteral("secret"));
+        return FDatabase->DatabaseName();
+    }
+    QStringList NumbersTable(const QString& name, int rows) override {
+        return {QStringLiteral("CREATE TABLE %1 (n INTEGER, x DOUBLE PRECISION, s VARCHAR(20))").arg(name),
+                QStringLiteral("INSERT INTO %1 SELECT g, g / 4.0, 'r' || g FROM generate_series(1, %2) g")
+                    .arg(name)
+                    .arg(rows)};
+    }
+    void DropDatabase() override { FDatabase.reset(); }
+
+private:
+    std::unique_ptr<TDatabase> FDatabase;
+};
+
+// An SQLite file of its own through SQLite's ODBC driver, which creates the
+// file on connecting.
+class TLiteFixture : public TConformanceFixture {
+public:
+    QString CreateDatabase() override {
+        FDatabase.reset();
+        QFile::remove(qEnvironmentVariable("TAMSEL_LITE_CONFORMANCE_FILE"));
+        FDatabase = RegisteredDatabase(QStringLiteral("TamselLiteConformance"), QString(), QString());
+        return FDatabase->DatabaseName();
+    }
+    QStringList NumbersTable(const QString& name, int rows) override {
+        return {QStringLiteral("CREATE TABLE %1 (n INTEGER, x DOUBLE PRECISION, s VARCHAR(20))").arg(name),
+                QStringLiteral("INSERT INTO %1 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
+                               "WHERE n < %2) SELECT n, n / 4.0, 'r' || n FROM c")
+                    .arg(name)
+                    .arg(rows)};
+    }
+    void DropDatabase() override { FDatabase.reset(); }
+
+private:
+    std::unique_ptr<TDatabase> FDatabase;
+};
+
+} // namespace
+
+class PgConformanceTest : public ConformanceTest {
+    Q_OBJECT
+public:
+    PgConformanceTest() : ConformanceTest(std::make_unique<TPgFixture>()) {}
+};
+
+class LiteConformanceTest : public ConformanceTest {
+    Q_OBJECT
+public:
+    LiteConformanceTest() : ConformanceTest(std::make_unique<TLiteFixture>()) {}
+};
+
+TAMSEL_TEST(PgConformanceTest);
+TAMSEL_TEST(LiteConformanceTest);
+
+#include "OdbcConformanceTest.moc"
