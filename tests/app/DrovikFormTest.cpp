@@ -115,8 +115,14 @@ class DrovikFormTest : public QObject {
     QStringList Reconnect(const QStringList& steps, QStringList* logins = nullptr) {
         TModalDriver driver;
         for (const QString& step : steps) driver.Then(Step(step, logins));
+        Activate();
         QTest::keyClick(FForm.get(), Qt::Key_F7);
         return driver.Shown;
+    }
+    // Shortcuts need the frame active again once a dialog has gone.
+    void Activate() {
+        FForm->activateWindow();
+        QTest::qWaitForWindowActive(FForm.get());
     }
     int Children() const { return static_cast<int>(FForm->MdiArea->subWindowList().size()); }
     TRecorder* AddRecorder(const QString& title) {
@@ -193,7 +199,8 @@ private slots:
 
     void switchingDatabases() {
         Start({QStringLiteral("TamselA"), QStringLiteral("dba"), QStringLiteral("sql")});
-        QVERIFY(QTest::qWaitForWindowActive(FForm.get()));
+        Activate();
+        QVERIFY(FForm->isActiveWindow());
         QTest::keyClick(FForm.get(), Qt::Key_F5);
         QTest::keyClick(FForm.get(), Qt::Key_F5);
         QCOMPARE(Children(), 2);
@@ -213,6 +220,7 @@ private slots:
         QCOMPARE(Preparations(FFileA), 1);
 
         // Cancelling the chooser changes nothing but the caption's refresh.
+        Activate();
         QTest::keyClick(FForm.get(), Qt::Key_F5);
         QCOMPARE(Reconnect({QStringLiteral("chooser:cancel")}), QStringList{"TSelectDbForm"});
         QCOMPARE(Children(), 1);
@@ -230,7 +238,8 @@ private slots:
         QFETCH(QString, secondLogin);
         QFETCH(QString, database);
         Start({QStringLiteral("TamselA")}, {QStringLiteral("login:sql")});
-        QVERIFY(QTest::qWaitForWindowActive(FForm.get()));
+        Activate();
+        QVERIFY(FForm->isActiveWindow());
         QTest::keyClick(FForm.get(), Qt::Key_F5);
         QTest::keyClick(FForm.get(), Qt::Key_F5);
         ScriptedMsgBox boxes;
@@ -254,7 +263,8 @@ private slots:
     void closeQuestion() {
         QFETCH(QString, way);
         Start({QStringLiteral("TamselA"), QStringLiteral("dba"), QStringLiteral("sql")});
-        QVERIFY(QTest::qWaitForWindowActive(FForm.get()));
+        Activate();
+        QVERIFY(FForm->isActiveWindow());
         auto close = [&] {
             if (way == QLatin1String("menu")) FForm->mnMainExit->trigger();
             if (way == QLatin1String("alt+f4")) QTest::keyClick(FForm.get(), Qt::Key_F4, Qt::AltModifier);
@@ -287,7 +297,8 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(int, message);
         Start({QStringLiteral("TamselA"), QStringLiteral("dba"), QStringLiteral("sql")});
-        QVERIFY(QTest::qWaitForWindowActive(FForm.get()));
+        Activate();
+        QVERIFY(FForm->isActiveWindow());
         // With no child window the command does nothing.
         QTest::keyClick(FForm.get(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         TRecorder* first = AddRecorder(QStringLiteral("First"));
@@ -300,7 +311,8 @@ private slots:
 
     void closeActiveChild() {
         Start({QStringLiteral("TamselA"), QStringLiteral("dba"), QStringLiteral("sql")});
-        QVERIFY(QTest::qWaitForWindowActive(FForm.get()));
+        Activate();
+        QVERIFY(FForm->isActiveWindow());
         QTest::keyClick(FForm.get(), Qt::Key_F4);
         QVERIFY(FForm->isVisible());
         QPointer<TRecorder> first = AddRecorder(QStringLiteral("First"));

@@ -196,7 +196,7 @@ private slots:
                     {QStringLiteral("insert into stoki values ('Жоро')"), QStringLiteral("GO"),
                      QStringLiteral("go insert into stoki values ('go')"),
                      QStringLiteral(";;insert into stoki values ('semi')"), QStringLiteral(";"),
-                     QStringLiteral("; insert into stoki values ('blank')"), QStringLiteral("insert into stoki values ('last')"),
+                     QStringLiteral("; insert into no_such_table values ('blank')"), QStringLiteral("insert into stoki values ('last')"),
                      QString(), QStringLiteral("insert into stoki values ('after empty')")});
         ScriptedMsgBox boxes;
         PrepareConnection(Connect(QStringLiteral("W")));

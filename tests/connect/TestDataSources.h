@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QPointer>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -20,25 +19,28 @@
 
 class TTestDataSources {
 public:
-    TTestDataSources()
-        : FDir(QString::fromLocal8Bit(qgetenv("TAMSEL_TEST_TMP").isEmpty() ? QDir::tempPath().toLocal8Bit()
-                                                                             : qgetenv("TAMSEL_TEST_TMP")) +
-               QStringLiteral("/dsn-XXXXXX")),
-          FOldIni(qgetenv("ODBCINI")), FOldSysIni(qgetenv("ODBCSYSINI")) {
-        QDir().mkpath(QFileInfo(FDir.path()).path());
+    // unixODBC caches data source attributes by name for the whole process,
+    // so every instance uses the same folder: a name always finds its file.
+    TTestDataSources() : FOldIni(qgetenv("ODBCINI")), FOldSysIni(qgetenv("ODBCSYSINI")) {
+        const QByteArray base = qgetenv("TAMSEL_TEST_TMP");
+        FPath = (base.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(base)) +
+                QStringLiteral("/dsn-%1").arg(QCoreApplication::applicationPid());
+        QDir(FPath).removeRecursively();
+        QDir().mkpath(FPath);
         Flush();
-        qputenv("ODBCINI", QFile::encodeName(FDir.filePath(QStringLiteral("user-odbc.ini"))));
-        qputenv("ODBCSYSINI", QFile::encodeName(FDir.path()));
+        qputenv("ODBCINI", QFile::encodeName(FPath + QStringLiteral("/user-odbc.ini")));
+        qputenv("ODBCSYSINI", QFile::encodeName(FPath));
     }
     ~TTestDataSources() {
         Restore("ODBCINI", FOldIni);
         Restore("ODBCSYSINI", FOldSysIni);
+        QDir(FPath).removeRecursively();
     }
     TTestDataSources(const TTestDataSources&) = delete;
     TTestDataSources& operator=(const TTestDataSources&) = delete;
 
     // The temporary folder, ending in "/".
-    QString Folder() const { return FDir.path() + QLatin1Char('/'); }
+    QString Folder() const { return FPath + QLatin1Char('/'); }
 
     void Add(const QString& name, const QString& driver, const QStringList& attributes = {}) {
         FSections += QStringLiteral("[%1]\nDriver = %2\n").arg(name, driver);
@@ -57,7 +59,8 @@ public:
     }
 
     QString MakeDatabase(const QString& fileName, const QStringList& statements) {
-        const QString path = FDir.filePath(fileName);
+        const QString path = FPath + QLatin1Char('/') + fileName;
+        QFile::remove(path);
         sqlite3* db = nullptr;
         if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK) qFatal("cannot make %s", qPrintable(path));
         for (const QString& statement : statements) {
@@ -70,7 +73,7 @@ public:
     }
 
     void WriteFile(const QString& name, const QByteArray& bytes) const {
-        QFile file(FDir.filePath(name));
+        QFile file(FPath + QLatin1Char('/') + name);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) qFatal("cannot write %s", qPrintable(name));
     }
 
@@ -85,7 +88,7 @@ private:
         if (old.isEmpty()) qunsetenv(name); else qputenv(name, old);
     }
 
-    QTemporaryDir FDir;
+    QString FPath;
     QByteArray FOldIni;
     QByteArray FOldSysIni;
     QString FSections;
