@@ -1,4 +1,3 @@
-#include "common/Application.h"
 
 #include "common/WindowMessage.h"
 #include "common/ZorvUtilUnit.h"
@@ -35,11 +34,6 @@ Q_DECLARE_METATYPE(TThrower)
 class ApplicationTest : public QObject {
     Q_OBJECT
 private slots:
-    void title() {
-        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Drovik"));
-        QVERIFY(qobject_cast<TApplication*>(QCoreApplication::instance()));
-    }
-
     // The default error report: every way a handler can be reached, every
     // kind of failure; the box shows the message and the program goes on.
     void defaultErrorReport_data() {
@@ -100,16 +94,6 @@ private slots:
             QCOMPARE(box.Caption, QStringLiteral("Drovik"));
             QCOMPARE(box.Flags, MB_OK | MB_ICONSTOP);
         }
-    }
-
-    // An event that nobody failed on still reaches its handler as before.
-    void ordinaryEventsPass() {
-        QPushButton button;
-        int clicks = 0;
-        QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
-        button.show();
-        QTest::mouseClick(&button, Qt::LeftButton);
-        QCOMPARE(clicks, 1);
     }
 };
 

@@ -92,15 +92,6 @@ private slots:
         QTEST(LastUserDir, "loaded");
     }
 
-    void storedValueNotText() {
-        {
-            QSettings stored(StoreFile(), QSettings::IniFormat);
-            stored.setValue(QStringLiteral("LastUserDir"),
-                            QStringList{QStringLiteral("/a"), QStringLiteral("/b")});
-        }
-        QCOMPARE(ReadSetting(QStringLiteral("LastUserDir")), QString());
-    }
-
     // The folder cannot be created (its parent is a file) or the store's
     // file is a folder: reads give an empty text, writes are silent.
     void unusableStore_data() {
