@@ -118,9 +118,24 @@ public:
     // Writes one line with CR LF, in Windows-1251, converted to the export's
     // code page unless told otherwise.
     void WriteLine(const QString& line, bool convert = true) {
-        QByteArray bytes = ToWin1251(line);
-        if (convert) ConvertCodePage(bytes, FOpts.CodePage);
-        FBlock += bytes;
+        // Most lines are plain ASCII, which is the same in every code page:
+        // those are copied straight into the block.
+        const qsizetype start = FBlock.size();
+        FBlock.resize(start + line.size());
+        char* out = FBlock.data() + start;
+        const QChar* in = line.constData();
+        char16_t any = 0;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const char16_t c = in[i].unicode();
+            any |= c;
+            out[i] = char(c);
+        }
+        if (any >= 0x80) {
+            QByteArray bytes = ToWin1251(line);
+            if (convert) ConvertCodePage(bytes, FOpts.CodePage);
+            FBlock.resize(start);
+            FBlock += bytes;
+        }
         FBlock += "\r\n";
         if (FBlock.size() >= BlockSize) Flush();
     }
