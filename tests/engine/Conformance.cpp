@@ -622,6 +622,20 @@ void ConformanceTest::bigTableIsReadInBlocks() {
     QCOMPARE(walked, BigRows);
     QVERIFY2(largest <= 5000, qPrintable(QString::number(largest)));
 
+    // The grid reads rows around a record that a walk reached.
+    t->First();
+    for (int i = 1; i < 700; ++i)
+        t->Next();
+    QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), 700);
+    for (int rec : {690, 701, 1, 705, 700})
+        QCOMPARE(t->ValueAt(rec, 0).toInt(), rec);
+    QCOMPARE(t->FieldByName(QStringLiteral("s"))->AsString(), QStringLiteral("r700"));
+    t->Next();
+    QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), 701);
+    t->Prior();
+    t->Prior();
+    QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), 699);
+
     // An order over a column and a filter read one block as well.
     auto ordered = Table(FDb, QStringLiteral("nums"), QStringLiteral("s"));
     ordered->Open();

@@ -1,0 +1,77 @@
+#!/bin/bash
+# Engine figures on generated SQLite files (10,000,000 and 1,000,000 rows of
+# 8 columns), beside the sqlite3 command-line tool on the same files.
+# Usage: bench/run.sh [build folder] [data folder]
+# Prints "NAME: VALUE UNIT" lines. The files are made once and kept.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build-bench}
+data=${2:-${TMPDIR:-/tmp}/tamsel-bench}
+bench=$build/bench/bench_EngineBench
+mkdir -p "$data"
+
+if [ ! -x "$bench" ]; then
+  cmake -S "$here/.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  ninja -C "$build" bench_EngineBench >/dev/null
+fi
+
+make_file() { # rows file
+  [ -f "$2" ] && return
+  sqlite3 "$2.tmp" <<SQL
+PRAGMA journal_mode = OFF;
+PRAGMA synchronous = OFF;
+CREATE TABLE t (id INTEGER, k INTEGER, x DOUBLE PRECISION, y DOUBLE PRECISION,
+                name VARCHAR(30), city VARCHAR(20), day DATE, qty INTEGER);
+WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < $1)
+INSERT INTO t SELECT n, abs(random()) % 100, abs(random()) % 1000000 / 100.0, n / 7.0,
+       'name ' || (abs(random()) % 100000), 'city ' || (n % 50),
+       date('2000-01-01', '+' || (n % 9000) || ' days'), n % 1000 FROM c;
+SQL
+  mv "$2.tmp" "$2"
+}
+
+# Median of three runs of sqlite3's own statement timer, in ms.
+sqlite_ms() { # file sql
+  for _ in 1 2 3; do
+    sqlite3 -cmd ".timer on" "$1" "$2" | sed -n 's/^Run Time: real \([0-9.]*\).*/\1/p' | tail -1
+  done | sort -n | sed -n 2p | awk '{ printf "%.2f", $1 * 1000 }'
+}
+value() { sed -n "s/^$1: \([0-9.]*\).*/\1/p"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+big=$data/rows10m.db
+small=$data/rows1m.db
+make_file 1000000 "$small"
+make_file 10000000 "$big"
+# Warm the page cache so that both sides read from memory.
+cat "$big" "$small" >/dev/null
+
+open10=$("$bench" open "$big" t 9 | value open_first50_median)
+open1=$("$bench" open "$small" t 9 | value open_first50_median)
+echo "open_first50_10m: $open10 ms"
+echo "open_first50_1m: $open1 ms"
+echo "open_first50_10m_over_1m: $(ratio "$open10" "$open1") ratio"
+
+walk=$("$bench" walk "$big" t)
+echo "walk_all_fields_10m: $(echo "$walk" | value walk_time) ms"
+echo "walk_peak_rss_10m: $(echo "$walk" | value walk_peak_rss) MB"
+echo "walk_peak_private_10m: $(echo "$walk" | value walk_peak_private) MB"
+
+sum=$("$bench" sum "$big" t x)
+engine_sum=$(echo "$sum" | value sum_time)
+cli_sum=$(sqlite_ms "$big" "select sum(x) from t")
+echo "walk_float_field_10m: $engine_sum ms"
+echo "sqlite3_sum_10m: $cli_sum ms"
+echo "walk_float_field_over_sqlite3: $(ratio "$engine_sum" "$cli_sum") ratio"
+
+filter=$("$bench" filter "$big" t "k=7" 5 | value filter_first50_median)
+cli_filter=$(sqlite_ms "$big" "select * from t where k = 7 limit 50")
+echo "filter_1pct_first50_10m: $filter ms"
+echo "sqlite3_filter_limit50_10m: $cli_filter ms"
+echo "filter_over_sqlite3: $(ratio "$filter" "$cli_filter") ratio"
+
+order=$("$bench" order "$big" t "x" 3 | value order_first50_median)
+cli_order=$(sqlite_ms "$big" "select * from t order by x limit 50")
+echo "order_unindexed_first50_10m: $order ms"
+echo "sqlite3_order_limit50_10m: $cli_order ms"
+echo "order_over_sqlite3: $(ratio "$order" "$cli_order") ratio"
