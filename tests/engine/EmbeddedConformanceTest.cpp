@@ -1,5 +1,6 @@
 #include "Conformance.h"
 
+#include "TestTemp.h"
 #include "support/TestRegistry.h"
 
 #include <QDir>
@@ -7,12 +8,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-QString TestTemp() {
-    const QString base = qEnvironmentVariableIsEmpty("TAMSEL_TEST_TMP") ? QDir::tempPath() : qEnvironmentVariable("TAMSEL_TEST_TMP");
-    QDir().mkpath(base);
-    return base;
-}
 
 // A desktop database: an SQLite file named by its path.
 class TEmbeddedFixture : public TConformanceFixture {

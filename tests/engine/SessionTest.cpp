@@ -7,6 +7,7 @@
 #include "engine/TQuery.h"
 #include "engine/TTable.h"
 #include "engine/sqlite/SqliteDriver.h"
+#include "TestTemp.h"
 #include "support/TestRegistry.h"
 
 #include <QDir>
@@ -17,12 +18,6 @@
 Q_DECLARE_METATYPE(TAliasKind)
 
 namespace {
-
-QString TestTemp() {
-    const QString base = qEnvironmentVariableIsEmpty("TAMSEL_TEST_TMP") ? QDir::tempPath() : qEnvironmentVariable("TAMSEL_TEST_TMP");
-    QDir().mkpath(base);
-    return base;
-}
 
 void WriteFile(const QString& path, const QString& text) {
     QFile f(path);
