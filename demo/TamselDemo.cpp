@@ -9,8 +9,6 @@
 // own data sources stay out of the chooser). The same seed and counts give
 // the same database, byte for byte in every value.
 
-#include <sqlite3.h>
-
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -18,8 +16,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <sqlite3.h>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -48,6 +49,11 @@ public:
     bool Chance(double p) { return Unit() < p; }
     template <class T, std::size_t N> const T& Pick(const std::array<T, N>& items) {
         return items[std::size_t(Range(0, long(N) - 1))];
+    }
+    // make() with probability p, else none; make draws only when it runs.
+    template <class F> auto Maybe(double p, F make) -> std::optional<decltype(make())> {
+        if (Chance(p)) return make();
+        return std::nullopt;
     }
 
 private:
@@ -95,9 +101,20 @@ public:
     TInsert& Int(long long value) { return Check(sqlite3_bind_int64(FStatement, ++FColumn, value)); }
     TInsert& Real(double value) { return Check(sqlite3_bind_double(FStatement, ++FColumn, value)); }
     TInsert& Text(const std::string& value) {
-        return Check(sqlite3_bind_text(FStatement, ++FColumn, value.c_str(), int(value.size()), SQLITE_TRANSIENT));
+        return Check(
+            sqlite3_bind_text(FStatement, ++FColumn, value.c_str(), int(value.size()), SQLITE_TRANSIENT));
     }
     TInsert& Null() { return Check(sqlite3_bind_null(FStatement, ++FColumn)); }
+    // A value or NULL.
+    template <class T> TInsert& Maybe(const std::optional<T>& value) {
+        if (!value) return Null();
+        if constexpr (std::is_floating_point_v<T>)
+            return Real(*value);
+        else if constexpr (std::is_integral_v<T>)
+            return Int(*value);
+        else
+            return Text(*value);
+    }
     void Run() {
         if (sqlite3_step(FStatement) != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(FDb));
         sqlite3_reset(FStatement);
@@ -138,7 +155,9 @@ std::string DateText(long days) {
     return std::to_string(y) + "-" + two(m) + "-" + two(d);
 }
 
-double Cents(double value) { return double(std::llround(value * 100)) / 100; }
+double Cents(double value) {
+    return double(std::llround(value * 100)) / 100;
+}
 
 struct TCategory {
     const char* Name;
@@ -152,76 +171,152 @@ struct TCategory {
 };
 
 const std::array<TCategory, CategoryCount> Categories = {{
-    {"Хлебни изделия", "Хляб, питки и закуски от местни пекарни",
+    {"Хлебни изделия",
+     "Хляб, питки и закуски от местни пекарни",
      {"Хляб бял", "Хляб пълнозърнест", "Питка с масло", "Козунак", "Баничка със сирене", "Кифла"},
-     {"400 г", "500 г", "650 г", "1 кг"}, "бр.", 0.60, 8.50, 0.5, 9},
-    {"Млечни продукти", "Мляко, кисело мляко, сирена и масло",
+     {"400 г", "500 г", "650 г", "1 кг"},
+     "бр.",
+     0.60,
+     8.50,
+     0.5,
+     9},
+    {"Млечни продукти",
+     "Мляко, кисело мляко, сирена и масло",
      {"Кисело мляко", "Прясно мляко", "Сирене краве", "Кашкавал", "Масло", "Извара"},
-     {"400 г", "500 г", "1 кг", "1 л"}, "бр.", 1.10, 24.00, 0.5, 20},
-    {"Месо и колбаси", nullptr,
+     {"400 г", "500 г", "1 кг", "1 л"},
+     "бр.",
+     1.10,
+     24.00,
+     0.5,
+     20},
+    {"Месо и колбаси",
+     nullptr,
      {"Луканка", "Суджук", "Кренвирши", "Шунка", "Пилешко филе", "Кайма смесена"},
-     {"200 г", "300 г", "500 г", "1 кг"}, "кг", 4.50, 38.00, 0.5, 20},
-    {"Плодове и зеленчуци", "Пресни плодове и зеленчуци, по тегло",
+     {"200 г", "300 г", "500 г", "1 кг"},
+     "кг",
+     4.50,
+     38.00,
+     0.5,
+     20},
+    {"Плодове и зеленчуци",
+     "Пресни плодове и зеленчуци, по тегло",
      {"Домати", "Краставици", "Ябълки", "Картофи", "Лук", "Череши"},
-     {"на кг", "каса", "мрежа 2 кг", "опаковка"}, "кг", 0.80, 12.00, 1.0, 20},
-    {"Напитки", "Вода, безалкохолни, бира и вино",
+     {"на кг", "каса", "мрежа 2 кг", "опаковка"},
+     "кг",
+     0.80,
+     12.00,
+     1.0,
+     20},
+    {"Напитки",
+     "Вода, безалкохолни, бира и вино",
      {"Минерална вода", "Бира светла", "Вино червено", "Сок от ябълки", "Лимонада", "Айрян"},
-     {"0,5 л", "1 л", "1,5 л", "0,75 л"}, "бр.", 0.70, 32.00, 1.0, 20},
-    {"Сладкарски изделия", nullptr,
+     {"0,5 л", "1 л", "1,5 л", "0,75 л"},
+     "бр.",
+     0.70,
+     32.00,
+     1.0,
+     20},
+    {"Сладкарски изделия",
+     nullptr,
      {"Шоколад млечен", "Бисквити", "Вафли", "Локум", "Халва тахан", "Бонбони"},
-     {"100 г", "200 г", "250 г", "500 г"}, "бр.", 0.90, 14.00, 0.25, 20},
-    {"Консерви", "Зеленчукови и месни консерви, лютеница",
+     {"100 г", "200 г", "250 г", "500 г"},
+     "бр.",
+     0.90,
+     14.00,
+     0.25,
+     20},
+    {"Консерви",
+     "Зеленчукови и месни консерви, лютеница",
      {"Лютеница", "Кьопоолу", "Зелен фасул", "Грах", "Туршия", "Боб в доматен сос"},
-     {"260 г", "360 г", "520 г", "680 г"}, "бр.", 1.50, 9.80, 0.5, 20},
-    {"Битова химия", "Перилни и почистващи препарати",
+     {"260 г", "360 г", "520 г", "680 г"},
+     "бр.",
+     1.50,
+     9.80,
+     0.5,
+     20},
+    {"Битова химия",
+     "Перилни и почистващи препарати",
      {"Прах за пране", "Омекотител", "Препарат за съдове", "Белина", "Течен сапун", "Препарат за стъкла"},
-     {"500 мл", "1 л", "2 л", "3 кг"}, "бр.", 1.80, 29.90, 1.0, 20},
-    {"Козметика", nullptr,
+     {"500 мл", "1 л", "2 л", "3 кг"},
+     "бр.",
+     1.80,
+     29.90,
+     1.0,
+     20},
+    {"Козметика",
+     nullptr,
      {"Шампоан", "Паста за зъби", "Крем за ръце", "Душ гел", "Розова вода", "Дезодорант"},
-     {"75 мл", "150 мл", "250 мл", "400 мл"}, "бр.", 2.20, 26.00, 0.25, 20},
-    {"Домакински стоки", "Съдове, прибори и дребни домакински вещи",
+     {"75 мл", "150 мл", "250 мл", "400 мл"},
+     "бр.",
+     2.20,
+     26.00,
+     0.25,
+     20},
+    {"Домакински стоки",
+     "Съдове, прибори и дребни домакински вещи",
      {"Тенджера", "Тиган", "Чаша", "Кърпа кухненска", "Торба за боклук", "Фолио алуминиево"},
-     {"малък", "среден", "голям", "комплект"}, "бр.", 1.20, 89.00, 0.0, 20},
-    {"Канцеларски материали", "Тетрадки, химикалки и хартия",
+     {"малък", "среден", "голям", "комплект"},
+     "бр.",
+     1.20,
+     89.00,
+     0.0,
+     20},
+    {"Канцеларски материали",
+     "Тетрадки, химикалки и хартия",
      {"Тетрадка", "Химикалка", "Молив", "Хартия А4", "Папка", "Лепило сухо"},
-     {"бр.", "пакет 5", "пакет 10", "кутия"}, "бр.", 0.40, 18.50, 0.0, 20},
-    {"Играчки", nullptr,
+     {"бр.", "пакет 5", "пакет 10", "кутия"},
+     "бр.",
+     0.40,
+     18.50,
+     0.0,
+     20},
+    {"Играчки",
+     nullptr,
      {"Пъзел", "Кукла", "Количка", "Топка", "Конструктор", "Плюшено мече"},
-     {"малък", "среден", "голям", "комплект"}, "бр.", 3.50, 79.00, 0.0, 20},
+     {"малък", "среден", "голям", "комплект"},
+     "бр.",
+     3.50,
+     79.00,
+     0.0,
+     20},
 }};
 
 const std::array<const char*, 10> Brands = {"Родопа", "Балкан", "Витоша", "Странджа", "Тракия",
                                             "Пирин",  "Дунав",  "Искър",  "Камчия",   "Мизия"};
-const std::array<const char*, 16> MaleNames = {"Иван",   "Георги", "Димитър", "Петър",  "Николай", "Христо",
-                                               "Стоян",  "Тодор",  "Васил",   "Атанас", "Красимир", "Йордан",
-                                               "Любомир", "Пламен", "Цветан", "Борислав"};
-const std::array<const char*, 16> FemaleNames = {"Мария",  "Елена",  "Йорданка", "Гергана", "Десислава", "Радка",
-                                                 "Цветелина", "Виолета", "Надежда", "Милена", "Росица", "Теодора",
-                                                 "Боряна", "Снежана", "Калина", "Веселина"};
+const std::array<const char*, 16> MaleNames = {
+    "Иван",  "Георги", "Димитър",  "Петър",  "Николай", "Христо", "Стоян",  "Тодор",
+    "Васил", "Атанас", "Красимир", "Йордан", "Любомир", "Пламен", "Цветан", "Борислав"};
+const std::array<const char*, 16> FemaleNames = {
+    "Мария",   "Елена",  "Йорданка", "Гергана", "Десислава", "Радка",   "Цветелина", "Виолета",
+    "Надежда", "Милена", "Росица",   "Теодора", "Боряна",    "Снежана", "Калина",    "Веселина"};
 // Family names in their male form; the female form adds "а".
-const std::array<const char*, 16> FamilyNames = {"Петров",  "Иванов",  "Георгиев", "Димитров", "Николов", "Стоянов",
-                                                 "Христов", "Тодоров", "Василев",  "Атанасов", "Колев",   "Маринов",
-                                                 "Илиев",   "Ангелов", "Йорданов", "Попов"};
+const std::array<const char*, 16> FamilyNames = {
+    "Петров",  "Иванов",   "Георгиев", "Димитров", "Николов", "Стоянов", "Христов",  "Тодоров",
+    "Василев", "Атанасов", "Колев",    "Маринов",  "Илиев",   "Ангелов", "Йорданов", "Попов"};
 const std::array<const char*, 6> CompanyKinds = {"ЕООД", "ООД", "ЕТ", "АД", "ЕАД", "СД"};
-const std::array<const char*, 6> CompanyWords = {"Търговия", "Снабдяване", "Ресторант", "Хотел", "Консулт", "Транс"};
-const std::array<const char*, 14> Cities = {"София",   "Пловдив", "Варна",      "Бургас",   "Русе",
-                                            "Стара Загора", "Плевен", "Сливен", "Добрич",   "Шумен",
-                                            "Перник",  "Хасково", "Велико Търново", "Благоевград"};
-const std::array<const char*, 10> Streets = {"Васил Левски", "Христо Ботев", "Цар Симеон", "Граф Игнатиев",
-                                             "Александър Стамболийски", "Шипка", "Опълченска", "Раковски",
-                                             "Иван Вазов", "Гурко"};
+const std::array<const char*, 6> CompanyWords = {"Търговия", "Снабдяване", "Ресторант",
+                                                 "Хотел",    "Консулт",    "Транс"};
+const std::array<const char*, 14> Cities = {
+    "София",  "Пловдив", "Варна", "Бургас", "Русе",    "Стара Загора",   "Плевен",
+    "Сливен", "Добрич",  "Шумен", "Перник", "Хасково", "Велико Търново", "Благоевград"};
+const std::array<const char*, 10> Streets = {
+    "Васил Левски", "Христо Ботев", "Цар Симеон", "Граф Игнатиев", "Александър Стамболийски",
+    "Шипка",        "Опълченска",   "Раковски",   "Иван Вазов",    "Гурко"};
 const std::array<const char*, 3> Payments = {"В брой", "Карта", "Банков превод"};
-const std::array<const char*, 6> SaleNotes = {"Доставка до адрес", "Фактура по имейл", "Рекламация – подменена стока",
-                                              "Плащане при доставка", "Клиентът ще дойде утре\tза остатъка",
+const std::array<const char*, 6> SaleNotes = {"Доставка до адрес",
+                                              "Фактура по имейл",
+                                              "Рекламация – подменена стока",
+                                              "Плащане при доставка",
+                                              "Клиентът ще дойде утре\tза остатъка",
                                               "Бележка:\r\nвтори ред"};
 const std::array<const char*, 4> ProductNotes = {"Сезонна стока", "Ограничено количество",
                                                  "Внос „по поръчка“", "Спряна от производство"};
 
 // Latin letters for the e-mail addresses.
 std::string Latin(const std::string& cyrillic) {
-    static const std::array<const char*, 32> lower = {"a", "b", "v",  "g",  "d",   "e", "zh", "z", "i",  "y", "k",
-                                                      "l", "m", "n",  "o",  "p",   "r", "s",  "t", "u",  "f", "h",
-                                                      "ts", "ch", "sh", "sht", "a", "y", "",  "e", "yu", "ya"};
+    static const std::array<const char*, 32> lower = {
+        "a", "b", "v", "g", "d", "e", "zh", "z",  "i",  "y",   "k", "l", "m", "n", "o",  "p",
+        "r", "s", "t", "u", "f", "h", "ts", "ch", "sh", "sht", "a", "y", "",  "e", "yu", "ya"};
     std::string out;
     for (std::size_t i = 0; i < cyrillic.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(cyrillic[i]);
@@ -239,16 +334,19 @@ std::string Latin(const std::string& cyrillic) {
 // EAN-13 with the Bulgarian prefix 380 and its check digit.
 std::string BarCode(TRandom& random) {
     std::string code = "380";
-    for (int i = 0; i < 9; ++i) code += char('0' + random.Range(0, 9));
+    for (int i = 0; i < 9; ++i)
+        code += char('0' + random.Range(0, 9));
     int sum = 0;
-    for (int i = 0; i < 12; ++i) sum += (code[std::size_t(i)] - '0') * (i % 2 ? 3 : 1);
+    for (int i = 0; i < 12; ++i)
+        sum += (code[std::size_t(i)] - '0') * (i % 2 ? 3 : 1);
     code += char('0' + (10 - sum % 10) % 10);
     return code;
 }
 
 std::string Digits(TRandom& random, int count) {
     std::string text;
-    for (int i = 0; i < count; ++i) text += char('0' + random.Range(0, 9));
+    for (int i = 0; i < count; ++i)
+        text += char('0' + random.Range(0, 9));
     return text;
 }
 
@@ -299,15 +397,16 @@ void CreateSchema(TDatabase& db) {
             " belejka VARCHAR(100))");
 }
 
+// Every value that draws from the generator is drawn into its own variable,
+// in a fixed order, so that each compiler makes the same database.
+
 void FillCategories(TDatabase& db) {
     TInsert insert(db, "INSERT INTO kategorii VALUES (?, ?, ?)");
     for (int i = 0; i < CategoryCount; ++i) {
-        insert.Int(i + 1).Text(Categories[std::size_t(i)].Name);
-        if (const char* description = Categories[std::size_t(i)].Description)
-            insert.Text(description);
-        else
-            insert.Null();
-        insert.Run();
+        const TCategory& category = Categories[std::size_t(i)];
+        const auto description =
+            category.Description ? std::optional<std::string>(category.Description) : std::nullopt;
+        insert.Int(i + 1).Text(category.Name).Maybe(description).Run();
     }
 }
 
@@ -318,27 +417,28 @@ std::vector<TProduct> FillProducts(TDatabase& db, TRandom& random) {
     for (int id = 1; id <= ProductCount; ++id) {
         const int categoryIndex = (id - 1) % CategoryCount;
         const TCategory& category = Categories[std::size_t(categoryIndex)];
-        const std::string name =
-            std::string(random.Pick(category.Goods)) + " " + random.Pick(Brands) + " " + random.Pick(category.Packs);
-        const double price = Cents(category.MinPrice + (category.MaxPrice - category.MinPrice) * random.Unit());
-        const double weight =
-            category.Weight > 0 ? double(std::llround(category.Weight * (0.2 + 1.6 * random.Unit()) * 1000)) / 1000 : 0;
-        insert.Int(id).Text(BarCode(random)).Text(name).Int(categoryIndex + 1).Text(category.Unit).Real(price);
-        insert.Real(category.Vat);
-        if (weight > 0)
-            insert.Real(weight);
-        else
-            insert.Null();
-        insert.Int(random.Chance(0.05) ? 0 : random.Range(1, 400));
-        if (random.Chance(0.85))
-            insert.Text(DateText(firstDelivery + random.Range(0, 700)));
-        else
-            insert.Null();
-        if (random.Chance(0.08))
-            insert.Text(random.Pick(ProductNotes));
-        else
-            insert.Null();
-        insert.Run();
+        const std::string goods = random.Pick(category.Goods);
+        const std::string brand = random.Pick(Brands);
+        const std::string pack = random.Pick(category.Packs);
+        const std::string barCode = BarCode(random);
+        const double price =
+            Cents(category.MinPrice + (category.MaxPrice - category.MinPrice) * random.Unit());
+        const double share = random.Unit();
+        const double weight = category.Weight > 0
+                                  ? double(std::llround(category.Weight * (0.2 + 1.6 * share) * 1000)) / 1000
+                                  : 0;
+        const long stock = random.Chance(0.05) ? 0 : random.Range(1, 400);
+        const auto delivered =
+            random.Maybe(0.85, [&] { return DateText(firstDelivery + random.Range(0, 700)); });
+        const auto note = random.Maybe(0.08, [&] { return std::string(random.Pick(ProductNotes)); });
+
+        insert.Int(id).Text(barCode).Text(goods + " " + brand + " " + pack).Int(categoryIndex + 1);
+        insert.Text(category.Unit).Real(price).Real(category.Vat);
+        insert.Maybe(weight > 0 ? std::optional(weight) : std::nullopt)
+            .Int(stock)
+            .Maybe(delivered)
+            .Maybe(note)
+            .Run();
         products.push_back({price, weight});
     }
     return products;
@@ -353,8 +453,10 @@ std::vector<double> FillClients(TDatabase& db, TRandom& random) {
         const bool company = random.Chance(0.25);
         std::string name, mail;
         if (company) {
+            const std::string word = random.Pick(CompanyWords);
             const std::string family = random.Pick(FamilyNames);
-            name = std::string(random.Pick(CompanyWords)) + " " + family + " " + random.Pick(CompanyKinds);
+            const std::string kind = random.Pick(CompanyKinds);
+            name = word + " " + family + " " + kind;
             mail = "office@" + Latin(family) + std::to_string(id) + ".bg";
         } else {
             const bool female = random.Chance(0.5);
@@ -364,28 +466,25 @@ std::vector<double> FillClients(TDatabase& db, TRandom& random) {
             mail = Latin(first) + "." + Latin(family) + std::to_string(id % 100) + "@example.bg";
         }
         const double discount = random.Pick(discountSteps);
-        insert.Int(id).Text(name).Text(random.Pick(Cities));
-        if (random.Chance(0.9))
-            insert.Text("ул. „" + std::string(random.Pick(Streets)) + "“ " + std::to_string(random.Range(1, 120)));
-        else
-            insert.Null();
-        insert.Text("08" + std::to_string(random.Range(7, 9)) + Digits(random, 1) + " " + Digits(random, 3) + " " +
-                    Digits(random, 3));
-        if (random.Chance(0.7))
-            insert.Text(mail);
-        else
-            insert.Null();
-        if (company)
-            insert.Text("BG" + Digits(random, 9));
-        else
-            insert.Null();
-        insert.Real(discount);
-        if (company)
-            insert.Real(double(random.Range(1, 50)) * 500);
-        else
-            insert.Null();
-        insert.Text(DateText(firstRegistration + random.Range(0, 2900)));
-        insert.Run();
+        const std::string city = random.Pick(Cities);
+        const auto address = random.Maybe(0.9, [&] {
+            const std::string street = random.Pick(Streets);
+            return "ул. „" + street + "“ " + std::to_string(random.Range(1, 120));
+        });
+        std::string phone = "08" + std::to_string(random.Range(7, 9));
+        phone += Digits(random, 1) + " ";
+        phone += Digits(random, 3) + " ";
+        phone += Digits(random, 3);
+        const auto shownMail = random.Maybe(0.7, [&] { return mail; });
+        const auto vatNumber = company ? std::optional("BG" + Digits(random, 9)) : std::nullopt;
+        const double creditLimit = company ? double(random.Range(1, 50)) * 500 : 0;
+        const std::string registered = DateText(firstRegistration + random.Range(0, 2900));
+
+        insert.Int(id).Text(name).Text(city).Maybe(address).Text(phone).Maybe(shownMail).Maybe(vatNumber);
+        insert.Real(discount)
+            .Maybe(company ? std::optional(creditLimit) : std::nullopt)
+            .Text(registered)
+            .Run();
         discounts.push_back(discount);
     }
     return discounts;
@@ -407,28 +506,20 @@ void FillSales(TDatabase& db, TRandom& random, long sales, const std::vector<TPr
         const long quantity = random.Chance(0.7) ? random.Range(1, 3) : random.Range(4, 60);
         const double discount = walkIn ? 0 : discounts[std::size_t(client - 1)];
         const double total = Cents(goods.Price * double(quantity) * (100 - discount) / 100);
+        const double weight = double(std::llround(goods.Weight * double(quantity) * 1000)) / 1000;
+        const std::string payment = walkIn ? Payments[0] : random.Pick(Payments);
+        const auto note = random.Maybe(0.03, [&] { return std::string(random.Pick(SaleNotes)); });
 
-        insert.Int(id).Text(DateText(day));
-        if (walkIn)
-            insert.Null();
-        else
-            insert.Int(client);
-        insert.Int(product).Int(quantity).Real(goods.Price);
-        if (discount > 0)
-            insert.Real(discount);
-        else
-            insert.Null();
-        insert.Real(total);
-        if (goods.Weight > 0)
-            insert.Real(double(std::llround(goods.Weight * double(quantity) * 1000)) / 1000);
-        else
-            insert.Null();
-        insert.Text(walkIn ? Payments[0] : random.Pick(Payments));
-        if (random.Chance(0.03))
-            insert.Text(random.Pick(SaleNotes));
-        else
-            insert.Null();
-        insert.Run();
+        insert.Int(id).Text(DateText(day)).Maybe(walkIn ? std::nullopt : std::optional(client));
+        insert.Int(product)
+            .Int(quantity)
+            .Real(goods.Price)
+            .Maybe(discount > 0 ? std::optional(discount) : std::nullopt);
+        insert.Real(total)
+            .Maybe(weight > 0 ? std::optional(weight) : std::nullopt)
+            .Text(payment)
+            .Maybe(note)
+            .Run();
     }
 }
 
