@@ -6,6 +6,7 @@
 #include "engine/TField.h"
 #include "engine/TTable.h"
 
+#include <QCoreApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QHeaderView>
@@ -19,6 +20,26 @@
 namespace {
 
 const QString GridMimeType = QStringLiteral("application/x-tamsel-dbgrid");
+
+// The grids alive in this process: a drop names its source grid by process
+// and address, and only a live grid of this process is taken.
+QSet<const TDBGrid*>& LiveGrids() {
+    static QSet<const TDBGrid*> grids;
+    return grids;
+}
+
+QByteArray GridTag(const TDBGrid* grid) {
+    return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
+           QByteArray::number(reinterpret_cast<quintptr>(grid));
+}
+
+TDBGrid* DraggedGrid(const QMimeData* mime) {
+    if (!mime || !mime->hasFormat(GridMimeType)) return nullptr;
+    const QByteArray tag = mime->data(GridMimeType);
+    for (const TDBGrid* grid : LiveGrids())
+        if (GridTag(grid) == tag) return const_cast<TDBGrid*>(grid);
+    return nullptr;
+}
 
 Qt::Alignment AlignmentOf(const TField* field) {
     switch (field->Alignment()) {
@@ -188,9 +209,10 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), FModel(new TDBGridModel(
     QPalette fixed = palette();
     fixed.setColor(QPalette::Button, GridFixedColor);
     setPalette(fixed);
+    LiveGrids().insert(this);
 }
 
-TDBGrid::~TDBGrid() = default;
+TDBGrid::~TDBGrid() { LiveGrids().remove(this); }
 
 void TDBGrid::SetDataSource(TDataSource* source) {
     if (FDataSource) disconnect(FDataSource, nullptr, this, nullptr);
@@ -339,11 +361,12 @@ void TDBGrid::BeginDrag(int threshold) {
 }
 
 void TDBGrid::StartDrag() {
-    auto* drag = new QDrag(this);
+    QPointer<QDrag> drag = new QDrag(this);
     auto* mime = new QMimeData;
-    mime->setData(GridMimeType, QByteArray());
+    mime->setData(GridMimeType, GridTag(this));
     drag->setMimeData(mime);
     drag->exec(Qt::LinkAction, Qt::LinkAction);
+    if (drag) drag->deleteLater();
 }
 
 bool TDBGrid::AcceptsDragFrom(const TDBGrid* source) const {
@@ -361,7 +384,7 @@ bool TDBGrid::AcceptsDragFrom(const TDBGrid* source) const {
 }
 
 void TDBGrid::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasFormat(GridMimeType) && AcceptsDragFrom(qobject_cast<TDBGrid*>(event->source()))) {
+    if (AcceptsDragFrom(DraggedGrid(event->mimeData()))) {
         event->setDropAction(Qt::LinkAction);
         event->accept();
     } else {
@@ -370,7 +393,7 @@ void TDBGrid::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TDBGrid::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasFormat(GridMimeType) && AcceptsDragFrom(qobject_cast<TDBGrid*>(event->source()))) {
+    if (AcceptsDragFrom(DraggedGrid(event->mimeData()))) {
         event->setDropAction(Qt::LinkAction);
         event->accept();
     } else {
@@ -379,8 +402,8 @@ void TDBGrid::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TDBGrid::dropEvent(QDropEvent* event) {
-    auto* source = qobject_cast<TDBGrid*>(event->source());
-    if (!event->mimeData()->hasFormat(GridMimeType) || !AcceptsDragFrom(source)) {
+    TDBGrid* source = DraggedGrid(event->mimeData());
+    if (!AcceptsDragFrom(source)) {
         event->ignore();
         return;
     }

@@ -1,0 +1,276 @@
+#include "BrowseFixture.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestRegistry.h"
+
+#include "browse/QuerySorter.h"
+#include "common/WindowMessage.h"
+#include "engine/TDataSource.h"
+#include "engine/TField.h"
+
+#include <QDrag>
+#include <QMimeData>
+#include <QHeaderView>
+#include <QTimer>
+
+namespace {
+
+// A click on the title of the named column with the given modifiers held.
+void ClickTitle(TDbTableForm* form, const QString& field, Qt::KeyboardModifiers modifiers) {
+    TDBGrid* grid = form->dbgData;
+    int column = -1;
+    for (int i = 0; i < grid->ColumnCount(); ++i)
+        if (grid->ColumnField(i)->FieldName() == field) column = i;
+    QVERIFY2(column >= 0, qPrintable(field));
+    QHeaderView* titles = grid->horizontalHeader();
+    const QPoint centre(titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2, titles->height() / 2);
+    ScopedModifiers keys{modifiers};
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, modifiers, centre);
+}
+
+QMdiSubWindow* SubWindow(TDbTableForm* form) { return qobject_cast<QMdiSubWindow*>(form->parentWidget()); }
+
+} // namespace
+
+class SortLinkTest : public QObject {
+    Q_OBJECT
+
+    BrowseFixture F;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(F.Create(QStringLiteral("sortlink"),
+                         {"create table ITEMS (L integer, A integer, B integer, ID integer, PARENTID integer)",
+                          "insert into ITEMS values (2, 1, 9, 3, 1), (1, 2, 8, 1, 2), (2, 2, 7, 2, 1), "
+                          "(1, 1, 7, 4, 2)",
+                          "create table ORDERS (ORDER_NO integer, CUST_ID integer)",
+                          "insert into ORDERS values (100, 2), (101, 1), (102, 2)",
+                          "create table CUST (ID integer, NAME varchar(10))",
+                          "insert into CUST values (1, 'One'), (2, 'Two'), (3, 'Three')"}));
+    }
+    void cleanupTestCase() { F.Destroy(); }
+    void cleanup() {
+        F.Frame->closeAllSubWindows();
+        QTest::qWait(1);
+    }
+
+    // Each click is "A" (Ctrl), "+A" (Ctrl+Alt) or "!A" (no Ctrl).
+    void titleClicks_data() {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QString>("firstColumn"); // values of column A top to bottom
+        QTest::newRow("Ctrl replaces") << QStringList{"A", "B"} << "B" << "";
+        QTest::newRow("Ctrl+Alt adds") << QStringList{"A", "+B"} << "A;B" << "1,1,2,2";
+        QTest::newRow("Ctrl+Alt moves to the end") << QStringList{"A", "+B", "+A"} << "B;A" << "1,2,2,1";
+        QTest::newRow("Ctrl+Alt on first click") << QStringList{"+A"} << "A" << "";
+        QTest::newRow("without Ctrl nothing") << QStringList{"!A"} << "" << "1,2,2,1";
+        QTest::newRow("name inside another, moved")
+            << QStringList{"PARENTID", "+ID", "+ID"} << "PARENTID;ID" << "2,1,2,1";
+        QTest::newRow("name inside another, reordered")
+            << QStringList{"ID", "+PARENTID", "+ID"} << "PARENTID;ID" << "2,1,2,1";
+    }
+    void titleClicks() {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, order);
+        QFETCH(QString, firstColumn);
+        auto* form = F.OpenForm(QStringLiteral("ITEMS"));
+        for (const QString& click : clicks) {
+            if (click.startsWith('!'))
+                ClickTitle(form, click.mid(1), Qt::NoModifier);
+            else if (click.startsWith('+'))
+                ClickTitle(form, click.mid(1), Qt::ControlModifier | Qt::AltModifier);
+            else
+                ClickTitle(form, click, Qt::ControlModifier);
+        }
+        QCOMPARE(form->tblData->IndexFieldNames(), order);
+        QCOMPARE(form->Sorter->SortList, QString(order).replace(';', ','));
+        QVERIFY(form->tblData->Active());
+        if (!firstColumn.isEmpty()) QCOMPARE(F.Column(form, 1).join(','), firstColumn);
+        // The reopened table is sized again.
+        for (int i = 0; i < form->dbgData->ColumnCount(); ++i) QVERIFY(form->dbgData->columnWidth(i) <= 240);
+    }
+
+    void linkFieldStaysFirst() {
+        auto* master = F.OpenForm(QStringLiteral("CUST"));
+        auto* detail = F.OpenForm(QStringLiteral("ITEMS"));
+        F.Select(master, 0, 0);
+        QVERIFY(detail->LinkToMaster(master->dbgData, 0)); // ITEMS.L = CUST.ID
+        ClickTitle(detail, QStringLiteral("A"), Qt::ControlModifier);
+        QCOMPARE(detail->tblData->IndexFieldNames(), QStringLiteral("L;A"));
+        ClickTitle(detail, QStringLiteral("L"), Qt::ControlModifier);
+        QCOMPARE(detail->tblData->IndexFieldNames(), QStringLiteral("L"));
+        ClickTitle(detail, QStringLiteral("B"), Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(detail->tblData->IndexFieldNames(), QStringLiteral("L;B"));
+        QCOMPARE(F.Column(detail, 2), (QStringList{"7", "8"}));
+    }
+
+    void dropLinksAndFollowsMaster() {
+        auto* orders = F.OpenForm(QStringLiteral("ORDERS"));
+        auto* cust = F.OpenForm(QStringLiteral("CUST"));
+        F.Select(orders, 0, 1); // CUST_ID 2
+        cust->edFilter->setEditText(QStringLiteral("ID>0"));
+        cust->ApplyFilter();
+        QVERIFY(cust->LinkToMaster(orders->dbgData, 0));
+        QCOMPARE(cust->LinkField, QStringLiteral("ID"));
+        QCOMPARE(cust->tblData->MasterFields(), QStringLiteral("CUST_ID"));
+        QCOMPARE(cust->tblData->IndexFieldNames(), QStringLiteral("ID"));
+        QCOMPARE(cust->tblData->MasterSource(), orders->dsData);
+        QCOMPARE(F.Column(cust, 1), QStringList{"Two"});
+        // The filter stays with the link.
+        QCOMPARE(cust->tblData->Filter(), QStringLiteral("ID>0"));
+        F.Select(orders, 1, 1);
+        QCOMPARE(F.Column(cust, 1), QStringList{"One"});
+        // Message 2038 brings all rows back, unsorted, filter kept.
+        SendWindowMessage(cust, 2038);
+        QCOMPARE(cust->LinkField, QString());
+        QVERIFY(!cust->tblData->MasterSource());
+        QCOMPARE(cust->tblData->IndexFieldNames(), QString());
+        QCOMPARE(F.Column(cust, 1), (QStringList{"One", "Two", "Three"}));
+        QCOMPARE(cust->tblData->Filter(), QStringLiteral("ID>0"));
+    }
+
+    void relinkFromThirdWindow() {
+        auto* a = F.OpenForm(QStringLiteral("ORDERS"));
+        auto* b = F.OpenForm(QStringLiteral("CUST"));
+        auto* c = F.OpenForm(QStringLiteral("ITEMS"));
+        F.Select(a, 0, 1);
+        QVERIFY(b->LinkToMaster(a->dbgData, 0));
+        {
+            ScopedModifiers ctrl(Qt::ControlModifier | Qt::AltModifier);
+            b->dbgDataTitleClick(1);
+        }
+        QCOMPARE(b->tblData->IndexFieldNames(), QStringLiteral("ID;NAME"));
+        F.Select(c, 0, 3); // ITEMS.ID 3
+        QVERIFY(b->LinkToMaster(c->dbgData, 0));
+        QCOMPARE(b->tblData->MasterSource(), c->dsData);
+        QCOMPARE(b->tblData->MasterFields(), QStringLiteral("ID"));
+        QCOMPARE(b->tblData->IndexFieldNames(), QStringLiteral("ID"));
+        QCOMPARE(b->Sorter->SortList, QString());
+        QCOMPARE(F.Column(b, 1), QStringList{"Three"});
+    }
+
+    void refusedDrops() {
+        auto* a = F.OpenForm(QStringLiteral("ORDERS"));
+        auto* b = F.OpenForm(QStringLiteral("CUST"));
+        auto* idle = new TDbTableForm(F.Frame.get());
+        F.Select(a, 0, 1);
+        QVERIFY(b->LinkToMaster(a->dbgData, 0));
+        // Onto its own grid.
+        QVERIFY(!b->dbgData->AcceptsDragFrom(b->dbgData));
+        // From a window without an open table.
+        QVERIFY(!b->dbgData->AcceptsDragFrom(idle->dbgData));
+        QVERIFY(!b->LinkToMaster(idle->dbgData, 0));
+        // Onto a window without an open table: no column under the point.
+        QVERIFY(!idle->LinkToMaster(a->dbgData, idle->dbgData->ColumnAt(QPoint(5, 5))));
+        // A cycle: A is B's master, so B may not become A's master.
+        F.Select(b, 0, 0);
+        QVERIFY(!a->dbgData->AcceptsDragFrom(b->dbgData));
+        QVERIFY(!a->LinkToMaster(b->dbgData, 1));
+        QCOMPARE(a->LinkField, QString());
+        // Outside the data columns the link stays as it was.
+        const QPoint right(b->dbgData->viewport()->width() - 2, 5);
+        QCOMPARE(b->dbgData->ColumnAt(right), -1);
+        QVERIFY(!b->LinkToMaster(a->dbgData, b->dbgData->ColumnAt(right)));
+        QCOMPARE(b->LinkField, QStringLiteral("ID"));
+        QCOMPARE(b->tblData->MasterSource(), a->dsData);
+    }
+
+    void masterClosedFirst() {
+        auto* a = F.OpenForm(QStringLiteral("ORDERS"));
+        auto* b = F.OpenForm(QStringLiteral("CUST"));
+        F.Select(a, 0, 1);
+        QVERIFY(b->LinkToMaster(a->dbgData, 0));
+        QPointer<TDbTableForm> guard(a);
+        SubWindow(a)->close();
+        QTRY_VERIFY(guard.isNull());
+        // Still usable: moving, statistics, breaking the link.
+        ScriptedMsgBox boxes;
+        SendWindowMessage(b, 2027);
+        QCOMPARE(boxes.Count(), 1);
+        SendWindowMessage(b, 2038);
+        QCOMPARE(F.Column(b, 1), (QStringList{"One", "Two", "Three"}));
+    }
+
+    void doubleClickStartsDragOnlyWithAlt_data() {
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("pending");
+        QTest::newRow("plain") << int(Qt::NoModifier) << false;
+        QTest::newRow("Alt") << int(Qt::AltModifier) << true;
+        QTest::newRow("Ctrl") << int(Qt::ControlModifier) << false;
+    }
+    void doubleClickStartsDragOnlyWithAlt() {
+        QFETCH(int, modifiers);
+        QFETCH(bool, pending);
+        auto* a = F.OpenForm(QStringLiteral("ORDERS"));
+        TDBGrid* grid = a->dbgData;
+        const QPoint cell = grid->visualRect(grid->model()->index(1, 1)).center();
+        ScopedModifiers keys{Qt::KeyboardModifiers(modifiers)};
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::KeyboardModifiers(modifiers), cell);
+        QCOMPARE(grid->DragPending(), pending);
+        // Moving less than 8 pixels starts nothing yet.
+        QMouseEvent move(QEvent::MouseMove, QPointF(cell + QPoint(7, 0)), grid->viewport()->mapToGlobal(QPointF(cell + QPoint(7, 0))),
+                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(grid->viewport(), &move);
+        QCOMPARE(grid->DragPending(), pending);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+        QVERIFY(!grid->DragPending());
+    }
+
+    void ctrlEnterStartsDragWithAlt() {
+        auto* a = F.OpenForm(QStringLiteral("ORDERS"));
+        F.Select(a, 0, 0);
+        {
+            QTest::keyClick(a->dbgData, Qt::Key_Return, Qt::ControlModifier);
+            QVERIFY(!a->dbgData->DragPending());
+        }
+        ScopedModifiers alt(Qt::AltModifier);
+        QTest::keyClick(a->dbgData, Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(a->dbgData->DragPending());
+    }
+
+    // The whole gesture: Alt+double-click on ORDERS' CUST_ID, a move of 9
+    // pixels starts the drag, and the drag's data dropped on CUST's ID
+    // column links them. (The headless platform runs no drag loop of its own,
+    // so the test delivers the drag events itself.)
+    void dragOntoAnotherGrid() {
+        auto* orders = F.OpenForm(QStringLiteral("ORDERS"));
+        auto* cust = F.OpenForm(QStringLiteral("CUST"));
+        TDBGrid* source = orders->dbgData;
+        TDBGrid* target = cust->dbgData;
+        const QPoint from = source->visualRect(source->model()->index(2, 1)).center(); // CUST_ID 2
+        ScopedModifiers alt(Qt::AltModifier);
+        QTest::mouseDClick(source->viewport(), Qt::LeftButton, Qt::AltModifier, from);
+        QVERIFY(source->DragPending());
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(0, 9)),
+                         source->viewport()->mapToGlobal(QPointF(from + QPoint(0, 9))), Qt::LeftButton,
+                         Qt::LeftButton, Qt::AltModifier);
+        QApplication::sendEvent(source->viewport(), &move);
+        QVERIFY(!source->DragPending());
+        auto* drag = source->findChild<QDrag*>();
+        QVERIFY(drag);
+        const QMimeData* data = drag->mimeData();
+
+        auto enter = [data](TDBGrid* grid, const QPoint& at) {
+            QDragEnterEvent event(at, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(grid->viewport(), &event);
+            return event.isAccepted();
+        };
+        QVERIFY(!enter(source, from));
+        const QPoint onto = target->visualRect(target->model()->index(0, 0)).center(); // column ID
+        QVERIFY(enter(target, onto));
+        QDropEvent drop(onto, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target->viewport(), &drop);
+        QVERIFY(drop.isAccepted());
+        QCOMPARE(cust->LinkField, QStringLiteral("ID"));
+        QCOMPARE(cust->tblData->MasterFields(), QStringLiteral("CUST_ID"));
+        QCOMPARE(F.Column(cust, 1), QStringList{"Two"});
+        // Data from elsewhere is no grid.
+        QMimeData foreign;
+        foreign.setData(data->formats().first(), "1:2");
+        QDragEnterEvent stranger(onto, Qt::LinkAction, &foreign, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target->viewport(), &stranger);
+        QVERIFY(!stranger.isAccepted());
+    }
+};
+
+TAMSEL_TEST(SortLinkTest);
+#include "SortLinkTest.moc"
