@@ -226,6 +226,8 @@ void TDBGrid::SetDataSource(TDataSource* source) {
     DataSetChanged();
 }
 
+TDataSource* TDBGrid::DataSource() const { return FDataSource; }
+
 TDataSet* TDBGrid::DataSet() const { return FDataSource ? FDataSource->DataSet() : nullptr; }
 
 TField* TDBGrid::ColumnField(int column) const { return FModel->Field(column); }

@@ -56,7 +56,7 @@ public:
     ~TDBGrid() override;
 
     void SetDataSource(TDataSource* source);
-    TDataSource* DataSource() const { return FDataSource; }
+    TDataSource* DataSource() const;
     TDataSet* DataSet() const;
     // The field of the current cell's column; none without an open data set.
     TField* SelectedField() const;
