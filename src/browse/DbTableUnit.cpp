@@ -522,7 +522,8 @@ void TDbTableForm::HandleMessage(int msg) {
 }
 
 void TDbTableForm::ExportGrid(bool plain) {
-    const QString title = windowTitle();
+    // A window derived from the table window exports under a neutral title.
+    const QString title = metaObject() == &TDbTableForm::staticMetaObject ? windowTitle() : QStringLiteral("Export");
     QStringList headerLines;
     if (!edFilter->currentText().isEmpty()) headerLines << edFilter->currentText();
     const TExportTxtOpts saved = ExportTxtOpts;
