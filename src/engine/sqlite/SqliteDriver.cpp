@@ -454,8 +454,10 @@ TSqliteConnection::TSqliteConnection(const QString& file) {
     // "..." names a column or table, never a text: a misspelt name fails.
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    // Walks read the file through the page cache of the system, not copies.
-    Run(raw, "PRAGMA mmap_size = 4294967296");
+    // Walks read the file through the system's page cache, not copies; the
+    // window is capped so that a walk over a large file keeps a small
+    // resident set (mapped pages count as the process's own).
+    Run(raw, "PRAGMA mmap_size = 67108864");
     Run(raw, "SELECT count(*) FROM main.sqlite_schema"); // is it a database at all
     Run(raw, CatalogueView);
     RegisterSqlAnywhereFunctions(*this);
