@@ -194,22 +194,6 @@ private slots:
         QCOMPARE(ExportGrid(table, widths, QStringLiteral("MAIN Table: ORDERS"), &header), expected);
     }
 
-    void dataSetSource() {
-        // Without a grid every field is a column, fitted to its display width.
-        auto table = OpenTable(QStringLiteral("ORDERS"));
-        table->Fields(0)->SetDisplayWidth(4);
-        table->Fields(1)->SetDisplayWidth(6);
-        table->Fields(2)->SetDisplayWidth(7);
-        ExportTxtOpts.FixedWidths = true;
-        ExportTxtOpts.WithHeader = false;
-        const QString path = CaseDir() + QStringLiteral("/ds.txt");
-        QString status;
-        ExportToTextFile(table.get(), nullptr, nullptr, QString(), path, status);
-        QCOMPARE(status, QString());
-        QCOMPARE(ReadFile(path), Lines({"  ID\tNAME  \t AMOUNT", "   1\tАлфа  \t    1.5", "   2\tBeta  \t       ",
-                                        "   3\tГама  \t -20.25"}));
-    }
-
     void escapes() {
         ExportTxtOpts.WithHeader = false;
         ExportTxtOpts.WithTitles = false;

@@ -156,15 +156,6 @@ private slots:
         QVERIFY(!FForm->qrTables->Active());
     }
 
-    void selectAndDeselectAll() {
-        QTest::mouseClick(FForm->btnSelectAll, Qt::LeftButton);
-        for (int i = 0; i < FForm->cblTables->count(); ++i)
-            QCOMPARE(FForm->cblTables->item(i)->checkState(), Qt::Checked);
-        QTest::mouseClick(FForm->btnDeselectAll, Qt::LeftButton);
-        for (int i = 0; i < FForm->cblTables->count(); ++i)
-            QCOMPARE(FForm->cblTables->item(i)->checkState(), Qt::Unchecked);
-    }
-
     void folderPicker() {
         ScriptedPlainDialogs dialogs;
         FForm->dirEdit->setText(QStringLiteral("/start"));
