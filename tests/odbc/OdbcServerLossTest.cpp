@@ -1,6 +1,8 @@
 #include "OdbcTestSupport.h"
 
 #include "engine/Exception.h"
+#include "engine/TField.h"
+#include "engine/TTable.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>
@@ -12,6 +14,7 @@ class OdbcServerLossTest : public QObject {
 private slots:
     void cleanup();
     void readFailsReadablyAndReopenWorks();
+    void tableWindowsDataSurvivesServerRestart();
 };
 
 void OdbcServerLossTest::cleanup() {
@@ -53,6 +56,46 @@ void OdbcServerLossTest::readFailsReadablyAndReopenWorks() {
     QVERIFY(ServerScript(QStringLiteral("resume")));
     QCOMPARE(connection->Count(spec), qint64(5000));
     QCOMPARE(ReadAll(*connection->Select(spec, 4990)).size(), 10);
+}
+
+// What a table window sees: the walk and the refresh fail with a message
+// while the server is down, and the same table reopens once it is back.
+void OdbcServerLossTest::tableWindowsDataSurvivesServerRestart() {
+    FillNumbered(*OpenTestConnection(), QStringLiteral("t_loss"), 5000);
+    TDatabase db;
+    db.SetDatabaseName(TestDsn());
+    db.SetAliasName(TestDsn());
+    db.SetLoginPrompt(false);
+    db.Params() << QStringLiteral("USER NAME=tamsel") << QStringLiteral("PASSWORD=secret");
+    TTable table;
+    table.SetDatabaseName(db.DatabaseName());
+    table.SetTableName(QStringLiteral("t_loss"));
+    table.Open();
+    QCOMPARE(table.RecordCount(), 5000);
+
+    QVERIFY(ServerScript(QStringLiteral("pause")));
+    QString walkError;
+    try {
+        for (table.First(); !table.Eof(); table.Next())
+            (void)table.Fields(2)->AsString();
+    } catch (const EDatabaseError& e) {
+        walkError = e.Message();
+    }
+    QVERIFY2(walkError.contains(QLatin1String("SQLSTATE")), qPrintable(walkError));
+    QString refreshError;
+    try {
+        table.Refresh();
+    } catch (const EDatabaseError& e) {
+        refreshError = e.Message();
+    }
+    QVERIFY2(refreshError.contains(QLatin1String("SQLSTATE")), qPrintable(refreshError));
+
+    QVERIFY(ServerScript(QStringLiteral("resume")));
+    table.Close();
+    table.Open();
+    QCOMPARE(table.RecordCount(), 5000);
+    table.Last();
+    QCOMPARE(table.Fields(0)->AsInteger(), qint64(5000));
 }
 
 TAMSEL_TEST(OdbcServerLossTest);

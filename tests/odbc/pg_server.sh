@@ -111,6 +111,7 @@ pause)
 resume)
     data=$(cat "$state/datadir")
     port=$(cat "$state/port")
+    if as_server_user "$PGBIN/pg_ctl" -D "$data/pgdata" status >/dev/null 2>&1; then exit 0; fi
     as_server_user "$PGBIN/pg_ctl" -D "$data/pgdata" -l "$data/server.log" -w -t 60 \
         -o "-p $port -c listen_addresses=127.0.0.1 -k $data -c fsync=off -c full_page_writes=off" start >/dev/null
     ;;

@@ -85,7 +85,10 @@ TDiagnostics ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         QString text = FromWideBuffer(message.data(), length, message.size()).trimmed();
         if (sqlState.startsWith(QLatin1String("08")))
             result.ConnectionLost = true;
-        lines << QStringLiteral("%1 (SQLSTATE %2)").arg(text, sqlState);
+        // psqlODBC follows a message with an empty record of the same state.
+        const QString line = QStringLiteral("%1 (SQLSTATE %2)").arg(text, sqlState);
+        if ((!text.isEmpty() || lines.isEmpty()) && !lines.contains(line))
+            lines << line;
     }
     result.Text = lines.join(QLatin1Char('\n'));
     return result;
