@@ -41,7 +41,7 @@ TLoginDialog::TLoginDialog(const QString& databaseName, const QString& userName,
 
     QFrame* outer = MakePanel(this, QRect(8, 7, 257, 98));
     outer->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    QFrame* databasePanel = MakePanel(outer, QRect(8, 8, 241, 24));
+    QFrame* databasePanel = MakePanel(outer, QRect(8, 6, 241, 24));
     Label3 = new QLabel(QStringLiteral("Database:"), databasePanel);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->move(10, 6);
@@ -51,7 +51,7 @@ TLoginDialog::TLoginDialog(const QString& databaseName, const QString& userName,
     // Cut to the panel's width.
     DatabaseName->setGeometry(91, 6, databasePanel->width() - 91 - 2, Label3->height());
 
-    QFrame* editPanel = MakePanel(outer, QRect(8, 40, 241, 52));
+    QFrame* editPanel = MakePanel(outer, QRect(8, 34, 241, 60));
     Label1 = new QLabel(QStringLiteral("&User Name:"), editPanel);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(10, 8);

@@ -147,6 +147,12 @@ void TSelectDbForm::cbDbListDblClick() {
 }
 
 bool TSelectDbForm::FormKeyPress(int key) {
+    // As in a list box, an arrow key with nothing selected selects the first entry.
+    if ((key == Qt::Key_Down || key == Qt::Key_Up || key == Qt::Key_Home) && cbDbList->selectedItems().isEmpty() &&
+        cbDbList->count() > 0) {
+        cbDbList->setCurrentRow(0);
+        return true;
+    }
     switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter: done(mrOk); return true;

@@ -88,6 +88,7 @@ private slots:
         QTest::newRow("Ok, nothing selected") << false << "ok" << 0;
         QTest::newRow("Ok") << true << "ok" << 1;
         QTest::newRow("double-click") << true << "double" << 1;
+        QTest::newRow("Down and Enter, nothing selected") << false << "down enter" << 1;
         QTest::newRow("Escape") << true << "escape" << 2;
         QTest::newRow("Escape, nothing selected") << false << "escape" << 2;
         QTest::newRow("Cancel, nothing selected") << false << "cancel" << 2;
@@ -105,6 +106,10 @@ private slots:
             QListWidget* list = form.cbDbList;
             list->setFocus();
             if (action == QLatin1String("enter")) QTest::keyClick(list, Qt::Key_Return);
+            if (action == QLatin1String("down enter")) {
+                QTest::keyClick(list, Qt::Key_Down);
+                QTest::keyClick(list, Qt::Key_Return);
+            }
             if (action == QLatin1String("escape")) QTest::keyClick(list, Qt::Key_Escape);
             if (action == QLatin1String("ok")) QTest::mouseClick(form.btOk, Qt::LeftButton);
             if (action == QLatin1String("cancel")) QTest::mouseClick(form.btCancel, Qt::LeftButton);
@@ -118,7 +123,7 @@ private slots:
         got = form.exec();
         QCOMPARE(stayedOpen, result == 0);
         QCOMPARE(got, result == 0 ? int(TSelectDbForm::mrCancel) : result);
-        if (result == 1) QCOMPARE(form.AliasName(), QStringLiteral("Middle"));
+        if (result == 1) QCOMPARE(form.AliasName(), select ? QStringLiteral("Middle") : QStringLiteral("alpha"));
     }
 
     void noDataSources() {
