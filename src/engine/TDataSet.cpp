@@ -437,6 +437,7 @@ void TDataSet::Open() {
             const TColumnInfo& c = d->Columns[i];
             const TFieldType type = c.Type == TFieldType::ftUnknown ? TFieldType::ftString : c.Type;
             d->Fields.push_back(std::make_unique<TField>(this, i, c.Name, type, c.Size));
+            d->Fields.back()->SetPrecision(c.Precision);
         }
         d->Active = true;
         d->Locate(0, d->Spec.UniDirectional);

@@ -30,7 +30,8 @@ int TField::DisplayWidth() const {
     case TFieldType::ftLargeint:
         return 15;
     case TFieldType::ftBCD:
-        return FSize > 0 ? FSize + 2 : 10;
+        // The digits, the sign and the decimal mark.
+        return FPrecision > 0 ? FPrecision + 2 : 10;
     case TFieldType::ftDateTime:
         return 18;
     default:

@@ -41,6 +41,9 @@ public:
     const QString& FieldName() const { return FFieldName; }
     TFieldType DataType() const { return FDataType; }
     int Size() const { return FSize; }
+    // Total digits of a fixed-point field (its Size is the count of decimals).
+    int Precision() const { return FPrecision; }
+    void SetPrecision(int precision) { FPrecision = precision; }
 
     const QString& DisplayLabel() const { return FDisplayLabel; }
     void SetDisplayLabel(const QString& label) { FDisplayLabel = label; }
@@ -81,6 +84,7 @@ private:
     QString FFieldName;
     TFieldType FDataType;
     int FSize;
+    int FPrecision = 0;
     QString FDisplayLabel;
     int FDisplayWidth = -1;
     int FAlignment = -1; // -1: the kind's default

@@ -120,6 +120,15 @@ private slots:
         QCOMPARE(int(t.FieldByName(field)->DataType()), kind);
     }
 
+    void decimalWidthFromItsDigits() {
+        // DECIMAL(10,2): ten digits, a sign and the mark, not the two decimals.
+        TTable t;
+        t.SetDatabaseName(QStringLiteral("TamselDemo"));
+        t.SetTableName(QStringLiteral("prodazhbi"));
+        t.Open();
+        QCOMPARE(t.FieldByName(QStringLiteral("suma"))->DisplayWidth(), 12);
+    }
+
     void contents() {
         QCOMPARE(Value(QStringLiteral("select count(*) from prodazhbi")).toInt(), 3000);
         // The probe that picks the data script RestData.sql.
