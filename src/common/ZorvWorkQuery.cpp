@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <utility>
 
 namespace {
@@ -26,19 +27,6 @@ QString StartFolder() {
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     return folder;
 }
-
-// Runs its action when the scope is left, also by an exception.
-template <typename F>
-class TScopeExit {
-public:
-    explicit TScopeExit(F action) : FAction(std::move(action)) {}
-    ~TScopeExit() { FAction(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    F FAction;
-};
 
 // Text lines as a string list takes them: CR LF, LF or CR end a line, and a
 // final line end adds no empty line.
@@ -184,7 +172,7 @@ void PrepareConnection(TDatabase* database) {
     if (!database->Connected() || !database->IsSQLBased()) return;
 
     const bool continueWas = std::exchange(ContinueOnSqlError, true);
-    TScopeExit restoreContinue([continueWas] { ContinueOnSqlError = continueWas; });
+    const auto restoreContinue = qScopeGuard([continueWas] { ContinueOnSqlError = continueWas; });
 
     QString script = ChooseDataScript();
     if (!script.contains(QLatin1Char('.'))) script += QStringLiteral(".SQL");
@@ -192,7 +180,7 @@ void PrepareConnection(TDatabase* database) {
     if (QFileInfo(script).isFile()) RunDataScript(script);
 
     ++QuietLevel;
-    TScopeExit lowerQuiet([] { --QuietLevel; });
+    const auto lowerQuiet = qScopeGuard([] { --QuietLevel; });
 
     ConnectionNumber = RunSql(QStringLiteral("SELECT Connection_property('Number')")).toInt();
     if (ConnectionNumber == 0) {

@@ -49,7 +49,7 @@ public:
     virtual QString QuoteIdentifier(const QString& name) const = 0;
     virtual QList<TColumnInfo> TableColumns(const QString& table) = 0;
 
-    // Rows of a table from record offset (0-based) on, in the spec's order;
+    // Rows of a table from record offset (0-based) on, in the order asked for;
     // without OrderBy the server's natural order, stable between calls.
     virtual std::unique_ptr<TCursor> Select(const TSelectSpec& spec, qint64 offset) = 0;
     virtual qint64 Count(const TSelectSpec& spec) = 0;

@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -26,19 +27,6 @@
 #include <memory>
 
 namespace {
-
-// Runs the action when the scope ends, however it ends.
-template <typename F>
-class TScopeExit {
-public:
-    explicit TScopeExit(F action) : FAction(std::move(action)) {}
-    ~TScopeExit() { FAction(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    F FAction;
-};
 
 QPushButton* GlyphButton(const QString& caption, QStyle::StandardPixmap glyph, int width, int height, QWidget* owner) {
     auto* button = new QPushButton(owner->style()->standardIcon(glyph), caption, owner);
@@ -184,7 +172,7 @@ void TExportDbForm::btnExportClick() {
         return;
     }
     btnExport->setEnabled(false);
-    TScopeExit enable([this] { btnExport->setEnabled(true); });
+    const auto enable = qScopeGuard([this] { btnExport->setEnabled(true); });
     RunExport(folder, ticked);
 }
 
@@ -230,7 +218,7 @@ void PrepareUnloadDialog(TExportDbForm* dialog, TDatabase* connection) {
 void LoadTableList(TExportDbForm* dialog) {
     TQuery* query = dialog->qrTables;
     query->Close();
-    TScopeExit close([query] { query->Close(); });
+    const auto close = qScopeGuard([query] { query->Close(); });
     query->Open();
     dialog->cblTables->clear();
     for (query->First(); !query->Eof(); query->Next()) {
