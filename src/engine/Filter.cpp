@@ -287,16 +287,8 @@ private:
 enum class TFamily { Numeric, Text, Date, Time, DateTime, Boolean };
 
 TFamily FamilyOf(TFieldType type) {
+    if (IsNumericType(type)) return TFamily::Numeric;
     switch (type) {
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftWord:
-    case TFieldType::ftAutoInc:
-    case TFieldType::ftLargeint:
-    case TFieldType::ftFloat:
-    case TFieldType::ftCurrency:
-    case TFieldType::ftBCD:
-        return TFamily::Numeric;
     case TFieldType::ftDate:
         return TFamily::Date;
     case TFieldType::ftTime:

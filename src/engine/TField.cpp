@@ -47,8 +47,8 @@ TAlignment TField::Alignment() const {
 
 void TField::SetAlignment(TAlignment alignment) { FAlignment = int(alignment); }
 
-bool TField::IsNumeric() const {
-    switch (FDataType) {
+bool IsNumericType(TFieldType type) {
+    switch (type) {
     case TFieldType::ftSmallint:
     case TFieldType::ftInteger:
     case TFieldType::ftWord:
@@ -62,6 +62,8 @@ bool TField::IsNumeric() const {
         return false;
     }
 }
+
+bool TField::IsNumeric() const { return IsNumericType(FDataType); }
 
 bool TField::IsFloat() const { return FDataType == TFieldType::ftFloat || FDataType == TFieldType::ftCurrency; }
 
