@@ -35,10 +35,13 @@ public:
 // with QuoteIdentifier, values are "?" parameters.
 struct TSelectSpec {
     QString Table;      // quoted
+    QStringList Columns; // quoted column names to read, in order; empty: all
     QString Where;      // "" or an expression with "?" placeholders
     QVariantList Params; // values of the placeholders, in order
     QStringList OrderBy; // quoted column names, ascending
     qint64 Limit = -1;   // at most this many rows will be read; -1 all
+
+    QString SelectList() const { return Columns.isEmpty() ? QStringLiteral("*") : Columns.join(QStringLiteral(", ")); }
 };
 
 class TDriverConnection {

@@ -978,7 +978,7 @@ QString TOdbcConnection::SelectText(const TSelectSpec& spec, const QString& what
 std::unique_ptr<TCursor> TOdbcConnection::Select(const TSelectSpec& spec, qint64 offset) {
     const std::shared_ptr<TOdbcLink> link = Link();
     TCursorSource source;
-    source.Sql = SelectText(spec, QStringLiteral("*"), true);
+    source.Sql = SelectText(spec, spec.SelectList(), true);
     source.Params = spec.Params;
     source.Dbms = link->Dbms;
     source.ServerWindow = true;

@@ -512,7 +512,7 @@ QString TSqliteConnection::SelectText(const TSelectSpec& spec, const QString& wh
 }
 
 std::unique_ptr<TCursor> TSqliteConnection::Select(const TSelectSpec& spec, qint64 offset) {
-    QString sql = SelectText(spec, QStringLiteral("*"));
+    QString sql = SelectText(spec, spec.SelectList());
     // Rowid last: equal keys keep one order, whatever block is read.
     QStringList order = spec.OrderBy;
     if (HasRowid(spec.Table)) order << QStringLiteral("rowid");
