@@ -3,11 +3,17 @@
 #include "ZorvUtilUnit.h"
 #include "engine/Exception.h"
 
+#include <QFont>
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The application title. It is not set as the display name: Qt would
     // append that to every window caption ("Tamsel ++ — Drovik").
     setApplicationName(QStringLiteral("Drovik"));
     setOrganizationName(QStringLiteral("Halvern"));
+    // The forms are laid out for Tahoma, which Linux rarely has. Liberation
+    // Sans keeps its widths closely enough for the fixed-size captions to
+    // fit; DejaVu Sans is wider and cuts them.
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
