@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
             double sum = 0;
             if (figure == QLatin1String("sum")) {
                 TField* field = t.FieldByName(args.value(4));
+                const TDataSet::TWalkFields walk(&t, {field});
                 for (t.First(); !t.Eof(); t.Next()) {
                     sum += field->AsFloat();
                     ++records;

@@ -39,6 +39,9 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
     int emptyCount = 0;
     bool aborted = false;
     {
+        // The walk reads this one column (declared first: it ends after the
+        // record the user was on is found again).
+        const TDataSet::TWalkFields walk(dataSet, {field});
         dataSet->DisableControls();
         const QString bookmark = dataSet->Bookmark();
         const auto restore = qScopeGuard([dataSet, &bookmark] {

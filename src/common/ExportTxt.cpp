@@ -307,6 +307,12 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
     }
 
     const TExportTxtOpts opts = ExportTxtOpts;
+    QList<TField*> fields;
+    for (const TColumn& c : columns)
+        if (c.Field) fields << c.Field;
+    // The walk reads the exported columns only; it ends after the record the
+    // user was on is found again.
+    const TDataSet::TWalkFields walk(dataSet, fields);
     dataSet->DisableControls();
     QString bookmark;
     try {

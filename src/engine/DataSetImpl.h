@@ -32,8 +32,10 @@ class TRowSource {
 public:
     virtual ~TRowSource() = default;
     virtual const QList<TColumnInfo>& Columns() const = 0;
-    // Rows from offset on; limit -1 for all the rest.
-    virtual std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit) = 0;
+    // Rows from offset on; limit -1 for all the rest. columns: the indexes of
+    // the columns to read, in this order (empty: all); a source that cannot
+    // read fewer brings them all.
+    virtual std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit, const QList<int>& columns) = 0;
     virtual qint64 Count() = 0;
 };
 
@@ -69,6 +71,12 @@ struct TDataSet::Impl {
     qint64 CursorNext = 0;
     qint64 CursorLeft = -1; // rows its limit still allows; -1 no limit
     qint64 Count = -1;      // -1 not known yet
+    // The fields a walk reads (ascending indexes; empty: all), and the open
+    // cursor's column of each field, -1 where it has none (empty: whole rows).
+    // Only a streaming cursor brings part of a row, so that blocks always
+    // hold whole rows.
+    QList<int> WalkFields;
+    std::vector<int> CursorColumn;
     qint64 RowsRead = 0;
 
     // The current record: index, and its row in a block or live on the cursor.
@@ -87,10 +95,13 @@ struct TDataSet::Impl {
     std::shared_ptr<TRowBlock> FetchBlock(qint64 block, bool sequential);
     std::shared_ptr<TRowBlock> CachedBlock(qint64 index);
     void Materialise();
-    void DropCursor();
+    void CloseCursor();
+    void OpenStream(qint64 index);
+    int CursorIndex(int field);
+    void ReadWhole();
     qint64 KnownCount();
-    QVariant Value(int field) const;
-    QString RowKey() const;
+    QVariant Value(int field);
+    QString RowKey();
     bool FindRow(const QString& key, qint64 near);
     void BuildSource();
     void Notify(bool full);

@@ -7,6 +7,8 @@
 #include "TDatabase.h"
 #include "TField.h"
 
+#include <algorithm>
+
 namespace {
 
 [[noreturn]] void RaiseClosed() { throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset")); }
@@ -28,11 +30,13 @@ public:
     TTableSource(TDriverConnection& connection, QList<TColumnInfo> columns, TSelectSpec spec, bool empty)
         : FConnection(connection), FColumns(std::move(columns)), FSpec(std::move(spec)), FEmpty(empty) {}
     const QList<TColumnInfo>& Columns() const override { return FColumns; }
-    std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit) override {
+    std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit, const QList<int>& columns) override {
         if (FEmpty)
             return std::make_unique<TEmptyCursor>(FColumns);
         TSelectSpec spec = FSpec;
         spec.Limit = limit;
+        for (int c : columns)
+            spec.Columns << FConnection.QuoteIdentifier(FColumns[c].Name);
         return FConnection.Select(spec, offset);
     }
     qint64 Count() override { return FEmpty ? 0 : FConnection.Count(FSpec); }
@@ -53,7 +57,7 @@ public:
         FColumns = FFirst->Columns();
     }
     const QList<TColumnInfo>& Columns() const override { return FColumns; }
-    std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64) override {
+    std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64, const QList<int>&) override {
         std::unique_ptr<TCursor> c = FFirst ? std::move(FFirst) : FConnection.Query(FSql);
         for (qint64 i = 0; i < offset && c->Next(); ++i) {
         }
@@ -109,16 +113,15 @@ void TDataSet::Impl::CheckActive() const {
         RaiseClosed();
 }
 
-void TDataSet::Impl::DropCursor() {
-    Materialise();
+void TDataSet::Impl::CloseCursor() {
     Cursor.reset();
+    CursorColumn.clear();
     CursorLeft = -1;
 }
 
 void TDataSet::Impl::ResetRows() {
     Live = false;
-    Cursor.reset();
-    CursorLeft = -1;
+    CloseCursor();
     Blocks.clear();
     CurBlock.reset();
     Cur = -1;
@@ -127,9 +130,59 @@ void TDataSet::Impl::ResetRows() {
     Eof = Bof = true;
 }
 
+// A streaming cursor from record index on, bringing only the walk's fields
+// when it has some.
+void TDataSet::Impl::OpenStream(qint64 index) {
+    CloseCursor();
+    QList<int> columns;
+    for (int f : WalkFields)
+        if (f < Columns.size())
+            columns << f;
+    if (columns.size() == Columns.size())
+        columns.clear();
+    Cursor = Source->OpenAt(index, -1, columns);
+    CursorNext = index;
+    if (!columns.isEmpty() && Cursor->Columns().size() == columns.size()) {
+        CursorColumn.assign(size_t(Columns.size()), -1);
+        for (int i = 0; i < columns.size(); ++i)
+            CursorColumn[size_t(columns[i])] = i;
+    }
+}
+
+// The live cursor's column for a field; a field that the cursor does not
+// bring has the record read again whole first.
+int TDataSet::Impl::CursorIndex(int field) {
+    if (CursorColumn.empty())
+        return field;
+    const int column = size_t(field) < CursorColumn.size() ? CursorColumn[size_t(field)] : -1;
+    if (column >= 0)
+        return column;
+    ReadWhole();
+    return field;
+}
+
+// The current record is live on a cursor that brings only some columns: a
+// cursor of whole rows takes over from this record on, so that the rest of
+// the walk needs no further reads.
+void TDataSet::Impl::ReadWhole() {
+    Live = false;
+    CloseCursor();
+    Cursor = Source->OpenAt(Cur, -1, {});
+    CursorNext = Cur;
+    if (!Cursor->Next()) {
+        CloseCursor();
+        throw EDatabaseError(QStringLiteral("The current record is no longer there"));
+    }
+    ++CursorNext;
+    ++RowsRead;
+    Live = true;
+}
+
 void TDataSet::Impl::Materialise() {
     if (!Live)
         return;
+    if (!CursorColumn.empty())
+        ReadWhole(); // blocks hold whole rows only
     auto b = std::make_shared<TRowBlock>();
     b->Start = Cur;
     QVariantList row;
@@ -160,12 +213,12 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
         return nullptr;
     if (Spec.UniDirectional)
         RaiseUni();
-    const bool reuse = Cursor && CursorNext == start && CursorLeft != 0;
     Materialise();
+    const bool reuse = Cursor && CursorColumn.empty() && CursorNext == start && CursorLeft != 0;
     if (!reuse) {
         const qint64 limit = sequential || LastFetchedBlock == block - 1 ? -1 : BlockSize;
-        Cursor.reset();
-        Cursor = Source->OpenAt(start, limit);
+        CloseCursor();
+        Cursor = Source->OpenAt(start, limit, {});
         CursorNext = start;
         CursorLeft = limit;
     }
@@ -186,8 +239,7 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
     }
     if (int(b->Rows.size()) < BlockSize && CursorLeft != 0) {
         Count = start + qint64(b->Rows.size());
-        Cursor.reset();
-        CursorLeft = -1;
+        CloseCursor();
     }
     LastFetchedBlock = block;
     if (b->Rows.empty())
@@ -215,10 +267,7 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         // A walk past the cached blocks streams through one cursor and
         // keeps nothing behind.
         Materialise();
-        Cursor.reset();
-        Cursor = Source->OpenAt(index, -1);
-        CursorNext = index;
-        CursorLeft = -1;
+        OpenStream(index);
         stream = true;
     }
     if (stream && (sequential || Spec.UniDirectional)) {
@@ -233,8 +282,7 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
             return true;
         }
         Count = index;
-        Cursor.reset();
-        CursorLeft = -1;
+        CloseCursor();
         if (Live) {
             // The cursor took the current row with it; read it back.
             Live = false;
@@ -266,17 +314,19 @@ qint64 TDataSet::Impl::KnownCount() {
     return Count;
 }
 
-QVariant TDataSet::Impl::Value(int field) const {
+QVariant TDataSet::Impl::Value(int field) {
     if (!Active || Cur < 0 || field < 0 || field >= Columns.size())
         return QVariant();
-    if (Live)
-        return Cursor->Value(field);
+    if (Live) {
+        const int column = CursorIndex(field); // may replace the cursor
+        return Cursor->Value(column);
+    }
     if (!CurBlock)
         return QVariant();
     return CurBlock->Rows[size_t(CurOffset)].value(field);
 }
 
-QString TDataSet::Impl::RowKey() const {
+QString TDataSet::Impl::RowKey() {
     return KeyOf(int(Columns.size()), [this](int i) { return Value(i); });
 }
 
@@ -299,8 +349,8 @@ bool TDataSet::Impl::FindRow(const QString& key, qint64 near) {
     }
     // Not near its old place: look through every row, one at a time.
     Materialise();
-    Cursor.reset();
-    std::unique_ptr<TCursor> c = Source->OpenAt(0, -1);
+    CloseCursor();
+    std::unique_ptr<TCursor> c = Source->OpenAt(0, -1, {});
     qint64 index = 0;
     while (c->Next()) {
         ++RowsRead;
@@ -650,6 +700,31 @@ void TDataSet::SetBookmark(const QString& bookmark) {
     d->Notify(false);
 }
 
+TDataSet::TWalkFields::TWalkFields(TDataSet* dataSet, const QList<TField*>& fields) : FDataSet(dataSet) {
+    if (!dataSet)
+        return;
+    Impl& d = *dataSet->d;
+    FPrevious = d.WalkFields;
+    QList<int> indexes;
+    for (const TField* f : fields)
+        if (f && f->DataSet() == dataSet && !indexes.contains(f->Index()))
+            indexes << f->Index();
+    std::sort(indexes.begin(), indexes.end());
+    d.WalkFields = indexes;
+    // A cursor of other fields whose record has moved on serves no walk.
+    if (!d.CursorColumn.empty() && !d.Live)
+        d.CloseCursor();
+}
+
+TDataSet::TWalkFields::~TWalkFields() {
+    if (!FDataSet)
+        return;
+    Impl& d = *FDataSet->d;
+    d.WalkFields = FPrevious;
+    if (!d.CursorColumn.empty() && !d.Live)
+        d.CloseCursor();
+}
+
 void TDataSet::DisableControls() { ++d->DisableCount; }
 
 void TDataSet::EnableControls() {
@@ -735,8 +810,10 @@ QVariant TDataSet::ValueAt(int recNo, int fieldIndex) {
 QVariant TDataSet::CurrentValue(int fieldIndex) const { return d->Value(fieldIndex); }
 
 double TDataSet::CurrentFloat(int fieldIndex) const {
-    if (d->Live && d->Active && d->Cur >= 0 && fieldIndex >= 0 && fieldIndex < d->Columns.size())
-        return d->Cursor->FloatValue(fieldIndex);
+    if (d->Live && d->Active && d->Cur >= 0 && fieldIndex >= 0 && fieldIndex < d->Columns.size()) {
+        const int column = d->CursorIndex(fieldIndex); // may replace the cursor
+        return d->Cursor->FloatValue(column);
+    }
     return d->Value(fieldIndex).toDouble();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <memory>
@@ -51,6 +52,23 @@ public:
 
     QString Bookmark() const; // empty when there is no current record
     void SetBookmark(const QString& bookmark); // raises when not found
+
+    // Held by a walk that reads only some fields of each record: while it
+    // lives, the rows that a walk streams past the cache bring only those
+    // columns. Any other field still reads its true value (the walk goes on
+    // with whole rows from that record). A statement's rows always come
+    // whole. Nests: each restores the fields of the one it was made inside.
+    class TWalkFields {
+    public:
+        TWalkFields(TDataSet* dataSet, const QList<TField*>& fields);
+        ~TWalkFields();
+        TWalkFields(const TWalkFields&) = delete;
+        TWalkFields& operator=(const TWalkFields&) = delete;
+
+    private:
+        QPointer<TDataSet> FDataSet;
+        QList<int> FPrevious;
+    };
 
     // While disabled, no data source notifies; enabling the last level sends
     // one full change. Nests.

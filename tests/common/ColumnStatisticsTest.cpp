@@ -138,6 +138,31 @@ private slots:
         QVERIFY(!table->ControlsDisabled());
     }
 
+    // A walk past the rows kept in memory, ended by Cancel and then run to the
+    // end: the user's record comes back whole either way.
+    void bigTableWalkEndsOnUsersRecord() {
+        Exec(QStringLiteral("create table BIG (ID integer, V varchar(10))"));
+        Exec(QStringLiteral("insert into BIG with recursive c(n) as (select 1 union all select n + 1 from c where n < 5000) "
+                            "select n, case when n = 4000 then 'x' else '1' end from c"));
+        TTable table;
+        table.SetDatabaseName(FDb);
+        table.SetTableName(QStringLiteral("BIG"));
+        table.Open();
+        table.SetRecNo(3000);
+        ScriptedMsgBox boxes;
+        boxes.Answer(IDCANCEL);
+        QCOMPARE(ColumnStatistics(&table, QStringLiteral("V"), false), 3999.0);
+        QCOMPARE(table.RecNo(), 3000);
+        QCOMPARE(table.FieldByName(QStringLiteral("ID"))->AsInteger(), 3000);
+        boxes.Answer(IDOK);
+        QCOMPARE(ColumnStatistics(&table, QStringLiteral("V"), false), 4999.0);
+        QCOMPARE(boxes.Count(), 2);
+        QCOMPARE(table.RecNo(), 3000);
+        QCOMPARE(table.FieldByName(QStringLiteral("ID"))->AsInteger(), 3000);
+        table.Next();
+        QCOMPARE(table.FieldByName(QStringLiteral("ID"))->AsInteger(), 3001);
+    }
+
     void fieldNotFound() {
         auto table = Table(QStringLiteral("integer"), {"1"});
         ScriptedMsgBox boxes;

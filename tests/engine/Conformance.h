@@ -65,6 +65,9 @@ private slots:
     void uniDirectionalQueryOnlyGoesForward();
     void fieldsGiveTheirTexts();
     void bigTableIsReadInBlocks();
+    void walkOfSomeFieldsReadsTrueValues_data();
+    void walkOfSomeFieldsReadsTrueValues();
+    void walkOfSomeFieldsKeepsPositionAndState();
 
 private:
     void Exec(const QString& sql);
