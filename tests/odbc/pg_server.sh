@@ -75,6 +75,10 @@ HBA
 [PostgreSQL Unicode]
 Description=PostgreSQL ODBC driver (Unicode version)
 Driver=$PSQLODBC
+
+[SQL Anywhere 11]
+Description=psqlODBC under the name the alias chooser lists
+Driver=$PSQLODBC
 INI
     # UseDeclareFetch: rows come from a server-side cursor in blocks of
     # Fetch rows instead of the whole result at once. BoolsAsChar=0: logical
@@ -82,6 +86,17 @@ INI
     cat >"$state/odbc.ini" <<INI
 [TamselPg]
 Driver=PostgreSQL Unicode
+Servername=127.0.0.1
+Port=$port
+Database=tamsel
+UID=tamsel
+UseDeclareFetch=1
+Fetch=1000
+BoolsAsChar=0
+
+# The program's own data source: the alias chooser lists it.
+[TamselPgApp]
+Driver=SQL Anywhere 11
 Servername=127.0.0.1
 Port=$port
 Database=tamsel
