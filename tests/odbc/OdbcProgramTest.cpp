@@ -236,6 +236,7 @@ private slots:
     void tableWindow();
     void filterExpressions_data();
     void filterExpressions();
+    void filterBySelectedField_data();
     void filterBySelectedField();
     void titleClicksOrder_data();
     void titleClicksOrder();
@@ -247,6 +248,7 @@ private slots:
     void gridExport_data();
     void gridExport();
     void unloadFailsWithServerMessage();
+    void serverStopsAndReturns();
 };
 
 void OdbcProgramTest::initTestCase() {
@@ -281,9 +283,11 @@ void OdbcProgramTest::initTestCase() {
                                     "(3, 'Сливи', NULL, NULL), (4, 'Д''Артанян', 0, 2), "
                                     "(5, E'C:\\\\папка', 10.00, -0.5)"));
     RecreateTable(*FServer, QStringLiteral("dostavki"),
-                  QStringLiteral("id INTEGER, stoka_id INTEGER, kol INTEGER, dostavchik VARCHAR(40)"));
-    FServer->Execute(QStringLiteral("INSERT INTO dostavki VALUES (10, 1, 5, 'Петров'), (11, 2, 3, 'Иванов'), "
-                                    "(12, 1, 7, 'Георгиев'), (13, 4, 1, 'Петров')"));
+                  QStringLiteral("id INTEGER, stoka_id INTEGER, kol INTEGER, dostavchik VARCHAR(40), dostavena DATE, "
+                                 "platena BOOLEAN"));
+    FServer->Execute(QStringLiteral("INSERT INTO dostavki VALUES (10, 1, 5, 'Петров', '2026-12-01', true), "
+                                    "(11, 2, 3, 'Иванов', '2026-11-15', false), (12, 1, 7, 'Георгиев', '2026-12-01', NULL), "
+                                    "(13, 4, 1, 'Петров', NULL, true)"));
     RecreateTable(*FServer, QStringLiteral("prep_log"), QStringLiteral("pid INTEGER, note VARCHAR(40)"));
 
     // The data script, in the program's code page: a logged row, a skipped
@@ -294,7 +298,10 @@ void OdbcProgramTest::initTestCase() {
                       "SET tamsel.bvrconnectid = '0'", "SET tamsel.bvrexecdir = ''", "; not a statement"}));
 }
 
-void OdbcProgramTest::init() { FServer->Execute(QStringLiteral("DELETE FROM prep_log")); }
+void OdbcProgramTest::init() {
+    if (!FServer) FServer = OpenTestConnection(); // after a server stop
+    FServer->Execute(QStringLiteral("DELETE FROM prep_log"));
+}
 
 void OdbcProgramTest::cleanup() {
     FForm.reset();
@@ -486,22 +493,45 @@ void OdbcProgramTest::filterExpressions() {
     QCOMPARE(form->dbgData->model()->rowCount(), 5);
 }
 
-// Alt+F3 on a text cell with a quote and a numeric cell, then Ctrl+F3.
+void OdbcProgramTest::filterBySelectedField_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QStringList>("cells"); // "row:field", one Alt+F3 each
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<QStringList>("ids");
+    QTest::newRow("text with a quote, then a decimal")
+        << "stoki" << QStringList{"3:name", "3:price"} << "name='Д''Артанян' AND price=0" << QStringList{"4"};
+    QTest::newRow("decimal with decimals") << "stoki" << QStringList{"1:price"} << "price=2.25" << QStringList{"2"};
+    QTest::newRow("float") << "stoki" << QStringList{"1:cena"} << "cena=0.125" << QStringList{"2"};
+    QTest::newRow("backslash") << "stoki" << QStringList{"4:name"} << "name='C:\\папка'" << QStringList{"5"};
+    QTest::newRow("Cyrillic text and integer")
+        << "dostavki" << QStringList{"0:dostavchik", "3:kol"} << "dostavchik='Петров' AND kol=1" << QStringList{"13"};
+    QTest::newRow("date") << "dostavki" << QStringList{"0:dostavena"} << "dostavena='01.12.2026'"
+                          << QStringList{"10", "12"};
+    QTest::newRow("logical") << "dostavki" << QStringList{"1:platena"} << "platena='False'" << QStringList{"11"};
+}
+
+// Alt+F3 on the selected cells, reviewed in the box, then Ctrl+F3.
 void OdbcProgramTest::filterBySelectedField() {
+    QFETCH(QString, table);
+    QFETCH(QStringList, cells);
+    QFETCH(QString, condition);
+    QFETCH(QStringList, ids);
     StartOnServer();
-    TDbTableForm* form = OpenTable(QStringLiteral("stoki"));
+    TDbTableForm* form = OpenTable(table);
     QVERIFY(form);
-    Select(form, 3, QStringLiteral("name"));
-    Activate();
-    QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::AltModifier);
-    Select(form, 3, QStringLiteral("price"));
-    Activate();
-    QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::AltModifier);
-    QCOMPARE(form->edFilter->currentText(), QStringLiteral("name='Д''Артанян' AND price=0"));
-    QCOMPARE(form->dbgData->model()->rowCount(), 5); // not applied yet
+    const int rows = form->dbgData->model()->rowCount();
+    for (const QString& cell : cells) {
+        Select(form, cell.section(':', 0, 0).toInt(), cell.section(':', 1));
+        Activate();
+        QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::AltModifier);
+    }
+    QCOMPARE(form->edFilter->currentText(), condition);
+    QCOMPARE(form->dbgData->model()->rowCount(), rows); // not applied yet
+    ScriptedMsgBox boxes;
     Activate();
     QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::ControlModifier);
-    QCOMPARE(Column(form, ColumnOf(form, "id")), QStringList{"4"});
+    QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
+    QCOMPARE(Column(form, ColumnOf(form, "id")), ids);
 }
 
 void OdbcProgramTest::titleClicksOrder_data() {
@@ -703,6 +733,32 @@ void OdbcProgramTest::unloadFailsWithServerMessage() {
     // Still usable: a table window reads from the same connection.
     TDbTableForm* form = OpenTable(QStringLiteral("dostavki"));
     QVERIFY(form);
+    QCOMPARE(form->dbgData->model()->rowCount(), 4);
+    QCOMPARE(RunSql(QStringLiteral("select count(*) from stoki")).toInt(), 5);
+}
+
+// The server stops under an open table window: the refresh reports the
+// driver's message and the window recovers once the server is back.
+void OdbcProgramTest::serverStopsAndReturns() {
+    StartOnServer();
+    TDbTableForm* form = OpenTable(QStringLiteral("stoki"));
+    QVERIFY(form);
+    FServer.reset();
+    QVERIFY(ServerScript(QStringLiteral("pause")));
+    const auto resume = qScopeGuard([] { ServerScript(QStringLiteral("resume")); });
+    ScriptedMsgBox boxes;
+    SendWindowMessage(form, 2024);
+    QCOMPARE(boxes.Count(), 1);
+    QCOMPARE(boxes.Last().Caption, QStringLiteral("BDE Exception"));
+    QVERIFY2(boxes.Last().Text.contains(QLatin1String("SQLSTATE")), qPrintable(boxes.Last().Text));
+    QVERIFY(!form->TableOpened);
+    QVERIFY(ServerScript(QStringLiteral("resume")));
+    boxes.Clear();
+    // Chosen again, the table opens on a fresh connection.
+    form->cbTableName->setCurrentIndex(form->cbTableName->findText(QStringLiteral("dostavki")));
+    form->cbTableName->setFocus();
+    QTest::keyClick(form->cbTableName, Qt::Key_Return);
+    QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
     QCOMPARE(form->dbgData->model()->rowCount(), 4);
     QCOMPARE(RunSql(QStringLiteral("select count(*) from stoki")).toInt(), 5);
 }
