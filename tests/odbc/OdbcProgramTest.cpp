@@ -247,6 +247,7 @@ private slots:
     void copyCell();
     void gridExport_data();
     void gridExport();
+    void cyrillicNames();
     void unloadFailsWithServerMessage();
     void serverStopsAndReturns();
 };
@@ -288,6 +289,8 @@ void OdbcProgramTest::initTestCase() {
     FServer->Execute(QStringLiteral("INSERT INTO dostavki VALUES (10, 1, 5, 'Петров', '2026-12-01', true), "
                                     "(11, 2, 3, 'Иванов', '2026-11-15', false), (12, 1, 7, 'Георгиев', '2026-12-01', NULL), "
                                     "(13, 4, 1, 'Петров', NULL, true)"));
+    RecreateTable(*FServer, QStringLiteral("\"Стоки Б\""), QStringLiteral("\"Код\" INTEGER, \"Име\" VARCHAR(40)"));
+    FServer->Execute(QStringLiteral("INSERT INTO \"Стоки Б\" VALUES (2, 'Сливи'), (1, 'Круши'), (0, 'Ябълки'), (1, 'Дюли')"));
     RecreateTable(*FServer, QStringLiteral("prep_log"), QStringLiteral("pid INTEGER, note VARCHAR(40)"));
 
     // The data script, in the program's code page: a logged row, a skipped
@@ -686,6 +689,38 @@ void OdbcProgramTest::gridExport() {
     QCOMPARE(dialog.Proposed, QStringList{"TamselPgApp_Table_stoki"});
     QCOMPARE(ReadBytes(path), bytes);
     QCOMPARE(form->dbgData->currentIndex().row(), 2);
+}
+
+// A table and columns named in Cyrillic, the table name with a blank:
+// opened, ordered, filtered by a cell and linked like any other.
+void OdbcProgramTest::cyrillicNames() {
+    StartOnServer();
+    TDbTableForm* stoki = OpenTable(QStringLiteral("stoki"));
+    TDbTableForm* form = OpenTable(QStringLiteral("Стоки Б"));
+    QVERIFY(stoki && form);
+    QCOMPARE(form->windowTitle(), QStringLiteral("TamselPgApp Table: Стоки Б"));
+    ClickTitle(form, QStringLiteral("Име"), Qt::ControlModifier);
+    QCOMPARE(Column(form, ColumnOf(form, "Име")), (QStringList{"Дюли", "Круши", "Сливи", "Ябълки"}));
+    ClickTitle(form, QStringLiteral("Код"), Qt::ControlModifier);
+    ClickTitle(form, QStringLiteral("Име"), Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(form->tblData->IndexFieldNames(), QStringLiteral("Код;Име"));
+    QCOMPARE(Column(form, ColumnOf(form, "Име")), (QStringList{"Ябълки", "Дюли", "Круши", "Сливи"}));
+    ScriptedMsgBox boxes;
+    Select(form, 2, QStringLiteral("Код"));
+    Activate();
+    QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::AltModifier);
+    QCOMPARE(form->edFilter->currentText(), QStringLiteral("Код=1"));
+    Activate();
+    QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::ControlModifier);
+    QCOMPARE(Column(form, ColumnOf(form, "Име")), (QStringList{"Дюли", "Круши"}));
+    Activate();
+    QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::ShiftModifier);
+    Select(stoki, 1, QStringLiteral("id")); // id 2
+    QVERIFY(form->LinkToMaster(stoki->dbgData, ColumnOf(form, "Код")));
+    QCOMPARE(Column(form, ColumnOf(form, "Име")), QStringList{"Сливи"});
+    Select(stoki, 0, QStringLiteral("id"));
+    QCOMPARE(Column(form, ColumnOf(form, "Име")), (QStringList{"Круши", "Дюли"}));
+    QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
 }
 
 // The unload run on PostgreSQL: the server refuses the program's unload
