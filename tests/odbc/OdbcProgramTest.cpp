@@ -248,6 +248,7 @@ private slots:
     void gridExport_data();
     void gridExport();
     void cyrillicNames();
+    void largeTable();
     void unloadFailsWithServerMessage();
     void serverStopsAndReturns();
 };
@@ -721,6 +722,38 @@ void OdbcProgramTest::cyrillicNames() {
     Select(stoki, 0, QStringLiteral("id"));
     QCOMPARE(Column(form, ColumnOf(form, "Име")), (QStringList{"Круши", "Дюли"}));
     QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
+}
+
+// Twenty thousand rows: the grid jumps to the end, the statistics and the
+// export walk every row, a filter narrows on the server.
+void OdbcProgramTest::largeTable() {
+    const int count = 20000;
+    FillNumbered(*FServer, QStringLiteral("numbered"), count);
+    StartOnServer();
+    TDbTableForm* form = OpenTable(QStringLiteral("numbered"));
+    QVERIFY(form);
+    Select(form, 0, QStringLiteral("id"));
+    QTest::keyClick(form->dbgData, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(form->dbgData->currentIndex().row(), count - 1);
+    QCOMPARE(Cell(form, count - 1, ColumnOf(form, "id")), QString::number(count));
+    Select(form, count - 1, QStringLiteral("id"));
+    ScriptedMsgBox boxes;
+    QTest::keyClick(form->dbgData, Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(boxes.Count(), 1);
+    QCOMPARE(boxes.Last().Text, QStringLiteral("Сума колона \"id\":   200 010 000\r\rБрой редове   20000\r"));
+    QCOMPARE(form->dbgData->currentIndex().row(), count - 1);
+
+    const QString path = Folder() + QStringLiteral("numbered.txt");
+    ScriptedSaveDialog dialog;
+    dialog.Answers << path;
+    SendWindowMessage(form, 1028);
+    const QList<QByteArray> lines = ReadBytes(path).split('\n');
+    QCOMPARE(lines.size(), count + 2); // titles, rows, and nothing after the last line end
+    QCOMPARE(lines[count], ToWin1251(QStringLiteral("%1\t%2\tРед %1\r").arg(count).arg(count % 7)));
+
+    TypeFilter(form, QStringLiteral("grp=3"));
+    QCOMPARE(form->dbgData->model()->rowCount(), 2857);
+    QCOMPARE(boxes.Count(), 1);
 }
 
 // The unload run on PostgreSQL: the server refuses the program's unload
