@@ -1,4 +1,5 @@
 #include "OdbcTestSupport.h"
+#include "browse/BrowseFixture.h"
 #include "connect/TestDataSources.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestRegistry.h"
@@ -182,14 +183,8 @@ class OdbcProgramTest : public QObject {
         return form;
     }
 
-    static QString Cell(TDbTableForm* form, int row, int column) {
-        return form->dbgData->model()->index(row, column).data().toString();
-    }
-    static QStringList Column(TDbTableForm* form, int column) {
-        QStringList values;
-        for (int row = 0; row < form->dbgData->model()->rowCount(); ++row) values << Cell(form, row, column);
-        return values;
-    }
+    static QString Cell(TDbTableForm* form, int row, int column) { return BrowseFixture::Cell(form, row, column); }
+    static QStringList Column(TDbTableForm* form, int column) { return BrowseFixture::Column(form, column); }
     static int ColumnOf(TDbTableForm* form, const QString& field) {
         for (int i = 0; i < form->dbgData->ColumnCount(); ++i)
             if (form->dbgData->ColumnField(i)->FieldName() == field) return i;

@@ -83,36 +83,30 @@ INI
     # UseDeclareFetch: rows come from a server-side cursor in blocks of
     # Fetch rows instead of the whole result at once. BoolsAsChar=0: logical
     # columns are logical, not texts.
+    server="Servername=127.0.0.1
+Port=$port
+UseDeclareFetch=1
+Fetch=1000
+BoolsAsChar=0"
+    # TamselPgApp is the program's own data source: the alias chooser lists
+    # the driver name "SQL Anywhere 11" only.
     cat >"$state/odbc.ini" <<INI
 [TamselPg]
 Driver=PostgreSQL Unicode
-Servername=127.0.0.1
-Port=$port
 Database=tamsel
 UID=tamsel
-UseDeclareFetch=1
-Fetch=1000
-BoolsAsChar=0
+$server
 
-# The program's own data source: the alias chooser lists it.
 [TamselPgApp]
 Driver=SQL Anywhere 11
-Servername=127.0.0.1
-Port=$port
 Database=tamsel
 UID=tamsel
-UseDeclareFetch=1
-Fetch=1000
-BoolsAsChar=0
+$server
 
 [TamselPgConformance]
 Driver=PostgreSQL Unicode
-Servername=127.0.0.1
-Port=$port
 Database=conformance
-UseDeclareFetch=1
-Fetch=1000
-BoolsAsChar=0
+$server
 INI
     ;;
 stop)
