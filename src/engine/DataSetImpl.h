@@ -84,6 +84,7 @@ struct TDataSet::Impl {
     std::shared_ptr<TRowBlock> CurBlock;
     int CurOffset = 0;
     bool Live = false;
+    bool ReadBack = false; // neither: its row is read again when it is read
     bool Eof = true, Bof = true;
 
     static constexpr int BlockSize = 200;
@@ -99,6 +100,7 @@ struct TDataSet::Impl {
     void OpenStream(qint64 index);
     int CursorIndex(int field);
     void ReadWhole();
+    void ReadBackCurrent();
     qint64 KnownCount();
     QVariant Value(int field);
     QString RowKey();

@@ -120,7 +120,7 @@ void TDataSet::Impl::CloseCursor() {
 }
 
 void TDataSet::Impl::ResetRows() {
-    Live = false;
+    Live = ReadBack = false;
     CloseCursor();
     Blocks.clear();
     CurBlock.reset();
@@ -259,7 +259,7 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         CurBlock = b;
         CurOffset = int(index - b->Start);
         Cur = index;
-        Live = false;
+        Live = ReadBack = false;
         return true;
     }
     bool stream = Cursor && CursorNext == index && CursorLeft != 0;
@@ -278,21 +278,19 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
                 --CursorLeft;
             Cur = index;
             Live = true;
+            ReadBack = false;
             CurBlock.reset();
             return true;
         }
         Count = index;
         CloseCursor();
         if (Live) {
-            // The cursor took the current row with it; read it back.
+            // The cursor took the current row with it. It is read back when
+            // it is read: a walk that goes back elsewhere never needs it, and
+            // reading the last block of a large table costs a scan. Nothing
+            // is kept behind a unidirectional data set: its fields read empty.
             Live = false;
-            if (Spec.UniDirectional)
-                return false; // nothing is kept behind: the fields read empty
-            auto b = FetchBlock(Cur / BlockSize, false);
-            if (!b || Cur - b->Start >= qint64(b->Rows.size()))
-                throw EDatabaseError(QStringLiteral("The current record is no longer there"));
-            CurBlock = b;
-            CurOffset = int(Cur - b->Start);
+            ReadBack = !Spec.UniDirectional;
         }
         return false;
     }
@@ -304,8 +302,19 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
     CurBlock = b;
     CurOffset = int(index - b->Start);
     Cur = index;
-    Live = false;
+    Live = ReadBack = false;
     return true;
+}
+
+void TDataSet::Impl::ReadBackCurrent() {
+    auto b = CachedBlock(Cur);
+    if (!b)
+        b = FetchBlock(Cur / BlockSize, false);
+    if (!b || Cur - b->Start >= qint64(b->Rows.size()))
+        throw EDatabaseError(QStringLiteral("The current record is no longer there"));
+    CurBlock = b;
+    CurOffset = int(Cur - b->Start);
+    ReadBack = false;
 }
 
 qint64 TDataSet::Impl::KnownCount() {
@@ -321,6 +330,8 @@ QVariant TDataSet::Impl::Value(int field) {
         const int column = CursorIndex(field); // may replace the cursor
         return Cursor->Value(column);
     }
+    if (ReadBack)
+        ReadBackCurrent();
     if (!CurBlock)
         return QVariant();
     return CurBlock->Rows[size_t(CurOffset)].value(field);
@@ -795,7 +806,7 @@ QVariant TDataSet::ValueAt(int recNo, int fieldIndex) {
     if (!d->Active || recNo < 1 || fieldIndex < 0 || fieldIndex >= d->Columns.size())
         return QVariant();
     const qint64 index = recNo - 1;
-    if (index == d->Cur)
+    if (index == d->Cur && !d->ReadBack)
         return d->Value(fieldIndex);
     if (d->Spec.UniDirectional)
         return QVariant();
@@ -808,14 +819,6 @@ QVariant TDataSet::ValueAt(int recNo, int fieldIndex) {
 }
 
 QVariant TDataSet::CurrentValue(int fieldIndex) const { return d->Value(fieldIndex); }
-
-double TDataSet::CurrentFloat(int fieldIndex) const {
-    if (d->Live && d->Active && d->Cur >= 0 && fieldIndex >= 0 && fieldIndex < d->Columns.size()) {
-        const int column = d->CursorIndex(fieldIndex); // may replace the cursor
-        return d->Cursor->FloatValue(column);
-    }
-    return d->Value(fieldIndex).toDouble();
-}
 
 qint64 TDataSet::RowsRead() const { return d->RowsRead; }
 

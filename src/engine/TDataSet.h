@@ -99,7 +99,6 @@ public:
     // closed), and the current record's values for its fields.
     TDatabase* OpenedOn() const;
     QVariant CurrentValue(int fieldIndex) const;
-    double CurrentFloat(int fieldIndex) const;
     // How many rows were read from the server since creation, and how many
     // the cache holds now.
     qint64 RowsRead() const;

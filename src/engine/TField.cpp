@@ -96,7 +96,7 @@ double TField::AsFloat() const {
     if (v.isNull())
         return 0;
     if (IsNumeric() && v.typeId() != QMetaType::QString)
-        return FDataSet->CurrentFloat(FIndex);
+        return v.toDouble();
     if (v.typeId() == QMetaType::QString)
         return TextToFloat(v.toString(), FFieldName);
     if (v.typeId() == QMetaType::QByteArray)
