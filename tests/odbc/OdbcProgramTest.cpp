@@ -228,6 +228,8 @@ private slots:
     void wrongPasswordFallsBack_data();
     void wrongPasswordFallsBack();
     void startCredentialsRefusedByServer();
+    void sameDatabaseAgain_data();
+    void sameDatabaseAgain();
     void tableWindow();
     void filterExpressions_data();
     void filterExpressions();
@@ -431,6 +433,47 @@ void OdbcProgramTest::startCredentialsRefusedByServer() {
     QVERIFY(FForm->TargetDatabase->Connected());
     QCOMPARE(Children(), 1);
     QCOMPARE(boxes.Count(), 0);
+}
+
+void OdbcProgramTest::sameDatabaseAgain_data() {
+    QTest::addColumn<bool>("prompting");
+    QTest::newRow("credentials from the command line") << false;
+    QTest::newRow("login dialog") << true;
+}
+
+// F7 onto the database already connected: the windows stay, their tables
+// are closed by the chooser, and the next table chosen reconnects (through
+// the login dialog while prompting is on).
+void OdbcProgramTest::sameDatabaseAgain() {
+    QFETCH(bool, prompting);
+    ScriptedMsgBox boxes;
+    if (prompting)
+        Start({PgApp}, {Login(QStringLiteral("secret"))});
+    else
+        Start({PgApp, QStringLiteral("tamsel"), QStringLiteral("secret")});
+    TDbTableForm* form = OpenTable(QStringLiteral("stoki"));
+    QVERIFY(form);
+    boxes.Clear(); // the data script's failing line
+    QCOMPARE(Reconnect({Chooser(PgApp)}), QStringList{"TSelectDbForm"});
+    QCOMPARE(Children(), 1);
+    QVERIFY(!form->tblData->Active());
+    QCOMPARE(form->dbgData->model()->rowCount(), 0);
+    QCOMPARE(ServerRows(QStringLiteral("SELECT pid FROM prep_log")).size(), 1); // not prepared again
+    // Without an open table the grid keys do nothing.
+    QTest::keyClick(form->dbgData, Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(boxes.Count(), 0);
+    TModalDriver driver;
+    QList<TLoginSeen> logins;
+    if (prompting) driver.Then(Login(QStringLiteral("secret"), &logins));
+    form->cbTableName->setCurrentIndex(form->cbTableName->findText(QStringLiteral("dostavki")));
+    form->cbTableName->setFocus();
+    QTest::keyClick(form->cbTableName, Qt::Key_Return);
+    QVERIFY(driver.Done());
+    QCOMPARE(driver.Shown, prompting ? QStringList{"TLoginDialog"} : QStringList{});
+    if (prompting) QCOMPARE(logins[0].User, QStringLiteral("tamsel"));
+    QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
+    QCOMPARE(form->dbgData->model()->rowCount(), 4);
+    QCOMPARE(FForm->btSelectDb->text(), QStringLiteral("DB: TamselPgApp"));
 }
 
 void OdbcProgramTest::tableWindow() {
