@@ -57,14 +57,6 @@ QString MessageOf(const std::exception& error) {
     return QString::fromLocal8Bit(error.what());
 }
 
-// An SQL string literal of the text: single quotes doubled, and backslashes
-// doubled because the server reads backslash escapes inside literals.
-QString SqlLiteral(QString text) {
-    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    text.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
-}
-
 QString DataScriptName(const QString& table) {
     if (table == QLatin1String("book")) return QStringLiteral("BraskData.sql");
     if (table == QLatin1String("stoki")) return QStringLiteral("RestData.sql");
@@ -100,6 +92,12 @@ void RunDataScript(const QString& fileName) {
 }
 
 } // namespace
+
+QString SqlLiteral(QString text) {
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    text.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
 
 TDatabase* CurrentDatabase = nullptr;
 TZorvWorkQuery* WorkQuery = nullptr;

@@ -33,3 +33,7 @@ void PrepareConnection(TDatabase* database);
 QVariant RunSql(const QString& statement);
 
 void ApplyFormatSettings();
+
+// An SQL string literal of the text: single quotes doubled, and backslashes
+// doubled because the server reads backslash escapes inside literals.
+QString SqlLiteral(QString text);

@@ -202,8 +202,10 @@ void TExportDbForm::UnloadTable(const QString& folder, const QString& tableName)
         QStringLiteral("select replace(list(name order by column_number asc),',','\\x09')  from sa_describe_query('SELECT * FROM ")
         + tableName + QStringLiteral("')"));
     WriteHeaderFile(file, header.isValid() && !header.isNull() ? header.toString() : QString());
-    RunSql(QStringLiteral("unload from table ") + tableName + QStringLiteral(" into client file '") + file
-           + QStringLiteral("'") + QStringLiteral(" delimited by '\\x09'") + QStringLiteral(" quotes off")
+    // The path is the user's: a quote or a backslash in a folder name must
+    // reach the server as itself, not end the literal or start an escape.
+    RunSql(QStringLiteral("unload from table ") + tableName + QStringLiteral(" into client file ") + SqlLiteral(file)
+           + QStringLiteral(" delimited by '\\x09'") + QStringLiteral(" quotes off")
            + QStringLiteral(" append on"));
 }
 

@@ -184,6 +184,28 @@ private slots:
         QVERIFY(FForm->btnExport->isEnabled());
     }
 
+    // Folder names are the user's: quotes and backslashes must not end the
+    // statement's file literal or turn into escapes.
+    void awkwardFolderNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("quote") << QStringLiteral("o'brien");
+        QTest::newRow("backslash") << QStringLiteral("back\\slash");
+        QTest::newRow("escape-like") << QStringLiteral("a\\new\\x09");
+    }
+    void awkwardFolderNames() {
+        QFETCH(QString, name);
+        const QString dir = CaseDir() + QLatin1Char('/') + name;
+        QVERIFY(QDir().mkpath(dir));
+        Tick({"T05"});
+        FForm->dirEdit->setText(dir);
+        ScriptedMsgBox boxes;
+        Export();
+        QCOMPARE(boxes.Count(), 0);
+        QCOMPARE(Log().last(), QStringLiteral("ЕКСПОРТА ПРИКЛЮЧИ УСПЕШНО!"));
+        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList({"T05Table.txt"}));
+        QCOMPARE(ReadFile(dir + QStringLiteral("/T05Table.txt")), TableFile(QStringLiteral("T05")));
+    }
+
     void secondRunReplaces() {
         const QString dir = CaseDir() + QLatin1Char('/');
         WriteFile(dir + QStringLiteral("T03Table.txt"), "an older file that is longer than the new one\r\n"
