@@ -14,8 +14,12 @@ static void InitAboutResources() {
     Q_INIT_RESOURCE(DrovikAbout);
 }
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+QPixmap ProgramPicture() {
     InitAboutResources();
+    return QPixmap(QStringLiteral(":/app/DrovikAbout.xpm"));
+}
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
@@ -40,7 +44,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setGeometry(8, 8, 64, 64);
     ProgramIcon->setScaledContents(true);
-    ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/app/DrovikAbout.xpm")));
+    ProgramIcon->setPixmap(ProgramPicture());
 
     ProductName = new QLabel(QStringLiteral("Drovik"), Panel1);
     ProductName->setObjectName(QStringLiteral("ProductName"));

@@ -3,10 +3,15 @@
 // The About box: product name, version and picture.
 
 #include <QDialog>
+#include <QPixmap>
 
 class QFrame;
 class QLabel;
 class QPushButton;
+
+// The program's picture: the About box shows it, and every window of the
+// program carries it as its icon.
+QPixmap ProgramPicture();
 
 class TAboutBox : public QDialog {
     Q_OBJECT

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QIcon>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -47,6 +48,7 @@ const int MsgClearFilter = 2037;
 
 TDrovikForm::TDrovikForm(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Tamsel ++"));
+    QApplication::setWindowIcon(QIcon(ProgramPicture()));
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSize(9);
     setFont(font);

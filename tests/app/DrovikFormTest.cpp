@@ -122,7 +122,7 @@ class DrovikFormTest : public QObject {
     // Shortcuts need the frame active again once a dialog has gone.
     void Activate() {
         FForm->activateWindow();
-        QTest::qWaitForWindowActive(FForm.get());
+        QVERIFY(QTest::qWaitForWindowActive(FForm.get()));
     }
     int Children() const { return static_cast<int>(FForm->MdiArea->subWindowList().size()); }
     TRecorder* AddRecorder(const QString& title) {
