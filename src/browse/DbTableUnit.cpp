@@ -140,6 +140,9 @@ TDbTableForm::TDbTableForm(QMdiArea* frame) : QWidget(nullptr), Sorter(std::make
     Panel1->installEventFilter(this);
     cbTableName->installEventFilter(this);
     cbTableName->view()->installEventFilter(this);
+    // An editable box receives the typed keys itself and passes them to its
+    // line edit directly, past any filter: both are watched.
+    edFilter->installEventFilter(this);
     edFilter->lineEdit()->installEventFilter(this);
     dbgData->installEventFilter(this);
 
@@ -438,7 +441,7 @@ bool TDbTableForm::eventFilter(QObject* watched, QEvent* event) {
         dbgData->setFocus();
         return true;
     }
-    if (watched == edFilter->lineEdit()) {
+    if (watched == edFilter || watched == edFilter->lineEdit()) {
         if (!IsEnterKey(key) || edFilter->view()->isVisible()) return false;
         ApplyFilter();
         return true;
