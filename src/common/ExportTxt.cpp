@@ -76,27 +76,27 @@ bool ChooseFile(const QString& title, QString& path) {
 }
 
 // Tabs, line breaks and backslashes become two-character escapes, so that no
-// cell can break a line or a column.
-QString Escaped(const QString& text) {
-    qsizetype i = 0;
+// cell can break a line or a column. Appended straight to the line: most
+// cells have nothing to escape and need no string of their own.
+void AppendEscaped(QString& out, const QString& text) {
     const qsizetype size = text.size();
     const QChar* chars = text.constData();
+    // Every special character is at or below the backslash.
     auto special = [](QChar c) {
-        return c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\\');
+        const char16_t u = c.unicode();
+        return u <= u'\\' && (u == u'\t' || u == u'\n' || u == u'\r' || u == u'\\');
     };
+    qsizetype i = 0;
     while (i < size && !special(chars[i])) ++i;
-    if (i == size) return text;
-    QString escaped = text.left(i);
-    escaped.reserve(size + 8);
+    out.append(chars, i);
     for (; i < size; ++i) {
         const QChar c = chars[i];
-        if (c == QLatin1Char('\t')) escaped += QLatin1String("\\-");
-        else if (c == QLatin1Char('\n')) escaped += QLatin1String("\\_");
-        else if (c == QLatin1Char('\r')) escaped += QLatin1String("\\.");
-        else if (c == QLatin1Char('\\')) escaped += QLatin1String("\\\\");
-        else escaped += c;
+        if (c == QLatin1Char('\t')) out += QLatin1String("\\-");
+        else if (c == QLatin1Char('\n')) out += QLatin1String("\\_");
+        else if (c == QLatin1Char('\r')) out += QLatin1String("\\.");
+        else if (c == QLatin1Char('\\')) out += QLatin1String("\\\\");
+        else out += c;
     }
-    return escaped;
 }
 
 // Blanks and control characters off both ends.
@@ -146,17 +146,23 @@ public:
         FBlock.clear();
     }
 
-    void AppendCell(QString& line, QString text, int column) const {
+    // Appends a cell's text, escaped, padded to its column's width when the
+    // widths are fixed, quoted, and the separator unless it is the last.
+    void AppendCell(QString& line, const QString& text, int column) const {
         const TColumn& c = FColumns[column];
-        if (FOpts.FixedWidths && c.Width > 0) {
-            switch (c.Field->Alignment()) {
-            case TAlignment::taRightJustify: PadLeft(text, c.Width); break;
-            case TAlignment::taCenter: PadCenter(text, c.Width); break;
-            case TAlignment::taLeftJustify: PadRight(text, c.Width); break;
-            }
-        }
         line += FOpts.Quote;
-        line += text;
+        if (FOpts.FixedWidths && c.Width > 0) {
+            QString padded;
+            AppendEscaped(padded, text);
+            switch (c.Field->Alignment()) {
+            case TAlignment::taRightJustify: PadLeft(padded, c.Width); break;
+            case TAlignment::taCenter: PadCenter(padded, c.Width); break;
+            case TAlignment::taLeftJustify: PadRight(padded, c.Width); break;
+            }
+            line += padded;
+        } else {
+            AppendEscaped(line, text);
+        }
         line += FOpts.Quote;
         if (!FSeparator.isEmpty() && column != FColumns.size() - 1) line += FSeparator;
     }
@@ -180,7 +186,7 @@ public:
             if (!field) continue;
             QString title = TrimBlank(field->DisplayName());
             if (title.isEmpty()) title = field->FieldName();
-            AppendCell(line, Escaped(title), i);
+            AppendCell(line, title, i);
         }
         return line;
     }
@@ -192,7 +198,7 @@ public:
             const TField* field = FColumns[i].Field;
             if (!field) continue;
             const QString text = field->IsNumeric() || field->IsDateTime() ? field->DisplayText() : field->AsString();
-            AppendCell(FLine, Escaped(text), i);
+            AppendCell(FLine, text, i);
         }
         return FLine;
     }
@@ -200,7 +206,7 @@ public:
     QString FooterLine(const QStringList& footer) const {
         QString line;
         for (int i = 0; i < FColumns.size(); ++i)
-            if (FColumns[i].Field) AppendCell(line, Escaped(footer.value(i)), i);
+            if (FColumns[i].Field) AppendCell(line, footer.value(i), i);
         return line;
     }
 
