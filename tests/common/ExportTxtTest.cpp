@@ -1,4 +1,5 @@
 #include "support/ScriptedMsgBox.h"
+#include "support/TestFiles.h"
 #include "support/TestRegistry.h"
 
 #include "common/ExportTxt.h"
@@ -65,17 +66,6 @@ public:
 private:
     TSaveFileResponder FPrevious;
 };
-
-QByteArray Lines(const QStringList& lines) {
-    QByteArray bytes;
-    for (const QString& line : lines) bytes += ToWin1251(line) + "\r\n";
-    return bytes;
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 QString Rule(int width) { return QString(width, QLatin1Char('-')); }
 
@@ -175,14 +165,14 @@ private slots:
         const QString ordersTitle = QStringLiteral("MAIN Table: ORDERS");
         QTest::newRow("default, filled, filter line")
             << "ORDERS" << false << QStringList{QStringLiteral("ID > 0")}
-            << Lines({ordersTitle, QString(18, QLatin1Char('=')), "ID > 0", Rule(30), "ID\tNAME\tAMOUNT", Rule(30),
+            << Win1251Lines({ordersTitle, QString(18, QLatin1Char('=')), "ID > 0", Rule(30), "ID\tNAME\tAMOUNT", Rule(30),
                       "1\tАлфа\t1.50", "2\tBeta\t", "3\tГама\t-20.25", Rule(30)});
         QTest::newRow("default, empty, no filter")
             << "EMPTY" << false << QStringList()
-            << Lines({ordersTitle, "", Rule(20), "ID\tNAME", Rule(20), Rule(20)});
+            << Win1251Lines({ordersTitle, "", Rule(20), "ID\tNAME", Rule(20), Rule(20)});
         QTest::newRow("plain, filled") << "ORDERS" << true << QStringList{QStringLiteral("ID > 0")}
-                                       << Lines({"ID\tNAME\tAMOUNT", "1\tАлфа\t1.50", "2\tBeta\t", "3\tГама\t-20.25"});
-        QTest::newRow("plain, empty") << "EMPTY" << true << QStringList() << Lines({"ID\tNAME"});
+                                       << Win1251Lines({"ID\tNAME\tAMOUNT", "1\tАлфа\t1.50", "2\tBeta\t", "3\tГама\t-20.25"});
+        QTest::newRow("plain, empty") << "EMPTY" << true << QStringList() << Win1251Lines({"ID\tNAME"});
     }
     void layouts() {
         QFETCH(QString, table);
@@ -245,16 +235,16 @@ private slots:
         QString status;
         ExportToTextFile(&grid, nullptr, nullptr, QStringLiteral("t"), path, status);
         QCOMPARE(status, QString());
-        QCOMPARE(ReadFile(path), Lines({"'ID '\t'NAM'\t'  AMOUNT'", "' 1 '\t'Алф'\t'    1.50'", "' 2 '\t'Bet'\t'        '",
+        QCOMPARE(ReadFile(path), Win1251Lines({"'ID '\t'NAM'\t'  AMOUNT'", "' 1 '\t'Алф'\t'    1.50'", "' 2 '\t'Bet'\t'        '",
                                         "' 3 '\t'Гам'\t'  -20.25'"}));
     }
 
     void hiddenColumns_data() {
         QTest::addColumn<QList<bool>>("shown");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("last hidden keeps the separator") << QList<bool>{true, true, false} << Lines({"1\tАлфа\t"});
-        QTest::newRow("middle hidden") << QList<bool>{true, false, true} << Lines({"1\t1.50"});
-        QTest::newRow("first hidden") << QList<bool>{false, true, true} << Lines({"Алфа\t1.50"});
+        QTest::newRow("last hidden keeps the separator") << QList<bool>{true, true, false} << Win1251Lines({"1\tАлфа\t"});
+        QTest::newRow("middle hidden") << QList<bool>{true, false, true} << Win1251Lines({"1\t1.50"});
+        QTest::newRow("first hidden") << QList<bool>{false, true, true} << Win1251Lines({"Алфа\t1.50"});
     }
     void hiddenColumns() {
         QFETCH(QList<bool>, shown);
@@ -268,8 +258,8 @@ private slots:
     void bracketTitle_data() {
         QTest::addColumn<bool>("withHeader");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("without header") << false << Lines({"[Report]", "ID\tNAME"});
-        QTest::newRow("with header") << true << Lines({"[Report]", Rule(20), "ID\tNAME", Rule(20), Rule(20)});
+        QTest::newRow("without header") << false << Win1251Lines({"[Report]", "ID\tNAME"});
+        QTest::newRow("with header") << true << Win1251Lines({"[Report]", Rule(20), "ID\tNAME", Rule(20), Rule(20)});
     }
     void bracketTitle() {
         QFETCH(bool, withHeader);
@@ -300,7 +290,7 @@ private slots:
             ConvertCodePage(bytes, 2);
             expected += bytes + "\r\n";
         }
-        expected += Lines({QStringLiteral("Край"), QStringLiteral("end")});
+        expected += Win1251Lines({QStringLiteral("Край"), QStringLiteral("end")});
         QCOMPARE(ReadFile(path), expected);
         QVERIFY(expected.contains("\x8e\xa1\xe9\xae")); // "Общо" in the letters of code page 866
         QCOMPARE(ExportTxtOpts.Footer, nullptr);
@@ -373,7 +363,7 @@ private slots:
         QCOMPARE(boxes.Last().Text, QLatin1Char('"') + existing + QStringLiteral("\" Already Exists Overwrite"));
         QCOMPARE(boxes.Last().Caption, QStringLiteral("Внимание"));
         QCOMPARE(boxes.Last().Flags, 308);
-        const QByteArray exported = Lines({"t", "", Rule(20), "ID\tNAME", Rule(20), Rule(20)});
+        const QByteArray exported = Win1251Lines({"t", "", Rule(20), "ID\tNAME", Rule(20), Rule(20)});
         if (answer == IDNO) {
             QCOMPARE(dialog.Requests.size(), 2);
             QCOMPARE(dialog.Requests[1].Folder, dir + QStringLiteral("/sub"));

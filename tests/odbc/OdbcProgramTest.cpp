@@ -2,6 +2,7 @@
 #include "browse/BrowseFixture.h"
 #include "connect/TestDataSources.h"
 #include "support/ScriptedMsgBox.h"
+#include "support/TestFiles.h"
 #include "support/TestRegistry.h"
 
 #include "app/DrovikUnit.h"
@@ -39,22 +40,6 @@
 #include <optional>
 
 namespace {
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) qFatal("cannot write %s", qPrintable(path));
-}
-
-QByteArray Lines(const QStringList& lines) {
-    QByteArray bytes;
-    for (const QString& line : lines) bytes += ToWin1251(line) + "\r\n";
-    return bytes;
-}
 
 // What the login dialog showed when it came up.
 struct TLoginSeen {
@@ -212,8 +197,8 @@ class OdbcProgramTest : public QObject {
         return ReadAll(*cursor);
     }
     QString ServerLog() const {
-        const QString data = QString::fromUtf8(ReadBytes(qEnvironmentVariable("TAMSEL_PG_STATE") + "/datadir")).trimmed();
-        return QString::fromUtf8(ReadBytes(data + QStringLiteral("/server.log")));
+        const QString data = QString::fromUtf8(ReadFile(qEnvironmentVariable("TAMSEL_PG_STATE") + "/datadir")).trimmed();
+        return QString::fromUtf8(ReadFile(data + QStringLiteral("/server.log")));
     }
 
 private slots:
@@ -265,9 +250,9 @@ void OdbcProgramTest::initTestCase() {
     const int made = sqlite3_exec(local, "create table lokalna (id integer)", nullptr, nullptr, nullptr);
     sqlite3_close(local);
     QCOMPARE(made, SQLITE_OK);
-    WriteBytes(Folder() + QStringLiteral("odbcinst.ini"), ReadBytes(state + QStringLiteral("/odbcinst.ini")));
-    WriteBytes(Folder() + QStringLiteral("odbc.ini"),
-               ReadBytes(state + QStringLiteral("/odbc.ini")) + "\n[TamselLocal]\nDriver=SQL Anywhere 11\nEmbeddedDatabase=" +
+    WriteFile(Folder() + QStringLiteral("odbcinst.ini"), ReadFile(state + QStringLiteral("/odbcinst.ini")));
+    WriteFile(Folder() + QStringLiteral("odbc.ini"),
+              ReadFile(state + QStringLiteral("/odbc.ini")) + "\n[TamselLocal]\nDriver=SQL Anywhere 11\nEmbeddedDatabase=" +
                    QFile::encodeName(localFile) + "\nUID=dba\nPWD=sql\n");
     qputenv("ODBCSYSINI", QFile::encodeName(FFolder->path()));
     qputenv("ODBCINI", QFile::encodeName(Folder() + QStringLiteral("odbc.ini")));
@@ -294,8 +279,8 @@ void OdbcProgramTest::initTestCase() {
     // The data script, in the program's code page: a logged row, a skipped
     // line, the two connection variables made to exist, and a failing line.
     ExecDir = Folder();
-    WriteBytes(Folder() + QStringLiteral("RestData.sql"),
-               Lines({"insert into prep_log values (pg_backend_pid(), 'Подготовка')", "GO",
+    WriteFile(Folder() + QStringLiteral("RestData.sql"),
+               Win1251Lines({"insert into prep_log values (pg_backend_pid(), 'Подготовка')", "GO",
                       "SET tamsel.bvrconnectid = '0'", "SET tamsel.bvrexecdir = ''", "; not a statement"}));
 }
 
@@ -700,12 +685,12 @@ void OdbcProgramTest::gridExport_data() {
     const QString title = QStringLiteral("TamselPgApp Table: stoki");
     const QString filter = QStringLiteral("name<>'Сливи'");
     QTest::newRow("1027") << 1027
-                          << Lines({title, QString(title.size(), QLatin1Char('=')), filter, QString(40, QLatin1Char('-')),
+                          << Win1251Lines({title, QString(title.size(), QLatin1Char('=')), filter, QString(40, QLatin1Char('-')),
                                     "id\tname\tprice\tcena", QString(40, QLatin1Char('-')), "1\tЯбълки\t1.5\t1.50",
                                     "2\tКруши\t2.25\t0.125", "4\tД'Артанян\t0\t2.00", "5\tC:\\\\папка\t10\t-0.50",
                                     QString(40, QLatin1Char('-'))});
     QTest::newRow("1028") << 1028
-                          << Lines({"id\tname\tprice\tcena", "1\tЯбълки\t1.5\t1.50", "2\tКруши\t2.25\t0.125",
+                          << Win1251Lines({"id\tname\tprice\tcena", "1\tЯбълки\t1.5\t1.50", "2\tКруши\t2.25\t0.125",
                                     "4\tД'Артанян\t0\t2.00", "5\tC:\\\\папка\t10\t-0.50"});
 }
 
@@ -726,7 +711,7 @@ void OdbcProgramTest::gridExport() {
     SendWindowMessage(form, message);
     QCOMPARE(boxes.Count(), 0);
     QCOMPARE(dialog.Proposed, QStringList{"TamselPgApp_Table_stoki"});
-    QCOMPARE(ReadBytes(path), bytes);
+    QCOMPARE(ReadFile(path), bytes);
     QCOMPARE(form->dbgData->currentIndex().row(), 2);
 }
 
@@ -785,7 +770,7 @@ void OdbcProgramTest::largeTable() {
     ScriptedSaveDialog dialog;
     dialog.Answers << path;
     SendWindowMessage(form, 1028);
-    const QList<QByteArray> lines = ReadBytes(path).split('\n');
+    const QList<QByteArray> lines = ReadFile(path).split('\n');
     QCOMPARE(lines.size(), count + 2); // titles, rows, and nothing after the last line end
     QCOMPARE(lines[count], ToWin1251(QStringLiteral("%1\t%2\tРед %1\r").arg(count).arg(count % 7)));
 

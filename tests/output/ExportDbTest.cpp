@@ -1,4 +1,5 @@
 #include "support/ScriptedMsgBox.h"
+#include "support/TestFiles.h"
 #include "support/TestRegistry.h"
 
 #include "common/PlatformDialogs.h"
@@ -27,27 +28,10 @@
 
 namespace {
 
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly)) file.write(bytes);
-}
-
-// Lines as the header write and the server's unload give them.
-QByteArray Lines(const QStringList& lines) {
-    QByteArray bytes;
-    for (const QString& line : lines) bytes += ToWin1251(line) + "\r\n";
-    return bytes;
-}
-
 // The rows every table T01..T10 holds, except T04, which is empty.
 QByteArray TableFile(const QString& table) {
-    if (table == QLatin1String("T04")) return Lines({"ID\tNAME\tPRICE"});
-    return Lines({"ID\tNAME\tPRICE", "1\tАлфа\t1.5", "2\t\t", "3\t" + table + "\t-7"});
+    if (table == QLatin1String("T04")) return Win1251Lines({"ID\tNAME\tPRICE"});
+    return Win1251Lines({"ID\tNAME\tPRICE", "1\tАлфа\t1.5", "2\t\t", "3\t" + table + "\t-7"});
 }
 
 // Records the plain boxes and the folder picker's questions.
