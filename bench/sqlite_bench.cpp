@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
             spec.Table = c->QuoteIdentifier(QStringLiteral("t"));
             const auto cursor = c->Select(spec, 0);
             sum = 0;
-            while (cursor->Next()) sum += cursor->FloatValue(2);
+            double value = 0;
+            while (cursor->Next()) sum += cursor->FloatValue(2, value) ? value : cursor->Value(2).toDouble();
         });
         const double walkValue = Median([&] {
             TSelectSpec spec;

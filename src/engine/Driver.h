@@ -28,7 +28,13 @@ public:
     virtual const QList<TColumnInfo>& Columns() const = 0;
     virtual bool Next() = 0;
     virtual QVariant Value(int column) const = 0; // null QVariant for NULL
-    virtual double FloatValue(int column) const { return Value(column).toDouble(); }
+    // The value as a float straight from the row, NULL as 0, for a column
+    // that holds a plain number; false where only Value() can tell.
+    virtual bool FloatValue(int column, double& value) const {
+        Q_UNUSED(column);
+        Q_UNUSED(value);
+        return false;
+    }
 };
 
 // A SELECT that the engine builds for a table: names are already quoted

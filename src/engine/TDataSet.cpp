@@ -820,6 +820,13 @@ QVariant TDataSet::ValueAt(int recNo, int fieldIndex) {
 
 QVariant TDataSet::CurrentValue(int fieldIndex) const { return d->Value(fieldIndex); }
 
+bool TDataSet::CurrentFloat(int fieldIndex, double& value) const {
+    if (!d->Live || !d->Active || d->Cur < 0 || fieldIndex < 0 || fieldIndex >= d->Columns.size())
+        return false;
+    const int column = d->CursorIndex(fieldIndex); // may replace the cursor
+    return d->Cursor->FloatValue(column, value);
+}
+
 qint64 TDataSet::RowsRead() const { return d->RowsRead; }
 
 int TDataSet::CachedRows() const {

@@ -99,6 +99,9 @@ public:
     // closed), and the current record's values for its fields.
     TDatabase* OpenedOn() const;
     QVariant CurrentValue(int fieldIndex) const;
+    // The current record's field as a float without a QVariant, where the
+    // row being streamed can give it so; false: read CurrentValue instead.
+    bool CurrentFloat(int fieldIndex, double& value) const;
     // How many rows were read from the server since creation, and how many
     // the cache holds now.
     qint64 RowsRead() const;

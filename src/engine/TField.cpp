@@ -92,6 +92,9 @@ static double TextToFloat(const QString& text, const QString& fieldName) {
 }
 
 double TField::AsFloat() const {
+    double direct = 0;
+    if (IsNumeric() && FDataSet && FDataSet->CurrentFloat(FIndex, direct))
+        return direct; // a walk's hot path: no QVariant
     const QVariant v = Value();
     if (v.isNull())
         return 0;

@@ -187,9 +187,13 @@ private slots:
         const QVariant got = cursor->Value(0);
         QCOMPARE(got.typeId(), value.typeId());
         QCOMPARE(got, value);
+        // The float read without a QVariant, where given, is the value's.
+        double direct = -1;
+        if (cursor->FloatValue(0, direct)) QCOMPARE(direct, got.toDouble());
         QVERIFY(cursor->Next());
         QVERIFY(cursor->Value(0).isNull());
-        QCOMPARE(cursor->FloatValue(0), 0.0);
+        QVERIFY(cursor->FloatValue(0, direct));
+        QCOMPARE(direct, 0.0);
         QVERIFY(!cursor->Next());
         QVERIFY(!cursor->Next());
     }
@@ -200,7 +204,7 @@ private slots:
         const auto ids = [&](const TSelectSpec& spec, qint64 offset) {
             QList<qlonglong> out;
             const auto cursor = c->Select(spec, offset);
-            while (cursor->Next()) out << cursor->Value(0).toLongLong() * 1000 + qlonglong(cursor->FloatValue(2) * 100);
+            while (cursor->Next()) out << cursor->Value(0).toLongLong() * 1000 + qlonglong(cursor->Value(2).toDouble() * 100);
             return out;
         };
         const TSelectSpec all = Spec("\"stoki\"");

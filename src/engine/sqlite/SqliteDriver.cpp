@@ -322,10 +322,21 @@ public:
         }
     }
 
-    double FloatValue(int column) const override {
-        if (FDecode[size_t(column)] == TDecode::Float && sqlite3_column_type(S, column) != SQLITE_TEXT)
-            return sqlite3_column_double(S, column);
-        return TCursor::FloatValue(column);
+    bool FloatValue(int column, double& value) const override {
+        const int type = sqlite3_column_type(S, column);
+        const TDecode decode = FDecode[size_t(column)];
+        if (type == SQLITE_NULL) {
+            value = 0;
+            return true;
+        }
+        // As Value() decodes them: an integer column's integers, a float
+        // column's integers and floats.
+        if ((decode == TDecode::Float && (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) ||
+            (decode == TDecode::Integer && type == SQLITE_INTEGER)) {
+            value = sqlite3_column_double(S, column);
+            return true;
+        }
+        return false;
     }
 
 private:
