@@ -7,6 +7,8 @@
 
 #include <QScopeGuard>
 
+#include <cmath>
+
 namespace {
 
 enum class TSumKind { Text, Numeric, Floating };
@@ -18,6 +20,68 @@ QString SumPicture(const TField* field, TSumKind kind) {
     if (!field->DisplayFormat().isEmpty()) return field->DisplayFormat();
     return kind == TSumKind::Floating ? IntegerPicture + QStringLiteral(".00##") : IntegerPicture;
 }
+
+// The running sum of a column: exact (a 128-bit mantissa at the largest
+// scale seen) while every value is a whole or fixed-point number and the sum
+// fits, a double from the first REAL or overflow on.
+class TColumnSum {
+public:
+    void Add(const TExactNumber& number) {
+        if (FExact && AddExact(number)) return;
+        ToFloat();
+        FFloat += double(number.Mantissa) / std::pow(10.0, number.Scale);
+    }
+    void Add(double value) {
+        ToFloat();
+        FFloat += value;
+    }
+    double Value() const { return FExact ? TDecimal::FromScaled(FSum, FScale).ToDouble() : FFloat; }
+    QString Format(const QString& picture) const {
+        return FExact ? FormatNumber(picture, TDecimal::FromScaled(FSum, FScale)) : FormatNumber(picture, FFloat);
+    }
+
+private:
+    static constexpr int MaxScale = 30;
+    // 10^38 and a little: the most a sum may hold before it is no longer exact.
+    static constexpr TInt128 Limit = TInt128(1000000000000000000LL) * TInt128(1000000000000000000LL) * 100;
+
+    static bool Scale(TInt128& value, int by) {
+        for (; by > 0; --by) {
+            if (value > Limit / 10 || value < -Limit / 10) return false;
+            value *= 10;
+        }
+        return true;
+    }
+    bool AddExact(const TExactNumber& number) {
+        TInt128 mantissa = number.Mantissa;
+        int scale = number.Scale;
+        if (scale < 0) {
+            if (!Scale(mantissa, -scale)) return false;
+            scale = 0;
+        }
+        if (scale > MaxScale) return false;
+        if (scale > FScale) {
+            if (!Scale(FSum, scale - FScale)) return false;
+            FScale = scale;
+        } else if (!Scale(mantissa, FScale - scale)) {
+            return false;
+        }
+        const TInt128 sum = FSum + mantissa;
+        if (sum > Limit || sum < -Limit) return false;
+        FSum = sum;
+        return true;
+    }
+    void ToFloat() {
+        if (!FExact) return;
+        FFloat = Value();
+        FExact = false;
+    }
+
+    bool FExact = true;
+    TInt128 FSum = 0;
+    int FScale = 0;
+    double FFloat = 0;
+};
 
 } // namespace
 
@@ -35,7 +99,7 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
     const QString picture = SumPicture(field, kind);
     if (!dataSet->Active()) return 0;
 
-    double sum = 0;
+    TColumnSum sum;
     int emptyCount = 0;
     bool aborted = false;
     {
@@ -56,6 +120,13 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
         dataSet->First();
         while (!dataSet->Eof()) {
             double value = 0;
+            TExactNumber exact;
+            if (kind != TSumKind::Text && field->AsExact(exact)) {
+                if (exact.Null) ++emptyCount;
+                sum.Add(exact);
+                dataSet->Next();
+                continue;
+            }
             if (kind != TSumKind::Text) {
                 value = field->AsFloat();
                 if (value == 0 && field->AsString().trimmed().isEmpty()) ++emptyCount;
@@ -77,18 +148,18 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
                     value = 0;
                 }
             }
-            sum += value;
+            sum.Add(value);
             dataSet->Next();
         }
     }
 
     if (show) {
-        const QString sumText = aborted ? QStringLiteral("<n.a.>") : FormatNumber(picture, sum);
+        const QString sumText = aborted ? QStringLiteral("<n.a.>") : sum.Format(picture);
         QString text = QStringLiteral("Сума колона \"") + label + QStringLiteral("\":   ") + sumText + QLatin1Char('\r') +
                        QLatin1Char('\r') + QStringLiteral("Брой редове   ") + QString::number(dataSet->RecordCount()) +
                        QLatin1Char('\r');
         if (emptyCount > 0) text += QStringLiteral("Брой null стойности   ") + QString::number(emptyCount) + QLatin1Char('\r');
         ShowMsg(text, QStringLiteral("Съобщение"), MB_ICONINFORMATION);
     }
-    return sum;
+    return sum.Value();
 }

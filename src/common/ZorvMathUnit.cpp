@@ -4,7 +4,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdint>
+#include <cstdio>
 
 namespace {
 
@@ -37,58 +37,34 @@ bool IsPlainNumber(const QByteArray& text) {
     return i == size;
 }
 
-// The digits of |n| with d decimals, "." as mark, "0" before a leading ".".
-QString FixedText(std::int64_t n, int d) {
-    const std::uint64_t magnitude = n < 0 ? std::uint64_t(0) - std::uint64_t(n) : std::uint64_t(n);
-    QString digits = QString::number(magnitude);
+// n / 10^d from the digits of |n|: "[-]digits[.decimals]", "." as mark and
+// "0" before a leading "."; a zero has no sign.
+QString FixedText(QByteArrayView digits, bool negative, int d) {
+    while (digits.size() > 1 && digits.front() == '0') digits = digits.sliced(1);
+    QString text = QString::fromLatin1(digits);
+    if (text == QLatin1String("0")) negative = false;
     if (d > 0) {
-        if (digits.size() < d + 1) digits.prepend(QString(d + 1 - int(digits.size()), QLatin1Char('0')));
-        digits.insert(digits.size() - d, QLatin1Char('.'));
+        if (text.size() < d + 1) text.prepend(QString(d + 1 - int(text.size()), QLatin1Char('0')));
+        text.insert(text.size() - d, QLatin1Char('.'));
     }
-    return n < 0 ? QLatin1Char('-') + digits : digits;
+    return negative ? QLatin1Char('-') + text : text;
 }
 
-} // namespace
+struct TNumberPicture {
+    QString Int, Frac; // before and after the first "."; the fraction at most 31 long
+};
 
-long double TextToNumber(const QString& text) {
-    QString work = text;
-    const qsizetype mark = std::max(work.lastIndexOf(QLatin1Char(',')), work.lastIndexOf(QLatin1Char('.')));
-    if (mark >= 0) work[mark] = QLatin1Char('i');
-    const qsizetype minus = work.indexOf(QLatin1Char('-'));
-    if (minus >= 0) work[minus] = QLatin1Char('m');
-    work = StripPunctuation(work);
-    ReplaceChar(work, QLatin1Char('i'), QLatin1Char('.'));
-    ReplaceChar(work, QLatin1Char('m'), QLatin1Char('-'));
-    if (work.isEmpty() || work == QLatin1String("-")) work = QStringLiteral("0");
-
-    const QByteArray ascii = work.toLatin1();
-    long double result = 0;
-    // Non-Latin-1 characters come back as "?", which the check refuses.
-    if (IsPlainNumber(ascii)) {
-        const auto [end, error] = std::from_chars(ascii.constBegin(), ascii.constEnd(), result);
-        if (error == std::errc() && end == ascii.constEnd()) return result;
-        // Out of range: the conversion refuses it like any other text.
-    }
-    throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(work));
-}
-
-QString FormatNumber(const QString& picture, long double value) {
+TNumberPicture SplitPicture(const QString& picture) {
     const qsizetype point = picture.indexOf(QLatin1Char('.'));
-    const QString intPicture = point < 0 ? picture : picture.left(point);
-    QString fracPicture = point < 0 ? QString() : picture.mid(point + 1, 31);
+    return {point < 0 ? picture : picture.left(point), point < 0 ? QString() : picture.mid(point + 1, 31)};
+}
+
+// The rounded number, "[-]digits.decimals" with the picture's decimals, laid
+// into the picture.
+QString LayOutNumber(const TNumberPicture& picture, QString text) {
+    const QString& intPicture = picture.Int;
+    QString fracPicture = picture.Frac;
     int d = int(fracPicture.size());
-
-    long double scaled = value;
-    for (int i = 0; i < d; ++i)
-        scaled *= 10;
-    scaled += value >= 0 ? 0.500001L : -0.500001L;
-    // 2^63: the first value that no signed 64-bit integer holds.
-    const long double limit = 9223372036854775808.0L;
-    if (!(scaled > -limit - 1 && scaled < limit))
-        throw EConvertError(QStringLiteral("%1 is too large for the picture '%2'")
-                                .arg(QString::number(double(value), 'g', 17), picture));
-    QString text = FixedText(std::int64_t(std::trunc(scaled)), d);
-
     while (d > 0 && text.endsWith(QLatin1Char('0')) && fracPicture.endsWith(QLatin1Char('#'))) {
         text.chop(1);
         fracPicture.chop(1);
@@ -120,4 +96,58 @@ QString FormatNumber(const QString& picture, long double value) {
     }
     if (negative) text.prepend(QLatin1Char('-'));
     return text;
+}
+
+} // namespace
+
+long double TextToNumber(const QString& text) {
+    QString work = text;
+    const qsizetype mark = std::max(work.lastIndexOf(QLatin1Char(',')), work.lastIndexOf(QLatin1Char('.')));
+    if (mark >= 0) work[mark] = QLatin1Char('i');
+    const qsizetype minus = work.indexOf(QLatin1Char('-'));
+    if (minus >= 0) work[minus] = QLatin1Char('m');
+    work = StripPunctuation(work);
+    ReplaceChar(work, QLatin1Char('i'), QLatin1Char('.'));
+    ReplaceChar(work, QLatin1Char('m'), QLatin1Char('-'));
+    if (work.isEmpty() || work == QLatin1String("-")) work = QStringLiteral("0");
+
+    const QByteArray ascii = work.toLatin1();
+    long double result = 0;
+    // Non-Latin-1 characters come back as "?", which the check refuses.
+    if (IsPlainNumber(ascii)) {
+        const auto [end, error] = std::from_chars(ascii.constBegin(), ascii.constEnd(), result);
+        if (error == std::errc() && end == ascii.constEnd()) return result;
+        // Out of range: the conversion refuses it like any other text.
+    }
+    throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(work));
+}
+
+QString FormatNumber(const QString& picture, long double value) {
+    const TNumberPicture p = SplitPicture(picture);
+    const int d = int(p.Frac.size());
+    if (!std::isfinite(value))
+        throw EConvertError(QStringLiteral("%1 cannot be written after the picture '%2'")
+                                .arg(QString::number(double(value)), picture));
+    long double scaled = value;
+    for (int i = 0; i < d; ++i)
+        scaled *= 10;
+    // Halves away from zero; fractions from 0.499999 up already count as
+    // halves. The whole part is kept apart: past 2^63 adding the 0.500001
+    // itself would change the last digit.
+    long double whole = 0;
+    const long double fraction = std::modf(scaled, &whole);
+    if (std::fabs(fraction) >= 0.499999L) whole += value >= 0 ? 1 : -1;
+    scaled = whole;
+    // The whole number's digits, however many (a long double reaches 4933).
+    char digits[5000];
+    const int size = std::snprintf(digits, sizeof digits, "%.0Lf", std::fabs(scaled));
+    return LayOutNumber(p, FixedText(QByteArrayView(digits, size), scaled < 0, d));
+}
+
+QString FormatNumber(const QString& picture, const TDecimal& value) {
+    const TNumberPicture p = SplitPicture(picture);
+    const int d = int(p.Frac.size());
+    QByteArray digits = value.AbsFixed(d, "499999");
+    digits.replace('.', QByteArray());
+    return LayOutNumber(p, FixedText(digits, value.IsNegative(), d));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Exception.h"
+#include "engine/TDecimal.h"
 
 #include <QString>
 
@@ -14,6 +15,8 @@ public:
 // raises EConvertError "'%s' is not a valid floating point value".
 long double TextToNumber(const QString& text);
 
-// Writes value after a picture such as "### ### ##0.00##"; raises
-// EConvertError when the scaled value leaves the 64-bit integer range.
+// Writes value after a picture such as "### ### ##0.00##", however large;
+// raises EConvertError only for NaN and infinities.
 QString FormatNumber(const QString& picture, long double value);
+// The same for an exact decimal, digit for digit.
+QString FormatNumber(const QString& picture, const TDecimal& value);

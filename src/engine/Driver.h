@@ -35,6 +35,13 @@ public:
         Q_UNUSED(value);
         return false;
     }
+    // The value exactly, NULL included, for a column of whole or
+    // fixed-point numbers; false where only Value() can tell.
+    virtual bool ExactValue(int column, TExactNumber& value) const {
+        Q_UNUSED(column);
+        Q_UNUSED(value);
+        return false;
+    }
 };
 
 // A SELECT that the engine builds for a table: names are already quoted

@@ -416,6 +416,13 @@ private:
             const qint64 i = text.toLongLong(&ok);
             if (ok)
                 return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(i));
+            // A fixed-point column compares with the literal's exact digits, and
+            // an integer column with a whole number too long for 64 bits.
+            const bool exactColumn = col.Type == TFieldType::ftBCD || col.Type == TFieldType::ftCurrency;
+            if (exactColumn || (col.Type != TFieldType::ftFloat && !text.contains(QLatin1Char('.')))) {
+                if (const auto decimal = TDecimal::FromText(QStringView(text)))
+                    return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(DecimalVariant(*decimal)));
+            }
             const double d = text.toDouble(&ok);
             if (!ok)
                 BadValue(value, QStringLiteral("number"), col.Name);

@@ -1,6 +1,7 @@
 #include "FormatSettings.h"
 
 #include "FormatText.h"
+#include "TDecimal.h"
 
 #include <QLocale>
 
@@ -101,6 +102,8 @@ QString FloatToText(double value) {
     }
     return WithSeparator(text);
 }
+
+QString DecimalToText(const TDecimal& value) { return WithSeparator(value.ToString()); }
 
 QString FloatToDisplayText(double value) {
     if (!std::isfinite(value))

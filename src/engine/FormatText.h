@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTime>
 
+class TDecimal;
+
 // A date or time picture in the program's notation ("DD.MM.YYYY",
 // "HH:MM": M after H means minutes, N is minutes too, "/" and ":" are the
 // date and time separators) applied to a value.
@@ -19,5 +21,7 @@ QString DateTimeToText(const QDateTime& dateTime);
 // The shortest text that reads back as the same double, "." replaced by
 // the decimal separator.
 QString FloatToText(double value);
+// A fixed-point value's exact digits, "." replaced by the decimal separator.
+QString DecimalToText(const TDecimal& value);
 // At most 15 significant digits, as a grid shows a float without a format.
 QString FloatToDisplayText(double value);

@@ -827,6 +827,13 @@ bool TDataSet::CurrentFloat(int fieldIndex, double& value) const {
     return d->Cursor->FloatValue(column, value);
 }
 
+bool TDataSet::CurrentExact(int fieldIndex, TExactNumber& value) const {
+    if (!d->Live || !d->Active || d->Cur < 0 || fieldIndex < 0 || fieldIndex >= d->Columns.size())
+        return false;
+    const int column = d->CursorIndex(fieldIndex); // may replace the cursor
+    return d->Cursor->ExactValue(column, value);
+}
+
 qint64 TDataSet::RowsRead() const { return d->RowsRead; }
 
 int TDataSet::CachedRows() const {

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <memory>
 
+struct TExactNumber;
+
 class TDataSource;
 class TDatabase;
 class TField;
@@ -102,6 +104,8 @@ public:
     // The current record's field as a float without a QVariant, where the
     // row being streamed can give it so; false: read CurrentValue instead.
     bool CurrentFloat(int fieldIndex, double& value) const;
+    // The same for an exact number (whole or fixed-point).
+    bool CurrentExact(int fieldIndex, TExactNumber& value) const;
     // How many rows were read from the server since creation, and how many
     // the cache holds now.
     qint64 RowsRead() const;

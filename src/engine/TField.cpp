@@ -6,9 +6,15 @@
 #include "TDataSet.h"
 
 #include <cmath>
+#include <limits>
 
 TField::TField(TDataSet* dataSet, int index, QString fieldName, TFieldType dataType, int size)
-    : FDataSet(dataSet), FIndex(index), FFieldName(std::move(fieldName)), FDataType(dataType), FSize(size) {}
+    : FDataSet(dataSet), FIndex(index), FFieldName(std::move(fieldName)), FDataType(dataType), FSize(size) {
+    // A fixed-point field shows the decimals it declares: 14.2 in a
+    // DECIMAL(10,2) reads "14.20", as money is written.
+    if (FDataType == TFieldType::ftBCD && FSize > 0)
+        FDisplayFormat = QStringLiteral("0.") + QString(FSize, QLatin1Char('0'));
+}
 
 QString TField::DisplayName() const { return FDisplayLabel.isEmpty() ? FFieldName : FDisplayLabel; }
 
@@ -111,6 +117,28 @@ double TField::AsFloat() const {
     return d;
 }
 
+bool TField::AsExact(TExactNumber& number) const {
+    if (FDataType == TFieldType::ftFloat || !IsNumeric())
+        return false;
+    if (FDataSet && FDataSet->CurrentExact(FIndex, number))
+        return true; // a walk's hot path: no QVariant
+    const QVariant v = Value();
+    number = TExactNumber();
+    if (v.isNull()) {
+        number.Null = true;
+        return true;
+    }
+    const std::optional<TDecimal> d = v.typeId() == QMetaType::Double ? std::nullopt : ToDecimal(v);
+    TInt128 mantissa = 0;
+    int scale = 0;
+    if (!d || !d->ToScaled(mantissa, scale) || mantissa < std::numeric_limits<qint64>::min() ||
+        mantissa > std::numeric_limits<qint64>::max())
+        return false;
+    number.Mantissa = qint64(mantissa);
+    number.Scale = scale;
+    return true;
+}
+
 qint64 TField::AsInteger() const {
     const QVariant v = Value();
     if (v.isNull())
@@ -134,10 +162,16 @@ QString TField::TextFor(const QVariant& value) const {
     const int type = value.typeId();
     switch (FDataType) {
     case TFieldType::ftFloat:
-    case TFieldType::ftCurrency:
-    case TFieldType::ftBCD:
         if (type == QMetaType::Double || type == QMetaType::Float || type == QMetaType::LongLong || type == QMetaType::Int)
             return FloatToText(value.toDouble());
+        break;
+    case TFieldType::ftCurrency:
+    case TFieldType::ftBCD:
+        // Exact digits, never an exponent: "12345678901234567", "0.000005".
+        if (IsDecimal(value))
+            return DecimalToText(value.value<TDecimal>());
+        if (type == QMetaType::Double || type == QMetaType::Float)
+            return DecimalToText(TDecimal::FromDouble(value.toDouble()));
         break;
     case TFieldType::ftDate:
         if (type == QMetaType::QDate || type == QMetaType::QDateTime)
@@ -182,10 +216,14 @@ QString TField::DisplayTextFor(const QVariant& value) const {
     const int type = value.typeId();
     const bool number = type == QMetaType::Double || type == QMetaType::Float || type == QMetaType::LongLong ||
                         type == QMetaType::Int || type == QMetaType::ULongLong || type == QMetaType::UInt;
-    if (IsNumeric() && number) {
-        if (!FDisplayFormat.isEmpty())
-            return FormatFloat(FDisplayFormat, value.toDouble());
-        if (type == QMetaType::Double || type == QMetaType::Float)
+    const bool real = type == QMetaType::Double || type == QMetaType::Float;
+    if (IsNumeric() && (number || IsDecimal(value))) {
+        if (!FDisplayFormat.isEmpty()) {
+            // Whole numbers and decimals keep every digit through the picture.
+            const std::optional<TDecimal> exact = real ? std::nullopt : ToDecimal(value);
+            return exact ? FormatFloat(FDisplayFormat, *exact) : FormatFloat(FDisplayFormat, value.toDouble());
+        }
+        if (real && FDataType == TFieldType::ftFloat)
             return FloatToDisplayText(value.toDouble());
     }
     if (IsDateTime() && !FDisplayFormat.isEmpty()) {
@@ -286,8 +324,10 @@ TPictureSection ParseSection(const QString& s) {
     return p;
 }
 
+QString LayOut(const TPictureSection& p, const QString& fixed, const QString& exponentText);
+
+// The magnitude of value in one section.
 QString FormatSection(const TPictureSection& p, double value) {
-    const QChar decimal = FormatSettings().DecimalSeparator;
     QString exponentText;
     if (p.Scientific && value != 0) {
         int exp = int(std::floor(std::log10(value)));
@@ -303,7 +343,18 @@ QString FormatSection(const TPictureSection& p, double value) {
         exponentText = QStringLiteral("E") + (p.SignAlways ? QStringLiteral("+") : QString()) +
                        QString(std::max(1, p.ExpDigits), QLatin1Char('0'));
     }
-    QString fixed = QString::number(value, 'f', p.MaxDecimals);
+    return LayOut(p, QString::number(value, 'f', p.MaxDecimals), exponentText);
+}
+
+QString FormatSection(const TPictureSection& p, const TDecimal& value) {
+    if (p.Scientific)
+        return FormatSection(p, std::fabs(value.ToDouble()));
+    return LayOut(p, QString::fromLatin1(value.AbsFixed(p.MaxDecimals)), QString());
+}
+
+// fixed: the magnitude with the section's most decimals ("1234.50").
+QString LayOut(const TPictureSection& p, const QString& fixed, const QString& exponentText) {
+    const QChar decimal = FormatSettings().DecimalSeparator;
     QString intDigits = fixed, decDigits;
     const int dot = int(fixed.indexOf(QLatin1Char('.')));
     if (dot >= 0) {
@@ -377,21 +428,39 @@ QString FormatSection(const TPictureSection& p, double value) {
     return out + exponentText + p.Suffix;
 }
 
+bool IsZeroValue(double value) { return value == 0; }
+bool IsZeroValue(const TDecimal& value) { return value.IsZero(); }
+bool IsNegativeValue(double value) { return value < 0; }
+bool IsNegativeValue(const TDecimal& value) { return value.IsNegative(); }
+double Magnitude(double value) { return std::fabs(value); }
+const TDecimal& Magnitude(const TDecimal& value) { return value; } // sections write the magnitude
+
+template <class TValue>
+QString FormatWithPicture(const QString& picture, const TValue& value) {
+    const QStringList sections = SplitSections(picture);
+    if (IsZeroValue(value) && sections.size() >= 3 && !sections[2].isEmpty())
+        return FormatSection(ParseSection(sections[2]), 0.0);
+    if (IsNegativeValue(value) && sections.size() >= 2 && !sections[1].isEmpty())
+        return FormatSection(ParseSection(sections[1]), Magnitude(value));
+    const TPictureSection p = ParseSection(sections[0]);
+    const QString text = FormatSection(p, Magnitude(value));
+    // A value that rounds to zero loses its sign.
+    bool nonZero = false;
+    for (QChar c : text)
+        nonZero = nonZero || (c.isDigit() && c != QLatin1Char('0'));
+    return IsNegativeValue(value) && nonZero ? QLatin1Char('-') + text : text;
+}
+
 } // namespace
 
 QString FormatFloat(const QString& picture, double value) {
     if (picture.isEmpty())
         return FloatToDisplayText(value);
-    const QStringList sections = SplitSections(picture);
-    if (value == 0 && sections.size() >= 3 && !sections[2].isEmpty())
-        return FormatSection(ParseSection(sections[2]), 0);
-    if (value < 0 && sections.size() >= 2 && !sections[1].isEmpty())
-        return FormatSection(ParseSection(sections[1]), -value);
-    const TPictureSection p = ParseSection(sections[0]);
-    const QString text = FormatSection(p, std::fabs(value));
-    // A value that rounds to zero loses its sign.
-    bool nonZero = false;
-    for (QChar c : text)
-        nonZero = nonZero || (c.isDigit() && c != QLatin1Char('0'));
-    return value < 0 && nonZero ? QLatin1Char('-') + text : text;
+    return FormatWithPicture(picture, value);
+}
+
+QString FormatFloat(const QString& picture, const TDecimal& value) {
+    if (picture.isEmpty())
+        return DecimalToText(value);
+    return FormatWithPicture(picture, value);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TDecimal.h"
+
 #include <QString>
 #include <QVariant>
 
@@ -70,13 +72,17 @@ public:
     // current record; null QVariant for a NULL).
     QVariant Value() const;
     bool IsNull() const;
-    // Value as text: floats at full precision ("1.5"), dates "DD.MM.YYYY",
+    // Value as text: floats at full precision ("1.5"), fixed-point values
+    // exactly and without an exponent ("12345678901234567"), dates "DD.MM.YYYY",
     // times "HH:MM", NULL gives "".
     QString AsString() const;
     // Through DisplayFormat where one is set, else AsString.
     QString DisplayText() const;
     double AsFloat() const;   // NULL gives 0; a text that is no number raises
     qint64 AsInteger() const; // NULL gives 0
+    // Integer, fixed-point and currency values exactly; false for a REAL
+    // or a text, which only AsFloat can read.
+    bool AsExact(TExactNumber& number) const;
 
     QString TextFor(const QVariant& value) const;
     QString DisplayTextFor(const QVariant& value) const;
@@ -97,3 +103,4 @@ private:
 // Delphi-style float picture ("0.00####", "#,##0.00"): 0 digit, # optional
 // digit, "." decimal mark, "," grouping, other characters literal.
 QString FormatFloat(const QString& picture, double value);
+QString FormatFloat(const QString& picture, const TDecimal& value);

@@ -90,8 +90,24 @@ private slots:
             << "money" << QStringList{"12.5", "1"} << "0.000" << 13.5 << Box("13.500", 2);
         QTest::newRow("decimal with display format")
             << "decimal(10,2)" << QStringList{"1.25", "2"} << "0.0" << 3.25 << Box("3.3", 2);
+        // A fixed-point column's declared decimals are its picture.
         QTest::newRow("decimal default picture") << "decimal(10,2)" << QStringList{"1.25", "2"} << "" << 3.25
-                                                 << Box("3", 2);
+                                                 << Box("3.25", 2);
+        QTest::newRow("whole decimal default picture") << "decimal(20,0)" << QStringList{"1000", "234"} << "" << 1234.0
+                                                       << Box("1 234", 2);
+        QTest::newRow("decimal past 2^53 adds up exactly")
+            << "numeric(20,0)" << QStringList{"9007199254740993", "2", "null"} << "" << 9007199254740995.0
+            << Box("9007199254 740 995", 3, 1);
+        QTest::newRow("cents add up exactly") << "decimal(10,2)" << QStringList{"0.1", "0.2", "0.3", "-0.01"} << ""
+                                              << 0.59 << Box("0.59", 4);
+        QTest::newRow("wide decimals") << "numeric(38,10)" << QStringList{"100000000000000001", "0.5"} << ""
+                                       << 100000000000000001.5 << Box("100000000000000001.5000000000", 2);
+        QTest::newRow("money adds up exactly") << "money" << QStringList{"1234567890.1234", "-0.0034"} << ""
+                                               << 1234567890.12 << Box("1234 567 890.12", 2);
+        QTest::newRow("float sum past 9.2e12 at six decimals")
+            << "float" << QStringList{"9.2e12", "1"} << "0.00####" << 9200000000001.0 << Box("9200000000001.00", 2);
+        QTest::newRow("float sum of 1.8e19") << "float" << QStringList{"1.8e19"} << "" << 1.8e19
+                                             << Box("18000000000000 000 000.00", 1);
     }
     void sums() {
         QFETCH(QString, type);

@@ -152,16 +152,42 @@ private slots:
         QTEST(FormatNumber(picture, value), "text");
     }
 
-    void formatNumberOutOfRange_data() {
+    // Any finite value is written, however large; only NaN and infinities raise.
+    void formatNumberAnyFiniteValue_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("picture");
-        QTest::newRow("huge") << 1e300 << "0";
-        QTest::newRow("scaled past 2^63") << 1e17 << "0.00";
-        QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << "0";
+        QTest::addColumn<QString>("text");
+        QTest::newRow("float sum of 9.2e12 at six decimals") << 9.2e12 << "0.00####" << "9200000000000.00";
+        QTest::newRow("1e15 at six decimals") << 1e15 << "### ### ##0.00####" << "1000000000 000 000.00";
+        QTest::newRow("1.8e19") << 1.8e19 << "### ### ##0" << "18000000000000 000 000";
+        QTest::newRow("scaled past 2^63") << 1e17 << "0.00" << "100000000000000000.00";
+        QTest::newRow("near the old limit") << 9.2e18 << "0" << "9200000000000000000";
+        QTest::newRow("negative near the old limit") << -9.2e17 << "0.0" << "-920000000000000000.0";
     }
-    void formatNumberOutOfRange() {
+    void formatNumberAnyFiniteValue() {
         QFETCH(double, value);
         QFETCH(QString, picture);
+        QTEST(FormatNumber(picture, value), "text");
+    }
+
+    void formatNumberHugeValueKeepsEveryDigit() {
+        const QString text = FormatNumber(QStringLiteral("### ### ##0"), -9.9e300L);
+        // The picture groups its own nine places; the other digits come before.
+        QCOMPARE(text.count(QLatin1Char(' ')), 2);
+        const QString digits = QString(text).remove(QLatin1Char(' '));
+        QCOMPARE(digits.size(), 302); // the sign and 301 digits
+        QCOMPARE(digits.toDouble(), -9.9e300);
+    }
+
+    void formatNumberRefusesNoNumber_data() {
+        QTest::addColumn<double>("value");
+        QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
+        QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity();
+    }
+    void formatNumberRefusesNoNumber() {
+        QFETCH(double, value);
+        const QString picture = QStringLiteral("0.00");
         try {
             const QString text = FormatNumber(picture, value);
             QFAIL(qPrintable("formatted as " + text));
@@ -170,9 +196,28 @@ private slots:
         }
     }
 
-    void formatNumberNearLimit() {
-        QCOMPARE(FormatNumber(QStringLiteral("0"), 9.2e18L), QStringLiteral("9200000000000000000"));
-        QCOMPARE(FormatNumber(QStringLiteral("0.0"), -9.2e17L), QStringLiteral("-920000000000000000.0"));
+    // Exact sums are written digit for digit, with the same rounding rule.
+    void formatNumberOfDecimal_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("2^53 + 1") << "9007199254740993" << "### ### ##0" << "9007199254 740 993";
+        QTest::newRow("money to the cent") << "370962.79" << "0.00" << "370962.79";
+        QTest::newRow("ten million cents") << "123456789012345.67" << "### ### ##0.00##" << "123456789 012 345.67";
+        QTest::newRow("half rounds up") << "2.675" << "0.00" << "2.68";
+        QTest::newRow("0.499999 already rounds up") << "0.4999995" << "0" << "1";
+        QTest::newRow("just below stays") << "0.4999989" << "0" << "0";
+        QTest::newRow("negative half away from zero") << "-2.5" << "0" << "-3";
+        QTest::newRow("negative rounding to zero has no sign") << "-0.001" << "0.00" << "0.00";
+        QTest::newRow("optional decimals dropped") << "12.5" << "0.0###" << "12.5";
+        QTest::newRow("zero padding") << "5" << "00,000" << "00,005";
+        QTest::newRow("past 38 digits") << "123456789012345678901234567890123456789012" << "0"
+                                        << "123456789012345678901234567890123456789012";
+    }
+    void formatNumberOfDecimal() {
+        QFETCH(QString, value);
+        QFETCH(QString, picture);
+        QTEST(FormatNumber(picture, *TDecimal::FromText(QStringView(value))), "text");
     }
 };
 

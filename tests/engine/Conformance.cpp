@@ -23,6 +23,30 @@ const QStringList CustomerRows = {
     QStringLiteral("INSERT INTO cust VALUES (5, '', 'Plovdiv', 10, NULL)"),
 };
 
+// Fixed-point values at their edges: 2^53 + 1 and its neighbour, 10^17 + 1,
+// cents, millionths and NULLs.
+const QStringList ExactRows = {
+    QStringLiteral("INSERT INTO exact VALUES (1, 9007199254740993, 14.2, 0.000005, 100000000000000001, 7.1)"),
+    QStringLiteral("INSERT INTO exact VALUES (2, 9007199254740992, -0.01, -0.000001, 0.5, 1234567890.1234)"),
+    QStringLiteral("INSERT INTO exact VALUES (3, 12345678901234567, 99999999.99, 1.5, -12.25, NULL)"),
+    QStringLiteral("INSERT INTO exact VALUES (4, 100000000000000001, 0, NULL, NULL, 0.01)"),
+    QStringLiteral("INSERT INTO exact VALUES (5, NULL, NULL, 0.000005, 100000000000000000, -7.1)"),
+};
+// Per row of ExactRows: big, suma, tiny, wide and cash as text.
+const QList<QStringList> ExactTexts = {
+    {"9007199254740993", "14.2", "0.000005", "100000000000000001", "7.1"},
+    {"9007199254740992", "-0.01", "-0.000001", "0.5", "1234567890.1234"},
+    {"12345678901234567", "99999999.99", "1.5", "-12.25", ""},
+    {"100000000000000001", "0", "", "", "0.01"},
+    {"", "", "0.000005", "100000000000000000", "-7.1"},
+};
+const QStringList ExactDetailRows = {
+    QStringLiteral("INSERT INTO exactdet VALUES (9007199254740993, 14.2, 1)"),
+    QStringLiteral("INSERT INTO exactdet VALUES (9007199254740993, 99999999.99, 2)"),
+    QStringLiteral("INSERT INTO exactdet VALUES (9007199254740992, -0.01, 3)"),
+    QStringLiteral("INSERT INTO exactdet VALUES (12345678901234567, 14.2, 4)"),
+};
+
 std::unique_ptr<TTable> Table(const QString& db, const QString& name, const QString& order = QString()) {
     auto t = std::make_unique<TTable>();
     t->SetDatabaseName(db);
@@ -62,6 +86,14 @@ void ConformanceTest::initTestCase() {
         Exec(QStringLiteral("INSERT INTO ord VALUES (%1, %2, %3)").arg(o[0]).arg(o[1]).arg(o[0] * 1.25));
     for (const QString& sql : FFixture->NumbersTable(QStringLiteral("nums"), BigRows))
         Exec(sql);
+    Exec(QStringLiteral("CREATE TABLE exact (id INTEGER, big NUMERIC(20,0), suma DECIMAL(10,2), tiny DECIMAL(10,6), "
+                        "wide NUMERIC(38,10), cash %1)")
+             .arg(FFixture->MoneyType()));
+    for (const QString& row : ExactRows)
+        Exec(row);
+    Exec(QStringLiteral("CREATE TABLE exactdet (k NUMERIC(20,0), c DECIMAL(12,2), n INTEGER)"));
+    for (const QString& row : ExactDetailRows)
+        Exec(row);
 }
 
 void ConformanceTest::cleanupTestCase() {
@@ -790,4 +822,122 @@ void ConformanceTest::walkOfSomeFieldsKeepsPositionAndState() {
         walkTo(3000);
         t.reset();
     }
+}
+
+void ConformanceTest::fixedPointValuesAreExact() {
+    auto t = Table(FDb, QStringLiteral("exact"), QStringLiteral("id"));
+    t->Open();
+    const QStringList names = {"big", "suma", "tiny", "wide", "cash"};
+    int row = 0;
+    for (t->First(); !t->Eof(); t->Next(), ++row) {
+        for (int i = 0; i < names.size(); ++i) {
+            TField* f = t->FieldByName(names[i]);
+            QVERIFY(f->IsNumeric());
+            QCOMPARE(f->AsString(), ExactTexts[row][i]);
+            // The grid reads rows by number, not through the current record.
+            QCOMPARE(f->TextFor(t->ValueAt(row + 1, f->Index())), ExactTexts[row][i]);
+        }
+    }
+    if (!FFixture->ReportsScale())
+        return;
+    // The declared decimals are the default format: cents show as cents.
+    t->First();
+    QCOMPARE(t->FieldByName(QStringLiteral("suma"))->DisplayText(), QStringLiteral("14.20"));
+    QCOMPARE(t->FieldByName(QStringLiteral("tiny"))->DisplayText(), QStringLiteral("0.000005"));
+    QCOMPARE(t->FieldByName(QStringLiteral("big"))->DisplayText(), QStringLiteral("9007199254740993"));
+    t->Next();
+    QCOMPARE(t->FieldByName(QStringLiteral("suma"))->DisplayText(), QStringLiteral("-0.01"));
+    QCOMPARE(t->FieldByName(QStringLiteral("wide"))->DisplayText(), QStringLiteral("0.5000000000"));
+    t->Last();
+    QCOMPARE(t->FieldByName(QStringLiteral("suma"))->DisplayText(), QString());
+}
+
+void ConformanceTest::fixedPointFiltersMatchExactly_data() {
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QList<int>>("ids");
+    QTest::newRow("2^53 + 1") << "big=9007199254740993" << QList<int>{1};
+    QTest::newRow("2^53") << "big=9007199254740992" << QList<int>{2};
+    QTest::newRow("past 2^53") << "big=12345678901234567" << QList<int>{3};
+    QTest::newRow("10^17 + 1") << "big=100000000000000001" << QList<int>{4};
+    QTest::newRow("greater than 2^53") << "big>9007199254740992" << QList<int>{1, 3, 4};
+    QTest::newRow("a key past 64 bits") << "big=123456789012345678901" << QList<int>{};
+    QTest::newRow("cents") << "suma=99999999.99" << QList<int>{3};
+    QTest::newRow("negative cent") << "suma=-0.01" << QList<int>{2};
+    QTest::newRow("declared scale written out") << "suma=14.20" << QList<int>{1};
+    QTest::newRow("millionths") << "tiny=0.000005" << QList<int>{1, 5};
+    QTest::newRow("wide") << "wide=100000000000000001" << QList<int>{1};
+    QTest::newRow("money") << "cash=1234567890.1234" << QList<int>{2};
+    QTest::newRow("null") << "big=" << QList<int>{5};
+}
+
+void ConformanceTest::fixedPointFiltersMatchExactly() {
+    QFETCH(QString, filter);
+    auto t = Table(FDb, QStringLiteral("exact"), QStringLiteral("id"));
+    t->SetFilter(filter);
+    t->SetFiltered(true);
+    t->Open();
+    QTEST(Ids(*t), "ids");
+}
+
+void ConformanceTest::fixedPointLinksMatchExactly_data() {
+    QTest::addColumn<QString>("masterField");
+    QTest::addColumn<QString>("detailOrder");
+    QTest::addColumn<QList<QList<int>>>("expected"); // per master row
+    QTest::newRow("NUMERIC(20,0) key") << "big" << "k;n" << QList<QList<int>>{{1, 2}, {3}, {4}, {}, {}};
+    QTest::newRow("DECIMAL key") << "suma" << "c;n" << QList<QList<int>>{{1, 4}, {3}, {2}, {}, {}};
+}
+
+void ConformanceTest::fixedPointLinksMatchExactly() {
+    QFETCH(QString, masterField);
+    QFETCH(QString, detailOrder);
+    QFETCH(QList<QList<int>>, expected);
+    auto master = Table(FDb, QStringLiteral("exact"), QStringLiteral("id"));
+    TDataSource source;
+    source.SetDataSet(master.get());
+    auto detail = Table(FDb, QStringLiteral("exactdet"), detailOrder);
+    detail->SetMasterSource(&source);
+    detail->SetMasterFields(masterField);
+    master->Open();
+    detail->Open();
+    for (int i = 0; i < expected.size(); ++i) {
+        QCOMPARE(master->RecNo(), i + 1);
+        QCOMPARE(Ids(*detail, QStringLiteral("n")), expected[i]);
+        master->Next();
+    }
+}
+
+void ConformanceTest::fixedPointWalkReadsExactNumbers() {
+    auto t = Table(FDb, QStringLiteral("exact"), QStringLiteral("id"));
+    t->Open();
+    TField* big = t->FieldByName(QStringLiteral("big"));
+    TField* tiny = t->FieldByName(QStringLiteral("tiny"));
+    TField* cash = t->FieldByName(QStringLiteral("cash"));
+    QStringList bigs, tinies, cashes;
+    t->DisableControls();
+    {
+        // The streamed walk of Ctrl+U reads its column through the cursor.
+        const TDataSet::TWalkFields walk(t.get(), {big, tiny, cash});
+        for (t->First(); !t->Eof(); t->Next()) {
+            TExactNumber n;
+            QVERIFY(big->AsExact(n));
+            bigs << (n.Null ? QString() : TDecimal::FromExact(n).ToString());
+            QVERIFY(tiny->AsExact(n));
+            tinies << (n.Null ? QString() : TDecimal::FromExact(n).ToString());
+            QVERIFY(cash->AsExact(n));
+            cashes << (n.Null ? QString() : TDecimal::FromExact(n).ToString());
+        }
+    }
+    t->EnableControls();
+    for (int row = 0; row < ExactTexts.size(); ++row) {
+        QCOMPARE(bigs[row], ExactTexts[row][0]);
+        QCOMPARE(tinies[row], ExactTexts[row][2]);
+        QCOMPARE(cashes[row], ExactTexts[row][4]);
+    }
+    // A REAL is no exact number: its sum goes through a double.
+    auto nums = Table(FDb, QStringLiteral("nums"));
+    nums->Open();
+    TExactNumber n;
+    QVERIFY(!nums->FieldByName(QStringLiteral("x"))->AsExact(n));
+    QVERIFY(nums->FieldByName(QStringLiteral("n"))->AsExact(n));
+    QCOMPARE(n.Mantissa, qint64(1));
 }

@@ -27,6 +27,12 @@ public:
     // PRECISION, s VARCHAR(20)) and fill it with n = 1 .. rows,
     // x = n / 4.0 and s = 'r' followed by n.
     virtual QStringList NumbersTable(const QString& name, int rows) = 0;
+    // The declared type of a money column (SQL Anywhere's MONEY is a
+    // NUMERIC(19,4); servers without that name take the numeric).
+    virtual QString MoneyType() const { return QStringLiteral("NUMERIC(19,4)"); }
+    // Whether the driver reports a fixed-point column's declared decimals
+    // (SQLite's ODBC driver does not), which are its default format.
+    virtual bool ReportsScale() const { return true; }
     // After the last test.
     virtual void DropDatabase() {}
 };
@@ -68,6 +74,12 @@ private slots:
     void walkOfSomeFieldsReadsTrueValues_data();
     void walkOfSomeFieldsReadsTrueValues();
     void walkOfSomeFieldsKeepsPositionAndState();
+    void fixedPointValuesAreExact();
+    void fixedPointFiltersMatchExactly_data();
+    void fixedPointFiltersMatchExactly();
+    void fixedPointLinksMatchExactly_data();
+    void fixedPointLinksMatchExactly();
+    void fixedPointWalkReadsExactNumbers();
 
 private:
     void Exec(const QString& sql);

@@ -29,6 +29,8 @@ public:
                     .arg(rows)};
     }
 
+    QString MoneyType() const override { return QStringLiteral("MONEY"); }
+
 private:
     QTemporaryDir FDir;
 };

@@ -53,7 +53,6 @@ private slots:
         QTest::newRow("float, huge") << f << QVariant(1.5e20) << "1.5E20" << "1.5e+20";
         QTest::newRow("float, tiny") << f << QVariant(-2.5e-7) << "-2.5E-7" << "-2.5e-07";
         QTest::newRow("currency") << TFieldType::ftCurrency << QVariant(12.3) << "12.3" << "12.3";
-        QTest::newRow("fixed-point") << TFieldType::ftBCD << QVariant(2.50) << "2.5" << "2.5";
         QTest::newRow("integer") << TFieldType::ftInteger << QVariant(qlonglong(-42)) << "-42" << "-42";
         QTest::newRow("null") << f << QVariant() << "" << "";
         QTest::newRow("date") << TFieldType::ftDate << QVariant(QDate(2024, 3, 9)) << "09.03.2024" << "09.03.2024";

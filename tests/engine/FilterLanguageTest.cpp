@@ -1,3 +1,4 @@
+#include "engine/TDecimal.h"
 #include "engine/Exception.h"
 #include "engine/Filter.h"
 #include "support/TestRegistry.h"
@@ -44,7 +45,13 @@ private slots:
         QTest::newRow("empty text on a number") << "ID=''" << "(\"ID\" IS NULL)" << QVariantList{};
         QTest::newRow("float, decimal mark") << "PRICE>=1.25" << "(\"PRICE\" >= ?)" << QVariantList{1.25};
         QTest::newRow("exponent, sign") << "PRICE<-2.5e3" << "(\"PRICE\" < ?)" << QVariantList{-2500.0};
-        QTest::newRow("fixed-point takes numbers") << "QTY=12.50" << "(\"QTY\" = ?)" << QVariantList{12.5};
+        QTest::newRow("fixed-point takes exact numbers")
+            << "QTY=12.50" << "(\"QTY\" = ?)" << QVariantList{QVariant::fromValue(*TDecimal::FromText(QByteArrayView("12.5")))};
+        QTest::newRow("fixed-point whole number") << "QTY=12345678901234567" << "(\"QTY\" = ?)"
+                                                  << QVariantList{12345678901234567LL};
+        QTest::newRow("integer past 64 bits") << "ID=123456789012345678901" << "(\"ID\" = ?)"
+                                              << QVariantList{QVariant::fromValue(*TDecimal::FromText(QByteArrayView("123456789012345678901")))};
+        QTest::newRow("float keeps its double") << "PRICE=0.1" << "(\"PRICE\" = ?)" << QVariantList{0.1};
         QTest::newRow("keywords in any case") << "not id=1 or Name is not null"
                                               << "((NOT (\"ID\" = ?)) OR (\"NAME\" IS NOT NULL))" << QVariantList{1LL};
         QTest::newRow("AND binds tighter than OR") << "ID=1 OR ID=2 AND ID=3"

@@ -1,6 +1,7 @@
 #include "support/TestRegistry.h"
 
 #include "engine/Exception.h"
+#include "engine/TDecimal.h"
 #include "engine/Win1251.h"
 #include "engine/sqlite/SqliteDriver.h"
 
@@ -155,8 +156,13 @@ private slots:
         QTest::newRow("large integer") << "BIGINT" << "9007199254740993" << QVariant(qlonglong(9007199254740993));
         QTest::newRow("float") << "FLOAT" << "1.5" << QVariant(1.5);
         QTest::newRow("float stored as integer") << "DOUBLE" << "2" << QVariant(2.0);
-        QTest::newRow("decimal") << "DECIMAL(10,2)" << "'12.50'" << QVariant(12.5);
-        QTest::newRow("money") << "MONEY" << "3.25" << QVariant(3.25);
+        // Fixed-point values come exactly: whole ones as integers, others as digits.
+        const auto decimal = [](const char* text) { return DecimalVariant(*TDecimal::FromText(QByteArrayView(text))); };
+        QTest::newRow("decimal") << "DECIMAL(10,2)" << "'12.50'" << decimal("12.5");
+        QTest::newRow("decimal past 2^53") << "NUMERIC(20,0)" << "9007199254740993" << QVariant(qlonglong(9007199254740993));
+        QTest::newRow("decimal millionths") << "DECIMAL(10,6)" << "0.000005" << decimal("0.000005");
+        QTest::newRow("no number in a decimal column") << "DECIMAL(10,2)" << "'n/a'" << QVariant(QStringLiteral("n/a"));
+        QTest::newRow("money") << "MONEY" << "3.25" << decimal("3.25");
         QTest::newRow("text") << "VARCHAR(10)" << "'Иван'" << QVariant(QString::fromUtf8("Иван"));
         QTest::newRow("number in a text column") << "TEXT" << "7" << QVariant(QStringLiteral("7"));
         QTest::newRow("date") << "DATE" << "'2024-02-29'" << QVariant(QDate(2024, 2, 29));

@@ -55,6 +55,7 @@ public:
         FDatabase = RegisteredDatabase(QStringLiteral("TamselLiteConformance"), QString(), QString());
         return FDatabase->DatabaseName();
     }
+    bool ReportsScale() const override { return false; }
     QStringList NumbersTable(const QString& name, int rows) override {
         return {QStringLiteral("CREATE TABLE %1 (n INTEGER, x DOUBLE PRECISION, s VARCHAR(20))").arg(name),
                 QStringLiteral("INSERT INTO %1 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "

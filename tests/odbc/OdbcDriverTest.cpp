@@ -1,5 +1,6 @@
 #include "OdbcTestSupport.h"
 
+#include "engine/TDecimal.h"
 #include "engine/Exception.h"
 #include "support/TestRegistry.h"
 
@@ -48,9 +49,19 @@ void OdbcDriverTest::values_data() {
     QTest::newRow("large integer") << "BIGINT" << "9007199254740993" << QVariant(qlonglong(9007199254740993LL))
                                    << int(TFieldType::ftLargeint);
     QTest::newRow("float") << "DOUBLE PRECISION" << "1.5" << QVariant(1.5) << int(TFieldType::ftFloat);
-    // SQLite keeps decimals as floats.
-    QTest::newRow("decimal") << "NUMERIC(12,2)" << "1234.56" << QVariant(1234.56)
-                             << int(OnPostgres() ? TFieldType::ftBCD : TFieldType::ftFloat);
+    // Fixed-point values come as their digits, also where the driver reports
+    // them as doubles (SQLite's); whole ones as integers.
+    const auto decimal = [](const char* text) { return DecimalVariant(*TDecimal::FromText(QByteArrayView(text))); };
+    QTest::newRow("decimal") << "NUMERIC(12,2)" << "1234.56" << decimal("1234.56") << int(TFieldType::ftBCD);
+    QTest::newRow("decimal past 2^53") << "NUMERIC(20,0)" << "9007199254740993" << QVariant(qlonglong(9007199254740993LL))
+                                       << int(TFieldType::ftBCD);
+    QTest::newRow("decimal millionths") << "DECIMAL(10,6)" << "0.000005" << decimal("0.000005") << int(TFieldType::ftBCD);
+    if (OnPostgres()) {
+        // Past what a double or SQLite holds.
+        QTest::newRow("NUMERIC(38,10)") << "NUMERIC(38,10)" << "1234567890123456789012345678.0123456789"
+                                        << decimal("1234567890123456789012345678.0123456789") << int(TFieldType::ftBCD);
+        QTest::newRow("NaN") << "NUMERIC" << "'NaN'" << QVariant(QStringLiteral("NaN")) << int(TFieldType::ftBCD);
+    }
     QTest::newRow("date") << "DATE" << "'2024-02-29'" << QVariant(QDate(2024, 2, 29)) << int(TFieldType::ftDate);
     QTest::newRow("date-time") << "TIMESTAMP" << "'2024-02-29 23:59:58'"
                                << QVariant(QDateTime(QDate(2024, 2, 29), QTime(23, 59, 58), Qt::UTC))

@@ -475,7 +475,7 @@ void OdbcProgramTest::tableWindow() {
     QVERIFY(form->TableOpened);
     QCOMPARE(Column(form, ColumnOf(form, "name")),
              (QStringList{"Ябълки", "Круши", "Сливи", "Д'Артанян", "C:\\папка"}));
-    QCOMPARE(Column(form, ColumnOf(form, "price")), (QStringList{"1.5", "2.25", "", "0", "10"}));
+    QCOMPARE(Column(form, ColumnOf(form, "price")), (QStringList{"1.50", "2.25", "", "0.00", "10.00"}));
     QCOMPARE(Column(form, ColumnOf(form, "cena")), (QStringList{"1.50", "0.125", "", "2.00", "-0.50"}));
     // Enter on the same table refreshes it: a row added meanwhile appears.
     FServer->Execute(QStringLiteral("INSERT INTO stoki VALUES (6, 'Нова', 1, 1)"));
@@ -634,7 +634,7 @@ void OdbcProgramTest::statistics_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("integer") << "id" << "Сума колона \"id\":   15\r\rБрой редове   5\r";
     QTest::newRow("decimal with a null and a zero")
-        << "price" << "Сума колона \"price\":   14\r\rБрой редове   5\rБрой null стойности   1\r";
+        << "price" << "Сума колона \"price\":   13.75\r\rБрой редове   5\rБрой null стойности   1\r";
     QTest::newRow("floating with a null") << "cena"
                                           << "Сума колона \"cena\":   3.125\r\rБрой редове   5\rБрой null стойности   1\r";
 }
@@ -663,6 +663,7 @@ void OdbcProgramTest::copyCell_data() {
     QTest::newRow("backslash") << 4 << "name" << "C:\\папка";
     QTest::newRow("float with all its digits") << 1 << "cena" << "0.125";
     QTest::newRow("null") << 2 << "price" << "";
+    QTest::newRow("decimal as its value, not its picture") << 0 << "price" << "1.5";
 }
 
 void OdbcProgramTest::copyCell() {
@@ -686,12 +687,12 @@ void OdbcProgramTest::gridExport_data() {
     const QString filter = QStringLiteral("name<>'Сливи'");
     QTest::newRow("1027") << 1027
                           << Win1251Lines({title, QString(title.size(), QLatin1Char('=')), filter, QString(40, QLatin1Char('-')),
-                                    "id\tname\tprice\tcena", QString(40, QLatin1Char('-')), "1\tЯбълки\t1.5\t1.50",
-                                    "2\tКруши\t2.25\t0.125", "4\tД'Артанян\t0\t2.00", "5\tC:\\\\папка\t10\t-0.50",
+                                    "id\tname\tprice\tcena", QString(40, QLatin1Char('-')), "1\tЯбълки\t1.50\t1.50",
+                                    "2\tКруши\t2.25\t0.125", "4\tД'Артанян\t0.00\t2.00", "5\tC:\\\\папка\t10.00\t-0.50",
                                     QString(40, QLatin1Char('-'))});
     QTest::newRow("1028") << 1028
-                          << Win1251Lines({"id\tname\tprice\tcena", "1\tЯбълки\t1.5\t1.50", "2\tКруши\t2.25\t0.125",
-                                    "4\tД'Артанян\t0\t2.00", "5\tC:\\\\папка\t10\t-0.50"});
+                          << Win1251Lines({"id\tname\tprice\tcena", "1\tЯбълки\t1.50\t1.50", "2\tКруши\t2.25\t0.125",
+                                    "4\tД'Артанян\t0.00\t2.00", "5\tC:\\\\папка\t10.00\t-0.50"});
 }
 
 // The grid of a filtered window into the file the save dialog names, in

@@ -179,7 +179,9 @@ QString ConnectValue(const QString& value) {
 
 // ---------------------------------------------------------------- values
 
-enum class TFetchKind { WideText, Integer, Double, Bit, Date, Time, Timestamp, Binary };
+// Decimal: fixed-point values as the driver's own digits (SQL_C_CHAR), so
+// that they arrive exactly.
+enum class TFetchKind { WideText, Integer, Double, Decimal, Bit, Date, Time, Timestamp, Binary };
 
 TFetchKind FetchKindOf(TFieldType type) {
     switch (type) {
@@ -188,9 +190,9 @@ TFetchKind FetchKindOf(TFieldType type) {
     case TFieldType::ftWord:
     case TFieldType::ftAutoInc:
     case TFieldType::ftLargeint: return TFetchKind::Integer;
-    case TFieldType::ftFloat:
+    case TFieldType::ftFloat: return TFetchKind::Double;
     case TFieldType::ftCurrency:
-    case TFieldType::ftBCD: return TFetchKind::Double;
+    case TFieldType::ftBCD: return TFetchKind::Decimal;
     case TFieldType::ftBoolean: return TFetchKind::Bit;
     case TFieldType::ftDate: return TFetchKind::Date;
     case TFieldType::ftTime: return TFetchKind::Time;
@@ -205,6 +207,7 @@ SQLSMALLINT CTypeOf(TFetchKind kind) {
     switch (kind) {
     case TFetchKind::Integer: return SQL_C_SBIGINT;
     case TFetchKind::Double: return SQL_C_DOUBLE;
+    case TFetchKind::Decimal: return SQL_C_CHAR;
     case TFetchKind::Bit: return SQL_C_BIT;
     case TFetchKind::Date: return SQL_C_TYPE_DATE;
     case TFetchKind::Time: return SQL_C_TYPE_TIME;
@@ -259,6 +262,27 @@ QVariant DecodeFixed(TFetchKind kind, const char* data) {
     }
     default: return QVariant();
     }
+}
+
+// Some drivers (SQLite's) report a NUMERIC column as DOUBLE or a DECIMAL as
+// VARCHAR; the column's own type name still tells it is fixed-point.
+bool IsFixedPointTypeName(const QString& name) {
+    const QString base = name.section(QLatin1Char('('), 0, 0).trimmed().toUpper();
+    return base == QLatin1String("NUMERIC") || base == QLatin1String("DECIMAL") || base == QLatin1String("DEC");
+}
+
+// A fixed-point value in the driver's digits; a text that is no decimal
+// (PostgreSQL's NaN) comes as it is.
+QVariant DecodeDecimal(const char* data, qsizetype size) {
+    if (const auto decimal = TDecimal::FromText(QByteArrayView(data, size)))
+        return DecimalVariant(*decimal);
+    return QVariant(QString::fromLatin1(data, size));
+}
+
+// Bytes for one fixed-point value as text: the digits, a sign, a point, a
+// leading zero and the terminator.
+SQLLEN DecimalBufferSize(const TColumnInfo& column) {
+    return std::clamp<SQLLEN>(SQLLEN(column.Precision) + 4, 24, 128);
 }
 
 TFieldType FieldTypeOf(SQLSMALLINT sqlType, bool autoIncrement, bool unsignedType, bool money, SQLULEN size,
@@ -422,6 +446,18 @@ void TParameters::Bind(const TStatement& stmt, const QVariantList& values) {
             break;
         }
         default: {
+            if (IsDecimal(value)) {
+                // The digits as a NUMERIC of their own precision and scale.
+                const QByteArray number = value.value<TDecimal>().Text();
+                store(number.constData(), size_t(number.size()) + 1);
+                p.Indicator = SQLLEN(number.size());
+                cType = SQL_C_CHAR;
+                sqlType = SQL_NUMERIC;
+                const qsizetype point = number.indexOf('.');
+                columnSize = SQLULEN(std::count_if(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }));
+                digits = SQLSMALLINT(point < 0 ? 0 : number.size() - point - 1);
+                break;
+            }
             const QString text = value.toString();
             store(text.utf16(), size_t(text.size() + 1) * sizeof(SQLWCHAR));
             p.Indicator = SQLLEN(text.size() * sizeof(SQLWCHAR));
@@ -462,9 +498,13 @@ QList<TColumnInfo> DescribeColumns(const TStatement& stmt) {
         info.Type = FieldTypeOf(sqlType, numeric(SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE,
                                 numeric(SQL_DESC_UNSIGNED) == SQL_TRUE && sqlType != SQL_BIT,
                                 numeric(SQL_DESC_FIXED_PREC_SCALE) == SQL_TRUE, size, scale);
+        if (IsFixedPointTypeName(info.DeclaredType) && sqlType != SQL_DECIMAL && sqlType != SQL_NUMERIC)
+            info.Type = TFieldType::ftBCD; // read as its digits, not through the double the driver offers
         info.Size = int(std::min<SQLULEN>(size, 0x7fffffff));
         info.Precision = info.Size;
         info.Scale = scale;
+        if (info.Type == TFieldType::ftBCD)
+            info.Size = scale; // a fixed-point field's size is its count of decimals
         columns << info;
     }
     return columns;
@@ -530,6 +570,7 @@ public:
     const QList<TColumnInfo>& Columns() const override { return FColumns; }
     bool Next() override;
     QVariant Value(int column) const override;
+    bool ExactValue(int column, TExactNumber& value) const override;
 
 private:
     struct TBinding {
@@ -593,7 +634,7 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
     for (const TColumnInfo& c : FColumns) {
         const TFetchKind kind = FetchKindOf(c.Type);
         kinds.push_back(kind);
-        SQLLEN size = FixedSizeOf(kind);
+        SQLLEN size = kind == TFetchKind::Decimal ? DecimalBufferSize(c) : FixedSizeOf(kind);
         if (size == 0) {
             if (c.Type == TFieldType::ftMemo || c.Type == TFieldType::ftBlob || c.Size <= 0 ||
                 SQLULEN(c.Size) > maxBoundChars)
@@ -622,7 +663,7 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
         for (qsizetype c = 0; c < FColumns.size(); ++c) {
             TBinding& b = FBindings[c];
             b.Kind = kinds[c];
-            b.ElementSize = FixedSizeOf(b.Kind);
+            b.ElementSize = b.Kind == TFetchKind::Decimal ? DecimalBufferSize(FColumns[c]) : FixedSizeOf(b.Kind);
             if (b.ElementSize == 0)
                 b.ElementSize = b.Kind == TFetchKind::Binary ? SQLLEN(FColumns[c].Size) + 1
                                                              : (SQLLEN(FColumns[c].Size) + 1) * SQLLEN(sizeof(SQLWCHAR));
@@ -654,7 +695,7 @@ bool TOdbcCursor::FetchBlock() {
 
 bool TOdbcCursor::BlockTruncated(SQLULEN row) const {
     for (const TBinding& b : FBindings) {
-        if (b.Kind != TFetchKind::WideText && b.Kind != TFetchKind::Binary)
+        if (b.Kind != TFetchKind::WideText && b.Kind != TFetchKind::Binary && b.Kind != TFetchKind::Decimal)
             continue;
         const SQLLEN ind = b.Indicators[row];
         const SQLLEN room = b.Kind == TFetchKind::WideText ? b.ElementSize - SQLLEN(sizeof(SQLWCHAR)) : b.ElementSize - 1;
@@ -731,8 +772,9 @@ QVariant TOdbcCursor::GetData(SQLUSMALLINT column, TFetchKind kind) {
         FStmt->Check(SQLGetData(FStmt->Get(), column, CTypeOf(kind), buffer, fixed, &ind), "SQLGetData");
         return ind == SQL_NULL_DATA ? QVariant() : DecodeFixed(kind, buffer);
     }
-    // Text and binary values in pieces until the driver has no more.
+    // Text, decimal and binary values in pieces until the driver has no more.
     const bool text = kind == TFetchKind::WideText;
+    const SQLLEN terminator = text ? SQLLEN(sizeof(SQLWCHAR)) : kind == TFetchKind::Decimal ? 1 : 0;
     QByteArray bytes;
     char chunk[16384];
     for (;;) {
@@ -742,7 +784,7 @@ QVariant TOdbcCursor::GetData(SQLUSMALLINT column, TFetchKind kind) {
         FStmt->Check(rc, "SQLGetData");
         if (ind == SQL_NULL_DATA)
             return QVariant();
-        const SQLLEN room = text ? SQLLEN(sizeof chunk) - SQLLEN(sizeof(SQLWCHAR)) : SQLLEN(sizeof chunk);
+        const SQLLEN room = SQLLEN(sizeof chunk) - terminator;
         if (ind == SQL_NO_TOTAL || ind > room) {
             bytes.append(chunk, room);
             continue;
@@ -750,6 +792,8 @@ QVariant TOdbcCursor::GetData(SQLUSMALLINT column, TFetchKind kind) {
         bytes.append(chunk, ind);
         break;
     }
+    if (kind == TFetchKind::Decimal)
+        return DecodeDecimal(bytes.constData(), bytes.size());
     if (!text)
         return QVariant(bytes);
     return QVariant(FromWide(reinterpret_cast<const SQLWCHAR*>(bytes.constData()), bytes.size() / 2));
@@ -769,8 +813,30 @@ QVariant TOdbcCursor::Value(int column) const {
     case TFetchKind::WideText:
         return QVariant(FromWide(reinterpret_cast<const SQLWCHAR*>(data), ind / qsizetype(sizeof(SQLWCHAR))));
     case TFetchKind::Binary: return QVariant(QByteArray(data, ind));
+    case TFetchKind::Decimal: return DecodeDecimal(data, ind);
     default: return DecodeFixed(b.Kind, data);
     }
+}
+
+bool TOdbcCursor::ExactValue(int column, TExactNumber& value) const {
+    if (!FHaveRow || FSingleRow || column < 0 || column >= FColumns.size())
+        return false;
+    const TBinding& b = FBindings[column];
+    if (b.Kind != TFetchKind::Integer && b.Kind != TFetchKind::Decimal)
+        return false;
+    value = TExactNumber();
+    const SQLLEN ind = b.Indicators[FRow];
+    const char* data = b.Data.data() + size_t(b.ElementSize) * FRow;
+    if (ind == SQL_NULL_DATA) {
+        value.Null = true;
+        return true;
+    }
+    if (b.Kind == TFetchKind::Decimal)
+        return ParseExactNumber(data, ind, value);
+    SQLBIGINT whole;
+    std::memcpy(&whole, data, sizeof whole);
+    value.Mantissa = whole;
+    return true;
 }
 
 // ------------------------------------------------------------ connection

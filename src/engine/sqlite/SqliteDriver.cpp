@@ -129,7 +129,7 @@ TColumnInfo ColumnFromDeclaration(const QString& name, const QString& declaredTy
 
 namespace {
 
-enum class TDecode { Dynamic, Integer, Float, Text, Date, Time, DateTime, Boolean, Blob };
+enum class TDecode { Dynamic, Integer, Float, Decimal, Text, Date, Time, DateTime, Boolean, Blob };
 
 TDecode DecodeOf(const TColumnInfo& column) {
     if (column.DeclaredType.trimmed().isEmpty()) return TDecode::Dynamic;
@@ -141,9 +141,10 @@ TDecode DecodeOf(const TColumnInfo& column) {
     case TFieldType::ftLargeint:
         return TDecode::Integer;
     case TFieldType::ftFloat:
+        return TDecode::Float;
     case TFieldType::ftCurrency:
     case TFieldType::ftBCD:
-        return TDecode::Float;
+        return TDecode::Decimal;
     case TFieldType::ftDate:
         return TDecode::Date;
     case TFieldType::ftTime:
@@ -264,6 +265,17 @@ public:
                 if (ok) return value;
             }
             break;
+        case TDecode::Decimal: {
+            // SQLite keeps a fixed-point value as an INTEGER when it is whole,
+            // else as a REAL of its first 15 digits (or the text it was given).
+            TExactNumber number;
+            if (ExactValue(column, number)) return DecimalVariant(number);
+            if (type == SQLITE_TEXT) {
+                if (const auto decimal = TDecimal::FromText(QByteArrayView(Bytes(column), Size(column))))
+                    return DecimalVariant(*decimal);
+            }
+            break;
+        }
         case TDecode::Text:
             return Text(column);
         case TDecode::Date:
@@ -331,12 +343,32 @@ public:
         }
         // As Value() decodes them: an integer column's integers, a float
         // column's integers and floats.
-        if ((decode == TDecode::Float && (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) ||
+        if (((decode == TDecode::Float || decode == TDecode::Decimal) && (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) ||
             (decode == TDecode::Integer && type == SQLITE_INTEGER)) {
             value = sqlite3_column_double(S, column);
             return true;
         }
         return false;
+    }
+
+    bool ExactValue(int column, TExactNumber& value) const override {
+        const TDecode decode = FDecode[size_t(column)];
+        if (decode != TDecode::Integer && decode != TDecode::Decimal) return false;
+        value = TExactNumber();
+        switch (sqlite3_column_type(S, column)) {
+        case SQLITE_NULL:
+            value.Null = true;
+            return true;
+        case SQLITE_INTEGER:
+            value.Mantissa = sqlite3_column_int64(S, column);
+            return true;
+        case SQLITE_FLOAT:
+            return decode == TDecode::Decimal && ExactNumberFromDouble(sqlite3_column_double(S, column), value);
+        case SQLITE_TEXT:
+            return decode == TDecode::Decimal && ParseExactNumber(Bytes(column), Size(column), value);
+        default:
+            return false;
+        }
     }
 
 private:
@@ -410,7 +442,9 @@ void Bind(sqlite3* db, sqlite3_stmt* statement, const QVariantList& params) {
             break;
         }
         default:
-            rc = text(v.toString());
+            // A decimal goes as its digits: a numeric column reads them back
+            // as the number they are.
+            rc = text(IsDecimal(v) ? v.value<TDecimal>().ToString() : v.toString());
             break;
         }
         if (rc != SQLITE_OK) RaiseSqliteError(db);

@@ -6,6 +6,7 @@
 #include "engine/Win1251.h"
 
 #include <QFile>
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -86,19 +87,32 @@ void UnloadToFile(sqlite3* db, sqlite3_stmt* query, const TDialectStatement& opt
             switch (sqlite3_column_type(query, c)) {
             case SQLITE_NULL:
                 break;
-            case SQLITE_INTEGER:
-                if (scales[size_t(c)] <= 0) {
-                    const auto end = std::to_chars(number, number + sizeof number, sqlite3_column_int64(query, c)).ptr;
-                    out.append(number, end - number);
-                    break;
+            case SQLITE_INTEGER: {
+                // Whole numbers keep every digit, with the column's zero decimals.
+                const auto end = std::to_chars(number, number + sizeof number, sqlite3_column_int64(query, c)).ptr;
+                out.append(number, end - number);
+                const int scale = scales[size_t(c)];
+                if (scale > 0) {
+                    out += '.';
+                    out.append(scale, '0');
                 }
-                [[fallthrough]];
+                break;
+            }
             case SQLITE_FLOAT: {
                 const double value = sqlite3_column_double(query, c);
                 const int scale = scales[size_t(c)];
-                const auto end = scale >= 0
-                                     ? std::to_chars(number, number + sizeof number, value, std::chars_format::fixed, scale).ptr
-                                     : std::to_chars(number, number + sizeof number, value).ptr;
+                if (scale >= 0) {
+                    // A fixed-point value held as a REAL: its decimal digits at the
+                    // column's scale, not the binary fraction's.
+                    const TDecimal decimal = TDecimal::FromDouble(value);
+                    const QByteArray digits = decimal.AbsFixed(scale);
+                    const bool nonZero =
+                        std::any_of(digits.begin(), digits.end(), [](char d) { return d >= '1' && d <= '9'; });
+                    if (decimal.IsNegative() && nonZero) out += '-';
+                    out.append(digits);
+                    break;
+                }
+                const auto end = std::to_chars(number, number + sizeof number, value).ptr;
                 out.append(number, end - number);
                 break;
             }
