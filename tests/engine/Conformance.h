@@ -27,9 +27,18 @@ public:
     // PRECISION, s VARCHAR(20)) and fill it with n = 1 .. rows,
     // x = n / 4.0 and s = 'r' followed by n.
     virtual QStringList NumbersTable(const QString& name, int rows) = 0;
+    // A column type, and a filter on a column `doc` of that type, that the
+    // engine accepts but that the server refuses to run.
+    struct TRefusedFilter {
+        QString Type, Filter;
+    };
+    virtual TRefusedFilter RefusedFilter() = 0;
     // After the last test.
     virtual void DropDatabase() {}
 };
+
+// A filter nested deeper than SQLite's parser takes.
+TConformanceFixture::TRefusedFilter SqliteRefusedFilter();
 
 class ConformanceTest : public QObject {
     Q_OBJECT
@@ -49,6 +58,8 @@ private slots:
     void filterKeepsMatchingRows();
     void rejectedFilterLeavesRows_data();
     void rejectedFilterLeavesRows();
+    void filterRefusedByServerLeavesRows();
+    void refusedOrderLeavesRowsAndOrder();
     void filterTakesEffectAtOnce();
     void detailFollowsMaster();
     void detailOfClosedOrDestroyedMasterIsEmpty();
@@ -56,9 +67,15 @@ private slots:
     void circularLinksAreRefused();
     void bookmarkSurvivesWalk();
     void movesAtTheEdges();
+    void movesPastTheEndOfUnreadBlocks_data();
+    void movesPastTheEndOfUnreadBlocks();
+    void oneRowTableAtItsEdges();
+    void equalRowsKeepTheirPlace();
     void refreshKeepsPositionFilterAndOrder();
     void refreshKeepsLink();
     void refreshOfVanishedRowStaysNear();
+    void refreshAfterDeletesFindsPlaceByKey_data();
+    void refreshAfterDeletesFindsPlaceByKey();
     void sessionCloseClosesDataSets();
     void notificationsWaitForEnabledControls();
     void queryOpensAndExecutes();

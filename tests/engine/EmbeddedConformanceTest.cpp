@@ -29,6 +29,8 @@ public:
                     .arg(rows)};
     }
 
+    TRefusedFilter RefusedFilter() override { return SqliteRefusedFilter(); }
+
 private:
     QTemporaryDir FDir;
 };

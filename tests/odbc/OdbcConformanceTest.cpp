@@ -39,6 +39,8 @@ public:
                     .arg(name)
                     .arg(rows)};
     }
+    // JSON values have no equality.
+    TRefusedFilter RefusedFilter() override { return {QStringLiteral("JSON"), QStringLiteral("doc='a'")}; }
     void DropDatabase() override { FDatabase.reset(); }
 
 private:
@@ -62,6 +64,7 @@ public:
                     .arg(name)
                     .arg(rows)};
     }
+    TRefusedFilter RefusedFilter() override { return SqliteRefusedFilter(); }
     void DropDatabase() override { FDatabase.reset(); }
 
 private:
