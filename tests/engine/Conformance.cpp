@@ -233,6 +233,14 @@ void ConformanceTest::filterRefusedByServerLeavesRows() {
     t->SetFilter(QStringLiteral("id>1"));
     t->SetFiltered(true);
     QCOMPARE(Ids(*t), (QList<int>{2, 3}));
+    if (refused.OrderRefused) {
+        t->Last();
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, t->SetIndexFieldNames(QStringLiteral("doc")));
+        QCOMPARE(t->IndexFieldNames(), QStringLiteral("id"));
+        QCOMPARE(t->FieldByName(QStringLiteral("id"))->AsInteger(), 3);
+        t->Refresh();
+        QCOMPARE(Ids(*t), (QList<int>{2, 3}));
+    }
     t.reset();
     Exec(QStringLiteral("DROP TABLE refusing"));
 }
@@ -602,6 +610,24 @@ void ConformanceTest::refreshOfVanishedRowStaysNear() {
     t->Refresh();
     QVERIFY(t->IsEmpty());
     Exec(QStringLiteral("DROP TABLE vtab"));
+}
+
+void ConformanceTest::refreshAfterDeletesCountsRows() {
+    for (const QString& sql : FFixture->NumbersTable(QStringLiteral("ktab"), 1000))
+        Exec(sql);
+    auto t = Table(FDb, QStringLiteral("ktab"));
+    t->Open();
+    t->SetRecNo(900);
+    Exec(QStringLiteral("DELETE FROM ktab WHERE n <= 750"));
+    t->Refresh();
+    QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), 900);
+    QCOMPARE(t->RecNo(), 150);
+    QCOMPARE(t->RecordCount(), 250);
+    QVERIFY(!t->ValueAt(251, 0).isValid());
+    t->Last();
+    QCOMPARE(t->RecNo(), 250);
+    t.reset();
+    Exec(QStringLiteral("DROP TABLE ktab"));
 }
 
 void ConformanceTest::refreshAfterDeletesFindsPlaceByKey_data() {

@@ -28,9 +28,11 @@ public:
     // x = n / 4.0 and s = 'r' followed by n.
     virtual QStringList NumbersTable(const QString& name, int rows) = 0;
     // A column type, and a filter on a column `doc` of that type, that the
-    // engine accepts but that the server refuses to run.
+    // engine accepts but that the server refuses to run; whether the server
+    // refuses to order by such a column too.
     struct TRefusedFilter {
         QString Type, Filter;
+        bool OrderRefused = false;
     };
     virtual TRefusedFilter RefusedFilter() = 0;
     // After the last test.
@@ -74,6 +76,7 @@ private slots:
     void refreshKeepsPositionFilterAndOrder();
     void refreshKeepsLink();
     void refreshOfVanishedRowStaysNear();
+    void refreshAfterDeletesCountsRows();
     void refreshAfterDeletesFindsPlaceByKey_data();
     void refreshAfterDeletesFindsPlaceByKey();
     void sessionCloseClosesDataSets();

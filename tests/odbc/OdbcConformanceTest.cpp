@@ -39,8 +39,8 @@ public:
                     .arg(name)
                     .arg(rows)};
     }
-    // JSON values have no equality.
-    TRefusedFilter RefusedFilter() override { return {QStringLiteral("JSON"), QStringLiteral("doc='a'")}; }
+    // JSON values have no equality and no order.
+    TRefusedFilter RefusedFilter() override { return {QStringLiteral("JSON"), QStringLiteral("doc='a'"), true}; }
     void DropDatabase() override { FDatabase.reset(); }
 
 private:
