@@ -39,9 +39,11 @@ public:
     virtual qint64 Count() = 0;
     // How many rows come before a row in the order, found on the server by
     // the row's values (whole, as OpenAt read them with no columns asked);
-    // -1 where the source cannot tell.
-    virtual qint64 Place(const QVariantList& row) {
+    // -1 where the source cannot tell. byKey: by its row key too, so that the
+    // row is there if it still exists.
+    virtual qint64 Place(const QVariantList& row, bool& byKey) {
         Q_UNUSED(row);
+        byKey = false;
         return -1;
     }
 };
@@ -113,7 +115,7 @@ struct TDataSet::Impl {
     QVariant Value(int field);
     QString RowKey();
     QVariantList CurrentRow();
-    qint64 FindNear(const QString& key, qint64 near);
+    qint64 FindNear(const QString& key, qint64 near, bool beside);
     qint64 ScanFor(const QString& key);
     bool FindPlace(const QString& key, const QVariantList& row, qint64 old);
     void BuildSource();

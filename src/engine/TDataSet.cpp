@@ -81,14 +81,15 @@ public:
         return FConnection.Select(spec, offset);
     }
     qint64 Count() override { return FEmpty ? 0 : FConnection.Count(FSpec); }
-    qint64 Place(const QVariantList& row) override {
+    qint64 Place(const QVariantList& row, bool& byKey) override {
+        byKey = !FKey.Columns.isEmpty() && row.size() == FColumns.size() + FKey.Columns.size();
         if (FEmpty)
             return -1;
         QStringList columns = FSpec.OrderBy, placeholders(FOrder.size(), QStringLiteral("?"));
         QVariantList values;
         for (int c : FOrder)
             values << row.value(c);
-        if (row.size() == FColumns.size() + FKey.Columns.size()) {
+        if (byKey) {
             columns << FKey.Columns;
             placeholders << FKey.Placeholders;
             values << row.mid(FColumns.size());
@@ -415,15 +416,17 @@ QVariantList TDataSet::Impl::CurrentRow() {
     return CurBlock ? CurBlock->Rows[size_t(CurOffset)] : QVariantList();
 }
 
-// The record nearest to index near, in its block or the two beside it, whose
-// values hash to key; -1 when there is none.
-qint64 TDataSet::Impl::FindNear(const QString& key, qint64 near) {
+// The record nearest to index near, in its block (and the two beside it
+// where beside), whose values hash to key; -1 when there is none.
+qint64 TDataSet::Impl::FindNear(const QString& key, qint64 near, bool beside) {
     const int n = int(Columns.size());
     if (Spec.UniDirectional)
         RaiseUni();
     const qint64 home = near / BlockSize;
     qint64 found = -1;
     for (qint64 k : {home, home - 1, home + 1}) {
+        if (k != home && !beside)
+            break;
         auto b = CachedBlock(k * BlockSize);
         if (!b)
             b = FetchBlock(k, false);
@@ -470,8 +473,13 @@ bool TDataSet::Impl::FindPlace(const QString& key, const QVariantList& row, qint
     if (there && RowKey() == key)
         return true;
     // Elsewhere: where its values put it in the order, looked up on the server.
-    const qint64 place = Source->Place(row);
-    const qint64 found = FindNear(key, place >= 0 ? place : old);
+    bool byKey = false;
+    const qint64 place = Source->Place(row, byKey);
+    if (place >= 0 && Locate(place, false) && RowKey() == key)
+        return true;
+    // Found by its key, the row is gone unless the server compared a value a
+    // little otherwise than it sorts it: the block there tells.
+    const qint64 found = FindNear(key, place >= 0 ? place : old, !byKey);
     if (found >= 0)
         return Locate(found, false);
     if (place >= 0 ? Locate(place, false) : there && Locate(old, false))
@@ -822,7 +830,7 @@ void TDataSet::SetBookmark(const QString& bookmark) {
     if (d->Spec.UniDirectional && recNo - 1 < d->Cur)
         RaiseUni();
     if (!d->Locate(recNo - 1, false) || d->RowKey() != key) {
-        qint64 found = d->FindNear(key, recNo - 1);
+        qint64 found = d->FindNear(key, recNo - 1, true);
         if (found < 0)
             found = d->ScanFor(key);
         if (found < 0 || !d->Locate(found, false))
