@@ -630,6 +630,53 @@ void ConformanceTest::refreshAfterDeletesCountsRows() {
     Exec(QStringLiteral("DROP TABLE ktab"));
 }
 
+void ConformanceTest::refreshOfVanishedRowAmongNulls_data() {
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<int>("id"); // the row that goes
+    for (const QString& order : {QStringLiteral("city"), QStringLiteral("city;score")})
+        for (int id : {2, 3, 5, 7, 8})
+            QTest::addRow("%s, id %d", qPrintable(order), id) << order << id;
+}
+
+// Wherever the server sorts NULLs, the row that followed a vanished one in
+// the order takes its place.
+void ConformanceTest::refreshOfVanishedRowAmongNulls() {
+    QFETCH(QString, order);
+    QFETCH(int, id);
+    Exec(QStringLiteral("CREATE TABLE ntab (id INTEGER, city VARCHAR(20), score DOUBLE PRECISION)"));
+    const std::unique_ptr<void, std::function<void(void*)>> drop(this, [this](void*) {
+        Exec(QStringLiteral("DROP TABLE ntab"));
+    });
+    const char* cities[] = {"'b'", "NULL", "'a'", "'b'", "NULL", "'c'", "NULL", "'a'"};
+    for (int i = 1; i <= 8; ++i)
+        Exec(QStringLiteral("INSERT INTO ntab VALUES (%1, %2, %3)")
+                 .arg(i)
+                 .arg(QLatin1String(cities[i - 1]))
+                 .arg(i % 3 ? QString::number(10 - i) : QStringLiteral("NULL")));
+    auto t = Table(FDb, QStringLiteral("ntab"), order);
+    t->Open();
+    QList<int> ids = Ids(*t);
+    const int at = int(ids.indexOf(id));
+    t->SetRecNo(at + 1);
+    // The first row in the order goes too, so that the old record number
+    // is no longer the place.
+    const int first = ids.first() == id ? ids[1] : ids.first();
+    Exec(QStringLiteral("DELETE FROM ntab WHERE id = %1 OR id = %2").arg(id).arg(first));
+    t->Refresh();
+    const QList<int> after = ids.mid(at + 1);
+    ids.removeAll(id);
+    ids.removeAll(first);
+    int expected = ids.last();
+    for (int next : after)
+        if (next != first) {
+            expected = next;
+            break;
+        }
+    QCOMPARE(int(t->FieldByName(QStringLiteral("id"))->AsInteger()), expected);
+    QCOMPARE(t->RecNo(), ids.indexOf(expected) + 1);
+    QCOMPARE(Ids(*t), ids);
+}
+
 void ConformanceTest::refreshAfterDeletesFindsPlaceByKey_data() {
     QTest::addColumn<QString>("order");
     QTest::addColumn<QString>("filter");

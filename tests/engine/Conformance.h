@@ -77,6 +77,8 @@ private slots:
     void refreshKeepsLink();
     void refreshOfVanishedRowStaysNear();
     void refreshAfterDeletesCountsRows();
+    void refreshOfVanishedRowAmongNulls_data();
+    void refreshOfVanishedRowAmongNulls();
     void refreshAfterDeletesFindsPlaceByKey_data();
     void refreshAfterDeletesFindsPlaceByKey();
     void sessionCloseClosesDataSets();
