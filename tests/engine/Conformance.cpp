@@ -677,6 +677,28 @@ void ConformanceTest::refreshOfVanishedRowAmongNulls() {
     QCOMPARE(Ids(*t), ids);
 }
 
+// A view has no row key of its own.
+void ConformanceTest::viewOpensOrderedAndRefreshes() {
+    Exec(QStringLiteral("CREATE VIEW vnums AS SELECT n, s FROM nums WHERE n <= 300"));
+    const std::unique_ptr<void, std::function<void(void*)>> drop(this, [this](void*) {
+        Exec(QStringLiteral("DROP VIEW vnums"));
+    });
+    for (const QString& order : {QString(), QStringLiteral("s"), QStringLiteral("n")}) {
+        auto t = Table(FDb, QStringLiteral("vnums"), order);
+        t->Open();
+        t->SetRecNo(250);
+        const QString s = t->FieldByName(QStringLiteral("s"))->AsString();
+        t->Refresh();
+        QCOMPARE(t->RecNo(), 250);
+        QCOMPARE(t->FieldByName(QStringLiteral("s"))->AsString(), s);
+        QCOMPARE(t->RecordCount(), 300);
+        if (!order.isEmpty()) {
+            t->First();
+            QCOMPARE(t->FieldByName(order)->AsString(), order == QLatin1String("s") ? QStringLiteral("r1") : QStringLiteral("1"));
+        }
+    }
+}
+
 void ConformanceTest::refreshAfterDeletesFindsPlaceByKey_data() {
     QTest::addColumn<QString>("order");
     QTest::addColumn<QString>("filter");

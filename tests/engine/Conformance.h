@@ -79,6 +79,7 @@ private slots:
     void refreshAfterDeletesCountsRows();
     void refreshOfVanishedRowAmongNulls_data();
     void refreshOfVanishedRowAmongNulls();
+    void viewOpensOrderedAndRefreshes();
     void refreshAfterDeletesFindsPlaceByKey_data();
     void refreshAfterDeletesFindsPlaceByKey();
     void sessionCloseClosesDataSets();
