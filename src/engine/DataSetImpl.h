@@ -37,11 +37,20 @@ public:
     // read fewer brings them all.
     virtual std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit, const QList<int>& columns) = 0;
     virtual qint64 Count() = 0;
+    // How many rows come before a row in the order, found on the server by
+    // the row's values (whole, as OpenAt read them with no columns asked);
+    // -1 where the source cannot tell. byKey: by its row key too, so that the
+    // row is there if it still exists.
+    virtual qint64 Place(const QVariantList& row, bool& byKey) {
+        Q_UNUSED(row);
+        byKey = false;
+        return -1;
+    }
 };
 
 struct TRowBlock {
     qint64 Start = 0;
-    std::vector<QVariantList> Rows;
+    std::vector<QVariantList> Rows; // a table's rows carry their row key after the fields
 };
 
 struct TDataSet::Impl {
@@ -96,6 +105,7 @@ struct TDataSet::Impl {
     std::shared_ptr<TRowBlock> FetchBlock(qint64 block, bool sequential);
     std::shared_ptr<TRowBlock> CachedBlock(qint64 index);
     void Materialise();
+    QVariantList CursorRow() const;
     void CloseCursor();
     void OpenStream(qint64 index);
     int CursorIndex(int field);
@@ -104,7 +114,10 @@ struct TDataSet::Impl {
     qint64 KnownCount();
     QVariant Value(int field);
     QString RowKey();
-    bool FindRow(const QString& key, qint64 near);
+    QVariantList CurrentRow();
+    qint64 FindNear(const QString& key, qint64 near, bool beside);
+    qint64 ScanFor(const QString& key);
+    bool FindPlace(const QString& key, const QVariantList& row, qint64 old);
     void BuildSource();
     void Notify(bool full);
 };

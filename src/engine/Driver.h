@@ -57,6 +57,14 @@ struct TSelectSpec {
     QString SelectList() const { return Columns.isEmpty() ? QStringLiteral("*") : Columns.join(QStringLiteral(", ")); }
 };
 
+// What breaks the ties of a table select's order: expressions that tell the
+// rows apart (a rowid), which the engine may add to a select list after
+// "*", and the text that stands for a value of each in a comparison.
+struct TRowKey {
+    QStringList Columns;
+    QStringList Placeholders; // "?" or a cast of it, one per column
+};
+
 class TDriverConnection {
 public:
     virtual ~TDriverConnection() = default;
@@ -69,6 +77,11 @@ public:
     // without OrderBy the server's natural order, stable between calls.
     virtual std::unique_ptr<TCursor> Select(const TSelectSpec& spec, qint64 offset) = 0;
     virtual qint64 Count(const TSelectSpec& spec) = 0;
+    // The row key that Select orders spec's rows by last, empty where the
+    // driver knows none (a view, a server whose natural order is its own).
+    virtual TRowKey RowKeyOf(const TSelectSpec& spec) = 0;
+    // Whether an ascending order puts NULLs before every value.
+    virtual bool NullsFirst() const = 0;
 
     // A statement in the SQL Anywhere dialect, as the program sends it.
     virtual std::unique_ptr<TCursor> Query(const QString& sql) = 0;

@@ -25,10 +25,49 @@ private:
     QList<TColumnInfo> FColumns;
 };
 
+// A condition that holds for the rows before one whose values of columns
+// are values, in ascending order by columns, first to last.
+QString RowsBefore(const QStringList& columns, const QStringList& placeholders, const QVariantList& values,
+                   bool nullsFirst, QVariantList& params) {
+    QStringList terms, equal;
+    QVariantList equalParams;
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString& c = columns[i];
+        const QVariant& v = values[i];
+        QString less;
+        QVariantList lessParams = equalParams;
+        if (!v.isNull()) {
+            less = nullsFirst ? QStringLiteral("(%1 < %2 OR %1 IS NULL)").arg(c, placeholders[i])
+                              : QStringLiteral("%1 < %2").arg(c, placeholders[i]);
+            lessParams << v;
+        } else if (!nullsFirst) {
+            less = c + QStringLiteral(" IS NOT NULL");
+        }
+        if (!less.isEmpty()) {
+            QStringList parts = equal;
+            parts << less;
+            terms << QLatin1Char('(') + parts.join(QStringLiteral(" AND ")) + QLatin1Char(')');
+            params << lessParams;
+        }
+        if (v.isNull()) {
+            equal << c + QStringLiteral(" IS NULL");
+        } else {
+            equal << QStringLiteral("%1 = %2").arg(c, placeholders[i]);
+            equalParams << v;
+        }
+    }
+    return terms.isEmpty() ? QStringLiteral("1 = 0") : terms.join(QStringLiteral(" OR "));
+}
+
 class TTableSource : public TRowSource {
 public:
-    TTableSource(TDriverConnection& connection, QList<TColumnInfo> columns, TSelectSpec spec, bool empty)
-        : FConnection(connection), FColumns(std::move(columns)), FSpec(std::move(spec)), FEmpty(empty) {}
+    TTableSource(TDriverConnection& connection, QList<TColumnInfo> columns, TSelectSpec spec, QList<int> order,
+                 bool empty)
+        : FConnection(connection), FColumns(std::move(columns)), FSpec(std::move(spec)), FOrder(std::move(order)),
+          FEmpty(empty) {
+        if (!FEmpty)
+            FKey = FConnection.RowKeyOf(FSpec);
+    }
     const QList<TColumnInfo>& Columns() const override { return FColumns; }
     std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit, const QList<int>& columns) override {
         if (FEmpty)
@@ -37,14 +76,38 @@ public:
         spec.Limit = limit;
         for (int c : columns)
             spec.Columns << FConnection.QuoteIdentifier(FColumns[c].Name);
+        if (columns.isEmpty() && !FKey.Columns.isEmpty())
+            spec.Columns << QStringLiteral("*") << FKey.Columns;
         return FConnection.Select(spec, offset);
     }
     qint64 Count() override { return FEmpty ? 0 : FConnection.Count(FSpec); }
+    qint64 Place(const QVariantList& row, bool& byKey) override {
+        byKey = !FKey.Columns.isEmpty() && row.size() == FColumns.size() + FKey.Columns.size();
+        if (FEmpty)
+            return -1;
+        QStringList columns = FSpec.OrderBy, placeholders(FOrder.size(), QStringLiteral("?"));
+        QVariantList values;
+        for (int c : FOrder)
+            values << row.value(c);
+        if (byKey) {
+            columns << FKey.Columns;
+            placeholders << FKey.Placeholders;
+            values << row.mid(FColumns.size());
+        }
+        if (columns.isEmpty())
+            return -1;
+        TSelectSpec spec = FSpec;
+        const QString before = RowsBefore(columns, placeholders, values, FConnection.NullsFirst(), spec.Params);
+        spec.Where = spec.Where.isEmpty() ? before : QStringLiteral("(%1) AND (%2)").arg(spec.Where, before);
+        return FConnection.Count(spec);
+    }
 
 private:
     TDriverConnection& FConnection;
     QList<TColumnInfo> FColumns;
     TSelectSpec FSpec;
+    QList<int> FOrder; // the field of each OrderBy column
+    TRowKey FKey;
     bool FEmpty;
 };
 
@@ -185,14 +248,19 @@ void TDataSet::Impl::Materialise() {
         ReadWhole(); // blocks hold whole rows only
     auto b = std::make_shared<TRowBlock>();
     b->Start = Cur;
-    QVariantList row;
-    row.reserve(Columns.size());
-    for (int i = 0; i < Columns.size(); ++i)
-        row.append(Cursor->Value(i));
-    b->Rows.push_back(std::move(row));
+    b->Rows.push_back(CursorRow());
     CurBlock = b;
     CurOffset = 0;
     Live = false;
+}
+
+QVariantList TDataSet::Impl::CursorRow() const {
+    const int n = int(Cursor->Columns().size());
+    QVariantList row;
+    row.reserve(n);
+    for (int i = 0; i < n; ++i)
+        row.append(Cursor->Value(i));
+    return row;
 }
 
 std::shared_ptr<TRowBlock> TDataSet::Impl::CachedBlock(qint64 index) {
@@ -225,20 +293,16 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
     auto b = std::make_shared<TRowBlock>();
     b->Start = start;
     b->Rows.reserve(BlockSize);
-    const int n = int(Columns.size());
     while (int(b->Rows.size()) < BlockSize && CursorLeft != 0 && Cursor->Next()) {
-        QVariantList row;
-        row.reserve(n);
-        for (int i = 0; i < n; ++i)
-            row.append(Cursor->Value(i));
-        b->Rows.push_back(std::move(row));
+        b->Rows.push_back(CursorRow());
         ++CursorNext;
         ++RowsRead;
         if (CursorLeft > 0)
             --CursorLeft;
     }
     if (int(b->Rows.size()) < BlockSize && CursorLeft != 0) {
-        Count = start + qint64(b->Rows.size());
+        // An empty block past the first only tells that the rows end before it.
+        Count = b->Rows.empty() && start > 0 ? -1 : start + qint64(b->Rows.size());
         CloseCursor();
     }
     LastFetchedBlock = block;
@@ -341,12 +405,28 @@ QString TDataSet::Impl::RowKey() {
     return KeyOf(int(Columns.size()), [this](int i) { return Value(i); });
 }
 
-bool TDataSet::Impl::FindRow(const QString& key, qint64 near) {
+// The current record whole, with its row key where the source reads one.
+QVariantList TDataSet::Impl::CurrentRow() {
+    if (Live && !CursorColumn.empty())
+        ReadWhole();
+    if (Live)
+        return CursorRow();
+    if (ReadBack)
+        ReadBackCurrent();
+    return CurBlock ? CurBlock->Rows[size_t(CurOffset)] : QVariantList();
+}
+
+// The record nearest to index near, in its block (and the two beside it
+// where beside), whose values hash to key; -1 when there is none.
+qint64 TDataSet::Impl::FindNear(const QString& key, qint64 near, bool beside) {
     const int n = int(Columns.size());
     if (Spec.UniDirectional)
         RaiseUni();
     const qint64 home = near / BlockSize;
+    qint64 found = -1;
     for (qint64 k : {home, home - 1, home + 1}) {
+        if (k != home && !beside)
+            break;
         auto b = CachedBlock(k * BlockSize);
         if (!b)
             b = FetchBlock(k, false);
@@ -354,25 +434,57 @@ bool TDataSet::Impl::FindRow(const QString& key, qint64 near) {
             continue;
         for (size_t i = 0; i < b->Rows.size(); ++i) {
             const QVariantList& row = b->Rows[i];
-            if (KeyOf(n, [&row](int c) { return row.value(c); }) == key)
-                return Locate(b->Start + qint64(i), false);
+            const qint64 index = b->Start + qint64(i);
+            if ((found < 0 || std::abs(index - near) < std::abs(found - near)) &&
+                KeyOf(n, [&row](int c) { return row.value(c); }) == key)
+                found = index;
         }
+        if (found == near)
+            break;
     }
-    // Not near its old place: look through every row, one at a time.
+    return found;
+}
+
+// Every row, one at a time, for the first whose values hash to key.
+qint64 TDataSet::Impl::ScanFor(const QString& key) {
+    const int n = int(Columns.size());
     Materialise();
     CloseCursor();
     std::unique_ptr<TCursor> c = Source->OpenAt(0, -1, {});
     qint64 index = 0;
     while (c->Next()) {
         ++RowsRead;
-        if (KeyOf(n, [&c](int col) { return c->Value(col); }) == key) {
-            c.reset();
-            return Locate(index, false);
-        }
+        if (KeyOf(n, [&c](int col) { return c->Value(col); }) == key)
+            return index;
         ++index;
     }
     Count = index;
-    return false;
+    return -1;
+}
+
+// After the rows were read again: the record whose values hash to key, which
+// was at index old with these values; where it is gone, the one that took its
+// place, else the last. False when there are no rows.
+bool TDataSet::Impl::FindPlace(const QString& key, const QVariantList& row, qint64 old) {
+    if (Spec.UniDirectional)
+        RaiseUni();
+    // Where it was: among equal rows the only right one.
+    const bool there = Locate(old, false);
+    if (there && RowKey() == key)
+        return true;
+    // Elsewhere: where its values put it in the order, looked up on the server.
+    bool byKey = false;
+    const qint64 place = Source->Place(row, byKey);
+    if (place >= 0 && Locate(place, false) && RowKey() == key)
+        return true;
+    // Found by its key, the row is gone unless the server compared a value a
+    // little otherwise than it sorts it: the block there tells.
+    const qint64 found = FindNear(key, place >= 0 ? place : old, !byKey);
+    if (found >= 0)
+        return Locate(found, false);
+    if (place >= 0 ? Locate(place, false) : there && Locate(old, false))
+        return true;
+    return KnownCount() > 0 && Locate(Count - 1, false);
 }
 
 void TDataSet::Impl::Notify(bool full) {
@@ -407,11 +519,13 @@ void TDataSet::Impl::BuildSource() {
     QList<TColumnInfo> columns = conn.TableColumns(Spec.TableName);
     TSelectSpec select;
     select.Table = conn.QuoteIdentifier(Spec.TableName);
+    QList<int> order;
     for (const QString& name : Spec.OrderBy) {
         const TColumnInfo* c = FindColumn(columns, name);
         if (!c)
             throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name.trimmed()));
         select.OrderBy << conn.QuoteIdentifier(c->Name);
+        order << int(c - columns.constData());
     }
     QStringList where;
     if (Filtered) {
@@ -446,7 +560,7 @@ void TDataSet::Impl::BuildSource() {
     }
     select.Where = where.join(QLatin1String(" AND "));
     Columns = columns;
-    Source = std::make_unique<TTableSource>(conn, std::move(columns), std::move(select), empty);
+    Source = std::make_unique<TTableSource>(conn, std::move(columns), std::move(select), std::move(order), empty);
 }
 
 // --- TDataSet ------------------------------------------------------------------
@@ -550,13 +664,24 @@ void TDataSet::Refresh() {
 void TDataSet::Requery(bool keepPosition) {
     const qint64 old = d->Cur;
     const QString key = old >= 0 ? d->RowKey() : QString();
-    // Build the new source first: a failure leaves the rows as they were.
+    const QVariantList row = keepPosition && old >= 0 ? d->CurrentRow() : QVariantList();
+    // The block the rows are read from first; a unidirectional walk streams.
+    const bool uni = d->Spec.UniDirectional;
+    const qint64 start = keepPosition && !uni && old > 0 ? old / Impl::BlockSize * Impl::BlockSize : 0;
+    const qint64 limit = uni ? -1 : Impl::BlockSize;
+    // Build the new source, and have the server take its statement, before
+    // the old rows go: a failure leaves the rows as they were.
+    d->Materialise();
+    d->CloseCursor();
     std::unique_ptr<TRowSource> previous = std::move(d->Source);
     const QList<TColumnInfo> columns = d->Columns;
     const QVariantList link = d->LinkValues;
+    std::unique_ptr<TCursor> first;
     try {
         d->BuildSource();
+        first = d->Source->OpenAt(start, limit, {});
     } catch (...) {
+        first.reset();
         d->Source = std::move(previous);
         d->Columns = columns;
         d->LinkValues = link;
@@ -564,14 +689,11 @@ void TDataSet::Requery(bool keepPosition) {
     }
     d->ResetRows();
     previous.reset();
-    if (keepPosition && old >= 0 && d->FindRow(key, old)) {
+    d->Cursor = std::move(first);
+    d->CursorNext = start;
+    d->CursorLeft = limit;
+    if (keepPosition && old >= 0 && d->FindPlace(key, row, old)) {
         d->Bof = d->Eof = false;
-    } else if (keepPosition && old >= 0 && d->Locate(old, false)) {
-        d->Bof = d->Eof = false;
-    } else if (keepPosition && old >= 0 && d->KnownCount() > 0) {
-        d->Locate(d->Count - 1, false);
-        d->Bof = false;
-        d->Eof = false;
     } else {
         d->Locate(0, d->Spec.UniDirectional);
         d->Bof = true;
@@ -596,6 +718,8 @@ void TDataSet::Next() {
         d->Bof = d->Eof = false;
     } else {
         d->Eof = true;
+        if (d->Cur >= 0)
+            d->Bof = false;
     }
     d->Notify(false);
 }
@@ -608,6 +732,7 @@ void TDataSet::Prior() {
         d->Bof = d->Eof = false;
     } else {
         d->Bof = true;
+        d->Eof = d->Cur < 0;
     }
     d->Notify(false);
 }
@@ -704,9 +829,13 @@ void TDataSet::SetBookmark(const QString& bookmark) {
     const QString key = bookmark.mid(colon + 1);
     if (d->Spec.UniDirectional && recNo - 1 < d->Cur)
         RaiseUni();
-    const bool here = d->Locate(recNo - 1, false) && d->RowKey() == key;
-    if (!here && !d->FindRow(key, recNo - 1))
-        throw EDatabaseError(QStringLiteral("Record not found"));
+    if (!d->Locate(recNo - 1, false) || d->RowKey() != key) {
+        qint64 found = d->FindNear(key, recNo - 1, true);
+        if (found < 0)
+            found = d->ScanFor(key);
+        if (found < 0 || !d->Locate(found, false))
+            throw EDatabaseError(QStringLiteral("Record not found"));
+    }
     d->Bof = d->Eof = false;
     d->Notify(false);
 }

@@ -85,6 +85,36 @@ private slots:
         QCOMPARE(form->dbgData->model()->rowCount(), 2);
     }
 
+    // A text the engine takes but the server refuses (nested deeper than
+    // SQLite's parser goes) leaves the window as it was.
+    void refusedByServer() {
+        auto* form = F.OpenForm(QStringLiteral("T"));
+        SetEntries(form, {"A=1"});
+        form->edFilter->setEditText(QStringLiteral("A=1"));
+        form->ApplyFilter();
+        form->tblData->Next();
+        ScriptedMsgBox boxes;
+        const QString deep = QStringLiteral("NOT ").repeated(150) + QStringLiteral("QTY=5");
+        form->edFilter->setEditText(deep);
+        form->ApplyFilter();
+        QCOMPARE(boxes.Count(), 1);
+        QCOMPARE(boxes.Last().Caption, QStringLiteral("BDE Exception"));
+        QVERIFY2(boxes.Last().Text.contains(QStringLiteral("stack overflow")), qPrintable(boxes.Last().Text));
+        QCOMPARE(F.Entries(form->edFilter), QStringList{"A=1"});
+        QCOMPARE(form->tblData->Filter(), QStringLiteral("A=1"));
+        QCOMPARE(form->dbgData->model()->rowCount(), 2);
+        QCOMPARE(form->tblData->RecNo(), 2);
+        QCOMPARE(form->dbgData->model()->index(1, 0).data().toString(), QStringLiteral("10"));
+        form->edFilter->setEditText(QStringLiteral("A=1"));
+        form->ApplyFilter();
+        QCOMPARE(form->dbgData->model()->rowCount(), 2);
+        form->edFilter->setEditText(QStringLiteral("B=2"));
+        form->ApplyFilter();
+        QCOMPARE(boxes.Count(), 1);
+        QCOMPARE(form->dbgData->model()->rowCount(), 2);
+        QCOMPARE(F.Entries(form->edFilter), (QStringList{"B=2", "A=1"}));
+    }
+
     void enterWithDropDownOpen() {
         auto* form = F.OpenForm(QStringLiteral("T"));
         SetEntries(form, {"A=1", "B=2"});

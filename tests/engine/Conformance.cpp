@@ -10,6 +10,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -56,6 +57,10 @@ std::unique_ptr<TTable> Table(const QString& db, const QString& name, const QStr
 }
 
 } // namespace
+
+TConformanceFixture::TRefusedFilter SqliteRefusedFilter() {
+    return {QStringLiteral("VARCHAR(20)"), QStringLiteral("NOT ").repeated(150) + QStringLiteral("doc='a'")};
+}
 
 ConformanceTest::ConformanceTest(std::unique_ptr<TConformanceFixture> fixture) : FFixture(std::move(fixture)) {}
 ConformanceTest::~ConformanceTest() = default;
@@ -233,6 +238,60 @@ void ConformanceTest::rejectedFilterLeavesRows() {
     QCOMPARE(Ids(*t), (QList<int>{1, 2, 3}));
 }
 
+void ConformanceTest::filterRefusedByServerLeavesRows() {
+    const TConformanceFixture::TRefusedFilter refused = FFixture->RefusedFilter();
+    Exec(QStringLiteral("CREATE TABLE refusing (id INTEGER, doc %1)").arg(refused.Type));
+    for (int i = 1; i <= 3; ++i)
+        Exec(QStringLiteral("INSERT INTO refusing (id) VALUES (%1)").arg(i));
+    auto t = Table(FDb, QStringLiteral("refusing"), QStringLiteral("id"));
+    t->SetFilter(QStringLiteral("id<3"));
+    t->SetFiltered(true);
+    t->Open();
+    t->Next();
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, t->SetFilter(refused.Filter));
+    QCOMPARE(t->Filter(), QStringLiteral("id<3"));
+    QCOMPARE(t->RecNo(), 2);
+    QCOMPARE(t->FieldByName(QStringLiteral("id"))->AsInteger(), 2);
+    QCOMPARE(Ids(*t), (QList<int>{1, 2}));
+    t->Refresh();
+    QCOMPARE(t->RecordCount(), 2);
+
+    // Refused as it is turned on.
+    t->SetFiltered(false);
+    t->SetFilter(refused.Filter);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, t->SetFiltered(true));
+    QVERIFY(!t->Filtered());
+    QCOMPARE(Ids(*t), (QList<int>{1, 2, 3}));
+    t->SetFilter(QStringLiteral("id>1"));
+    t->SetFiltered(true);
+    QCOMPARE(Ids(*t), (QList<int>{2, 3}));
+    if (refused.OrderRefused) {
+        t->Last();
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, t->SetIndexFieldNames(QStringLiteral("doc")));
+        QCOMPARE(t->IndexFieldNames(), QStringLiteral("id"));
+        QCOMPARE(t->FieldByName(QStringLiteral("id"))->AsInteger(), 3);
+        t->Refresh();
+        QCOMPARE(Ids(*t), (QList<int>{2, 3}));
+    }
+    t.reset();
+    Exec(QStringLiteral("DROP TABLE refusing"));
+}
+
+void ConformanceTest::refusedOrderLeavesRowsAndOrder() {
+    auto t = Table(FDb, QStringLiteral("cust"), QStringLiteral("name"));
+    t->Open();
+    t->SetRecNo(3);
+    const int id = int(t->FieldByName(QStringLiteral("id"))->AsInteger());
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, t->SetIndexFieldNames(QStringLiteral("name;nope")));
+    QCOMPARE(t->IndexFieldNames(), QStringLiteral("name"));
+    QCOMPARE(t->FieldByName(QStringLiteral("id"))->AsInteger(), id);
+    t->Refresh(); // reads with the order it kept
+    QCOMPARE(t->RecNo(), 3);
+    QCOMPARE(t->FieldByName(QStringLiteral("id"))->AsInteger(), id);
+    t->SetIndexFieldNames(QStringLiteral("id"));
+    QCOMPARE(Ids(*t), (QList<int>{1, 2, 3, 4, 5}));
+}
+
 void ConformanceTest::filterTakesEffectAtOnce() {
     auto t = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
     t->Open();
@@ -403,6 +462,10 @@ void ConformanceTest::movesAtTheEdges() {
     QCOMPARE(t->FieldByName(QStringLiteral("id"))->AsInteger(), 5);
     QCOMPARE(t->MoveBy(-2), -2);
     QCOMPARE(t->RecNo(), 3);
+    QCOMPARE(t->MoveBy(-2), -2);
+    QCOMPARE(t->RecNo(), 1);
+    QVERIFY(!t->Bof()); // it stopped on record 1 without trying past it
+    QCOMPARE(t->MoveBy(2), 2);
     QCOMPARE(t->MoveBy(10), 2);
     QVERIFY(t->Eof());
     QCOMPARE(t->MoveBy(-10), -4);
@@ -426,6 +489,98 @@ void ConformanceTest::movesAtTheEdges() {
     empty->Close();
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, empty->First());
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, empty->Refresh());
+}
+
+void ConformanceTest::movesPastTheEndOfUnreadBlocks_data() {
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("distance"); // 0: SetRecNo(target) instead
+    QTest::addColumn<int>("target");
+    QTest::addColumn<int>("recNo");
+    QTest::addColumn<bool>("eof");
+    QTest::newRow("MoveBy far past the end") << QString() << 1 << 1000 << 0 << 250 << true;
+    QTest::newRow("MoveBy past the end, ordered") << QStringLiteral("n") << 1 << 450 << 0 << 250 << true;
+    QTest::newRow("MoveBy past the end from the middle") << QString() << 120 << 181 << 0 << 250 << true;
+    QTest::newRow("MoveBy onto the last") << QString() << 1 << 249 << 0 << 250 << false;
+    QTest::newRow("SetRecNo far past the end") << QString() << 1 << 0 << 1000 << 250 << false;
+    QTest::newRow("SetRecNo past the end, ordered") << QStringLiteral("n") << 1 << 0 << 601 << 250 << false;
+    QTest::newRow("SetRecNo into the last block") << QString() << 1 << 0 << 230 << 230 << false;
+}
+
+void ConformanceTest::movesPastTheEndOfUnreadBlocks() {
+    QFETCH(QString, order);
+    QFETCH(int, from);
+    QFETCH(int, distance);
+    QFETCH(int, target);
+    QFETCH(int, recNo);
+    QFETCH(bool, eof);
+    auto t = Table(FDb, QStringLiteral("nums"), order);
+    t->SetFilter(QStringLiteral("n<=250"));
+    t->SetFiltered(true);
+    t->Open();
+    if (from > 1)
+        t->SetRecNo(from);
+    if (distance)
+        QCOMPARE(t->MoveBy(distance), recNo - from);
+    else
+        t->SetRecNo(target);
+    QCOMPARE(t->RecNo(), recNo);
+    QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), recNo);
+    QCOMPARE(t->Eof(), eof);
+    QCOMPARE(t->RecordCount(), 250);
+    QCOMPARE(Ids(*t, QStringLiteral("n")).size(), 250);
+}
+
+void ConformanceTest::oneRowTableAtItsEdges() {
+    auto t = Table(FDb, QStringLiteral("cust"));
+    t->SetFilter(QStringLiteral("id=4"));
+    t->SetFiltered(true);
+    t->Open();
+    QVERIFY(t->Bof() && !t->Eof());
+    t->Next();
+    QVERIFY(t->Eof());
+    QVERIFY(!t->Bof());
+    t->Prior();
+    QVERIFY(t->Bof());
+    QVERIFY(!t->Eof());
+    QVERIFY(!t->IsEmpty());
+    QCOMPARE(t->RecNo(), 1);
+    QCOMPARE(t->FieldByName(QStringLiteral("name"))->AsString(), QStringLiteral("Иван"));
+    t->Last();
+    QCOMPARE(t->MoveBy(-1), 0);
+    QVERIFY(t->Bof() && !t->Eof());
+    QCOMPARE(Ids(*t), (QList<int>{4}));
+}
+
+void ConformanceTest::equalRowsKeepTheirPlace() {
+    Exec(QStringLiteral("CREATE TABLE same (s VARCHAR(5))"));
+    Exec(QStringLiteral("INSERT INTO same SELECT 'x' FROM nums WHERE n <= 1000"));
+    for (const QString& order : {QString(), QStringLiteral("s")}) {
+        auto t = Table(FDb, QStringLiteral("same"), order);
+        t->Open();
+        // Refreshed where it stands, not on the first of its equals.
+        for (int recNo : {4, 6, 1, 1000, 599}) {
+            t->SetRecNo(recNo);
+            t->Refresh();
+            QCOMPARE(t->RecNo(), recNo);
+        }
+        // A bookmark finds its own record among equal ones, wherever the
+        // data set has been in between.
+        QList<QPair<int, QString>> marks;
+        for (int recNo : {1, 2, 100, 333, 777, 999}) {
+            t->SetRecNo(recNo);
+            marks.append({recNo, t->Bookmark()});
+        }
+        for (const auto& [recNo, mark] : marks) {
+            t->Last();
+            t->SetBookmark(mark);
+            QCOMPARE(t->RecNo(), recNo);
+            t->First();
+            t->SetBookmark(mark);
+            QCOMPARE(t->RecNo(), recNo);
+        }
+    }
+    Exec(QStringLiteral("DROP TABLE same"));
 }
 
 void ConformanceTest::refreshKeepsPositionFilterAndOrder() {
@@ -487,6 +642,152 @@ void ConformanceTest::refreshOfVanishedRowStaysNear() {
     t->Refresh();
     QVERIFY(t->IsEmpty());
     Exec(QStringLiteral("DROP TABLE vtab"));
+}
+
+void ConformanceTest::refreshAfterDeletesCountsRows() {
+    for (const QString& sql : FFixture->NumbersTable(QStringLiteral("ktab"), 1000))
+        Exec(sql);
+    auto t = Table(FDb, QStringLiteral("ktab"));
+    t->Open();
+    t->SetRecNo(900);
+    Exec(QStringLiteral("DELETE FROM ktab WHERE n <= 750"));
+    t->Refresh();
+    QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), 900);
+    QCOMPARE(t->RecNo(), 150);
+    QCOMPARE(t->RecordCount(), 250);
+    QVERIFY(!t->ValueAt(251, 0).isValid());
+    t->Last();
+    QCOMPARE(t->RecNo(), 250);
+    t.reset();
+    Exec(QStringLiteral("DROP TABLE ktab"));
+}
+
+void ConformanceTest::refreshOfVanishedRowAmongNulls_data() {
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<int>("id"); // the row that goes
+    for (const QString& order : {QStringLiteral("city"), QStringLiteral("city;score")})
+        for (int id : {2, 3, 5, 7, 8})
+            QTest::addRow("%s, id %d", qPrintable(order), id) << order << id;
+}
+
+// Wherever the server sorts NULLs, the row that followed a vanished one in
+// the order takes its place.
+void ConformanceTest::refreshOfVanishedRowAmongNulls() {
+    QFETCH(QString, order);
+    QFETCH(int, id);
+    Exec(QStringLiteral("CREATE TABLE ntab (id INTEGER, city VARCHAR(20), score DOUBLE PRECISION)"));
+    const std::unique_ptr<void, std::function<void(void*)>> drop(this, [this](void*) {
+        Exec(QStringLiteral("DROP TABLE ntab"));
+    });
+    const char* cities[] = {"'b'", "NULL", "'a'", "'b'", "NULL", "'c'", "NULL", "'a'"};
+    for (int i = 1; i <= 8; ++i)
+        Exec(QStringLiteral("INSERT INTO ntab VALUES (%1, %2, %3)")
+                 .arg(i)
+                 .arg(QLatin1String(cities[i - 1]))
+                 .arg(i % 3 ? QString::number(10 - i) : QStringLiteral("NULL")));
+    auto t = Table(FDb, QStringLiteral("ntab"), order);
+    t->Open();
+    QList<int> ids = Ids(*t);
+    const int at = int(ids.indexOf(id));
+    t->SetRecNo(at + 1);
+    // The first row in the order goes too, so that the old record number
+    // is no longer the place.
+    const int first = ids.first() == id ? ids[1] : ids.first();
+    Exec(QStringLiteral("DELETE FROM ntab WHERE id = %1 OR id = %2").arg(id).arg(first));
+    t->Refresh();
+    const QList<int> after = ids.mid(at + 1);
+    ids.removeAll(id);
+    ids.removeAll(first);
+    int expected = ids.last();
+    for (int next : after)
+        if (next != first) {
+            expected = next;
+            break;
+        }
+    QCOMPARE(int(t->FieldByName(QStringLiteral("id"))->AsInteger()), expected);
+    QCOMPARE(t->RecNo(), ids.indexOf(expected) + 1);
+    QCOMPARE(Ids(*t), ids);
+}
+
+// A view has no row key of its own.
+void ConformanceTest::viewOpensOrderedAndRefreshes() {
+    Exec(QStringLiteral("CREATE VIEW vnums AS SELECT n, s FROM nums WHERE n <= 300"));
+    const std::unique_ptr<void, std::function<void(void*)>> drop(this, [this](void*) {
+        Exec(QStringLiteral("DROP VIEW vnums"));
+    });
+    for (const QString& order : {QString(), QStringLiteral("s"), QStringLiteral("n")}) {
+        auto t = Table(FDb, QStringLiteral("vnums"), order);
+        t->Open();
+        t->SetRecNo(250);
+        const QString s = t->FieldByName(QStringLiteral("s"))->AsString();
+        t->Refresh();
+        QCOMPARE(t->RecNo(), 250);
+        QCOMPARE(t->FieldByName(QStringLiteral("s"))->AsString(), s);
+        QCOMPARE(t->RecordCount(), 300);
+        if (!order.isEmpty()) {
+            t->First();
+            QCOMPARE(t->FieldByName(order)->AsString(), order == QLatin1String("s") ? QStringLiteral("r1") : QStringLiteral("1"));
+        }
+    }
+}
+
+void ConformanceTest::refreshAfterDeletesFindsPlaceByKey_data() {
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("at");
+    QTest::newRow("natural order") << QString() << QString() << 15000;
+    QTest::newRow("by number") << QStringLiteral("n") << QString() << 15000;
+    QTest::newRow("by text") << QStringLiteral("s") << QString() << 15000;
+    QTest::newRow("by float, then text") << QStringLiteral("x;s") << QString() << 12345;
+    QTest::newRow("filtered, by text") << QStringLiteral("s") << QStringLiteral("n>50") << 9000;
+    QTest::newRow("near the start") << QString() << QString() << 900;
+}
+
+void ConformanceTest::refreshAfterDeletesFindsPlaceByKey() {
+    QFETCH(QString, order);
+    QFETCH(QString, filter);
+    QFETCH(int, at);
+    for (const QString& sql : FFixture->NumbersTable(QStringLiteral("dtab"), BigRows))
+        Exec(sql);
+    const std::unique_ptr<void, std::function<void(void*)>> drop(this, [this](void*) {
+        Exec(QStringLiteral("DROP TABLE dtab"));
+    });
+    auto table = [&] {
+        auto t = Table(FDb, QStringLiteral("dtab"), order);
+        t->SetFilter(filter);
+        t->SetFiltered(true);
+        t->Open();
+        return t;
+    };
+    auto t = table();
+    t->SetRecNo(at);
+    const qint64 gone = t->FieldByName(QStringLiteral("n"))->AsInteger();
+    t->Next();
+    const QString next = t->FieldByName(QStringLiteral("s"))->AsString();
+    t->Prior();
+    // The current row goes, and with it most of the rows before it.
+    Exec(QStringLiteral("DELETE FROM dtab WHERE n = %1 OR (n > 40 AND n <= 750) OR (n > 1000 AND n <= 5000)").arg(gone));
+    const qint64 before = t->RowsRead();
+    t->Refresh();
+    const qint64 read = t->RowsRead() - before;
+    QVERIFY2(read <= 600, qPrintable(QStringLiteral("%1 rows read").arg(read))); // three blocks
+    QCOMPARE(t->FieldByName(QStringLiteral("s"))->AsString(), next);
+    // Where a data set opened afresh has that row.
+    auto placeOfNext = [&] {
+        auto fresh = table();
+        for (fresh->First(); !fresh->Eof(); fresh->Next())
+            if (fresh->FieldByName(QStringLiteral("s"))->AsString() == next)
+                return std::make_pair(fresh->RecNo(), fresh->RecordCount());
+        return std::make_pair(0, fresh->RecordCount());
+    };
+    QCOMPARE(std::make_pair(t->RecNo(), t->RecordCount()), placeOfNext());
+    QVERIFY(!t->Eof() && !t->Bof());
+
+    // A row that stays is found where the deletes moved it.
+    Exec(QStringLiteral("DELETE FROM dtab WHERE n > 750 AND n <= 800"));
+    t->Refresh();
+    QCOMPARE(t->FieldByName(QStringLiteral("s"))->AsString(), next);
+    QCOMPARE(std::make_pair(t->RecNo(), t->RecordCount()), placeOfNext());
 }
 
 void ConformanceTest::sessionCloseClosesDataSets() {

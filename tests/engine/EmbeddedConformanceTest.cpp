@@ -30,6 +30,7 @@ public:
     }
 
     QString MoneyType() const override { return QStringLiteral("MONEY"); }
+    TRefusedFilter RefusedFilter() override { return SqliteRefusedFilter(); }
 
 private:
     QTemporaryDir FDir;

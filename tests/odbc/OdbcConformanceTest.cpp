@@ -39,6 +39,8 @@ public:
                     .arg(name)
                     .arg(rows)};
     }
+    // JSON values have no equality and no order.
+    TRefusedFilter RefusedFilter() override { return {QStringLiteral("JSON"), QStringLiteral("doc='a'"), true}; }
     void DropDatabase() override { FDatabase.reset(); }
 
 private:
@@ -63,6 +65,7 @@ public:
                     .arg(name)
                     .arg(rows)};
     }
+    TRefusedFilter RefusedFilter() override { return SqliteRefusedFilter(); }
     void DropDatabase() override { FDatabase.reset(); }
 
 private:

@@ -105,8 +105,6 @@ THandle::THandle(SQLSMALLINT type, SQLHANDLE parent) : FType(type) {
     throw EDatabaseError(text.isEmpty() ? QStringLiteral("Cannot allocate an ODBC handle") : text);
 }
 
-enum class TDbms { Other, PostgreSQL, SQLite, SqlAnywhere };
-
 // The environment and the connection handle. Cursors share it, so that
 // statements are freed before their connection whatever the order in which
 // the engine lets go of them.
@@ -525,34 +523,11 @@ struct TCursorSource {
 };
 
 QString TCursorSource::TextFrom(qint64 offset, qint64 limit, qint64& clientSkip) const {
-    clientSkip = 0;
-    if (!ServerWindow || (offset <= 0 && limit < 0)) {
+    if (!ServerWindow) {
         clientSkip = std::max<qint64>(0, offset);
         return Sql;
     }
-    switch (Dbms) {
-    case TDbms::PostgreSQL:
-    case TDbms::SQLite: {
-        QString text = Sql;
-        if (limit >= 0)
-            text += QStringLiteral(" LIMIT %1").arg(limit);
-        else if (Dbms == TDbms::SQLite)
-            text += QStringLiteral(" LIMIT -1"); // SQLite takes OFFSET only after LIMIT
-        if (offset > 0)
-            text += QStringLiteral(" OFFSET %1").arg(offset);
-        return text;
-    }
-    case TDbms::SqlAnywhere: {
-        // "SELECT" is the first word of every table select.
-        QString window = limit >= 0 ? QStringLiteral(" TOP %1").arg(limit) : QStringLiteral(" TOP ALL");
-        if (offset > 0)
-            window += QStringLiteral(" START AT %1").arg(offset + 1);
-        return QString(Sql).insert(6, window);
-    }
-    case TDbms::Other: break;
-    }
-    clientSkip = offset;
-    return Sql;
+    return OdbcWindowText(Dbms, Sql, offset, limit, clientSkip);
 }
 
 // Rows in blocks through bound column arrays where the driver offers block
@@ -853,6 +828,8 @@ public:
     QList<TColumnInfo> TableColumns(const QString& table) override;
     std::unique_ptr<TCursor> Select(const TSelectSpec& spec, qint64 offset) override;
     qint64 Count(const TSelectSpec& spec) override;
+    TRowKey RowKeyOf(const TSelectSpec& spec) override;
+    bool NullsFirst() const override { return FNullsFirst; }
     std::unique_ptr<TCursor> Query(const QString& sql) override;
     void Execute(const QString& sql) override;
 
@@ -869,6 +846,7 @@ private:
     TTransIsolation FIsolation;
     std::shared_ptr<TOdbcLink> FLink;
     QString FQuote; // identifier quote, empty when the driver has none
+    bool FNullsFirst = true;
     QHash<QString, QStringList> FRowKeys; // by quoted table
 };
 
@@ -905,12 +883,13 @@ void TOdbcConnection::Connect() {
     else if (dbms.contains(QLatin1String("Anywhere"), Qt::CaseInsensitive))
         FLink->Dbms = TDbms::SqlAnywhere;
     FQuote = InfoText(SQL_IDENTIFIER_QUOTE_CHAR).trimmed();
+    SQLUSMALLINT nulls = 0;
+    FNullsFirst = Succeeded(SQLGetInfoW(FLink->Dbc.Get(), SQL_NULL_COLLATION, &nulls, sizeof nulls, nullptr))
+                      ? nulls == SQL_NC_LOW || nulls == SQL_NC_START
+                      : FLink->Dbms != TDbms::PostgreSQL;
     SetIsolation();
-    if (FLink->Dbms == TDbms::PostgreSQL) {
-        // A scan of a large table may otherwise start where another scan is,
-        // so the natural order would change between two reads.
-        Execute(QStringLiteral("SET synchronize_seqscans = off"));
-    }
+    for (const QString& statement : OdbcSessionStatements(FLink->Dbms))
+        Execute(statement);
 }
 
 const std::shared_ptr<TOdbcLink>& TOdbcConnection::Link() {
@@ -999,11 +978,15 @@ QStringList TOdbcConnection::RowKey(const QString& quotedTable) {
     auto found = FRowKeys.constFind(quotedTable);
     if (found != FRowKeys.constEnd())
         return *found;
-    QStringList key;
-    if (FLink->Dbms == TDbms::PostgreSQL) {
-        key << QStringLiteral("ctid");
-    } else if (FLink->Dbms == TDbms::SQLite) {
-        key << QStringLiteral("rowid");
+    QStringList key = OdbcServerRowKey(FLink->Dbms).Columns;
+    if (!key.isEmpty()) {
+        // A view has none.
+        TStatement stmt(Link());
+        const QString probe = QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(key.join(QStringLiteral(", ")), quotedTable);
+        if (!Succeeded(SQLExecDirectW(stmt.Get(), const_cast<SQLWCHAR*>(Wide(probe)), SQLINTEGER(probe.size())))) {
+            ++FLink->Failures; // as any failed call: open results may have ended
+            key.clear();
+        }
     } else {
         QString name = quotedTable;
         if (!FQuote.isEmpty() && name.startsWith(FQuote) && name.endsWith(FQuote) && name.size() >= 2) {
@@ -1052,6 +1035,18 @@ std::unique_ptr<TCursor> TOdbcConnection::Select(const TSelectSpec& spec, qint64
     return std::make_unique<TOdbcCursor>(link, std::move(source), offset);
 }
 
+TRowKey TOdbcConnection::RowKeyOf(const TSelectSpec& spec) {
+    // Without an order the rows come in the server's own order, which only a
+    // server's own row key follows.
+    TRowKey key = OdbcServerRowKey(FLink->Dbms);
+    if (key.Columns.isEmpty() && spec.OrderBy.isEmpty())
+        return {};
+    key.Columns = RowKey(spec.Table);
+    if (key.Placeholders.size() != key.Columns.size())
+        key.Placeholders = QStringList(key.Columns.size(), QStringLiteral("?"));
+    return key;
+}
+
 qint64 TOdbcConnection::Count(const TSelectSpec& spec) {
     const std::shared_ptr<TOdbcLink> link = Link();
     TCursorSource source;
@@ -1078,6 +1073,54 @@ void TOdbcConnection::Execute(const QString& sql) {
 }
 
 } // namespace
+
+QString OdbcWindowText(TDbms dbms, const QString& select, qint64 offset, qint64 limit, qint64& clientSkip) {
+    clientSkip = 0;
+    if (offset <= 0 && limit < 0)
+        return select;
+    switch (dbms) {
+    case TDbms::PostgreSQL:
+    case TDbms::SQLite: {
+        QString text = select;
+        if (limit >= 0)
+            text += QStringLiteral(" LIMIT %1").arg(limit);
+        else if (dbms == TDbms::SQLite)
+            text += QStringLiteral(" LIMIT -1"); // SQLite takes OFFSET only after LIMIT
+        if (offset > 0)
+            text += QStringLiteral(" OFFSET %1").arg(offset);
+        return text;
+    }
+    case TDbms::SqlAnywhere: {
+        // "SELECT" is the first word of every table select.
+        QString window = limit >= 0 ? QStringLiteral(" TOP %1").arg(limit) : QStringLiteral(" TOP ALL");
+        if (offset > 0)
+            window += QStringLiteral(" START AT %1").arg(offset + 1);
+        return QString(select).insert(6, window);
+    }
+    case TDbms::Other: break;
+    }
+    clientSkip = std::max<qint64>(0, offset);
+    return select;
+}
+
+TRowKey OdbcServerRowKey(TDbms dbms) {
+    switch (dbms) {
+    case TDbms::PostgreSQL: return {{QStringLiteral("ctid")}, {QStringLiteral("CAST(? AS tid)")}};
+    case TDbms::SQLite: return {{QStringLiteral("rowid")}, {QStringLiteral("?")}};
+    case TDbms::SqlAnywhere:
+    case TDbms::Other: break;
+    }
+    return {};
+}
+
+QStringList OdbcSessionStatements(TDbms dbms) {
+    if (dbms == TDbms::PostgreSQL) {
+        // A scan of a large table may otherwise start where another scan is,
+        // so the natural order would change between two reads.
+        return {QStringLiteral("SET synchronize_seqscans = off")};
+    }
+    return {};
+}
 
 std::unique_ptr<TDriverConnection> OpenOdbcConnection(const TAliasInfo& alias, const QString& userName,
                                                       const QString& password, TTransIsolation isolation) {

@@ -19,6 +19,8 @@ public:
     QList<TColumnInfo> TableColumns(const QString& table) override;
     std::unique_ptr<TCursor> Select(const TSelectSpec& spec, qint64 offset) override;
     qint64 Count(const TSelectSpec& spec) override;
+    TRowKey RowKeyOf(const TSelectSpec& spec) override;
+    bool NullsFirst() const override { return true; }
     std::unique_ptr<TCursor> Query(const QString& sql) override;
     void Execute(const QString& sql) override;
 

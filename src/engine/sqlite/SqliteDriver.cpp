@@ -575,6 +575,11 @@ qint64 TSqliteConnection::Count(const TSelectSpec& spec) {
     return StepSqlite(FDb.get(), statement.get()) ? sqlite3_column_int64(statement.get(), 0) : 0;
 }
 
+TRowKey TSqliteConnection::RowKeyOf(const TSelectSpec& spec) {
+    if (!HasRowid(spec.Table)) return {};
+    return {{QStringLiteral("rowid")}, {QStringLiteral("?")}};
+}
+
 TDialectStatement TSqliteConnection::Translate(const QString& sql) const {
     return TranslateStatement(sql, [this](const QString& name) { return FindVariable(name) != nullptr; });
 }
