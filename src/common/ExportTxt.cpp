@@ -4,6 +4,7 @@
 #include "ZorvStr.h"
 #include "ZorvUtilUnit.h"
 #include "engine/Exception.h"
+#include "engine/FileWrite.h"
 #include "engine/TDataSet.h"
 #include "engine/TField.h"
 #include "engine/Win1251.h"
@@ -141,7 +142,7 @@ public:
 
     void Write(const QByteArray& bytes) {
         QFileDevice& file = Device();
-        if (file.write(bytes) != bytes.size()) throw Exception(file.errorString());
+        if (!WriteAll(file, bytes)) throw Exception(file.errorString());
     }
 
     void Commit() {

@@ -3,6 +3,7 @@
 #include "common/PlatformDialogs.h"
 #include "common/ZorvWorkQuery.h"
 #include "engine/Exception.h"
+#include "engine/FileWrite.h"
 #include "engine/TDatabase.h"
 #include "engine/TField.h"
 #include "engine/TQuery.h"
@@ -54,7 +55,7 @@ void WriteHeaderFile(const QString& path, const QString& text) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw Exception(QStringLiteral("Cannot create file \"") + path + QStringLiteral("\". ") + file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    if (!WriteAll(file, bytes) || !file.flush())
         throw Exception(QStringLiteral("Cannot write file \"") + path + QStringLiteral("\". ") + file.errorString());
 }
 
