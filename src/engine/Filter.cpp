@@ -308,8 +308,9 @@ TFamily FamilyOf(TFieldType type) {
 
 class TCompiler {
 public:
-    TCompiler(const QList<TColumnInfo>& columns, const std::function<QString(const QString&)>& quote)
-        : cols(columns), q(quote) {}
+    TCompiler(const QList<TColumnInfo>& columns, const std::function<QString(const QString&)>& quote,
+              const TCaselessPrefix& caselessPrefix)
+        : cols(columns), q(quote), caseless(caselessPrefix) {}
 
     QVariantList Params;
 
@@ -339,6 +340,7 @@ public:
 private:
     const QList<TColumnInfo>& cols;
     const std::function<QString(const QString&)>& q;
+    const TCaselessPrefix& caseless;
 
     const TColumnInfo& Column(const TFilterNode::TOperand& o) const {
         // A bracketed name may keep blanks at its ends; "[ x ]" still finds x.
@@ -484,6 +486,11 @@ private:
         QString text = value.Text;
         if (value.Type == TFilterNode::Operand::Text && text.endsWith(QLatin1Char('*')) && (eq || ne) && !n.Literal) {
             text.chop(1);
+            const bool letters = text.toUpper() != text || text.toLower() != text;
+            if (letters && caseless) {
+                const QString own = caseless(name, text, ne, Params);
+                if (!own.isEmpty()) return own;
+            }
             QString pattern;
             for (QChar c : text) {
                 if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_'))
@@ -497,7 +504,7 @@ private:
             // compared in upper case on both sides, by the server's UPPER,
             // which knows every alphabet (LIKE alone ignores the case of
             // Latin letters at most).
-            if (text.toUpper() == text && text.toLower() == text)
+            if (!letters)
                 return QStringLiteral("(%1 %2 %3 ESCAPE '\\')").arg(name, like, Param(pattern));
             return QStringLiteral("(UPPER(%1) %2 UPPER(%3) ESCAPE '\\')").arg(name, like, Param(pattern));
         }
@@ -519,12 +526,13 @@ std::shared_ptr<TFilterNode> ParseFilter(const QString& text) {
 }
 
 TCompiledFilter CompileFilter(const QString& text, const QList<TColumnInfo>& columns,
-                              const std::function<QString(const QString&)>& quote) {
+                              const std::function<QString(const QString&)>& quote,
+                              const TCaselessPrefix& caselessPrefix) {
     TCompiledFilter out;
     const auto tree = ParseFilter(text);
     if (!tree)
         return out;
-    TCompiler c(columns, quote);
+    TCompiler c(columns, quote, caselessPrefix);
     out.Where = c.Node(*tree);
     out.Params = c.Params;
     return out;
