@@ -7,9 +7,13 @@
 
 int main(int argc, char** argv) {
     LoadLastUserDir();
+    // Read before the application object takes out what looks like its own
+    // options ("-reverse", "-style"): a password may look like one.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     {
         TApplication app(argc, argv);
-        CommandLineArguments = app.arguments().mid(1);
+        CommandLineArguments = arguments;
         TDrovikForm mainForm;
         mainForm.show();
         app.exec();

@@ -41,6 +41,19 @@ TDBGrid* DraggedGrid(const QMimeData* mime) {
     return nullptr;
 }
 
+// Accepts a drag or drop event as a link when grid may take a drop of the
+// dragged grid, and returns that grid; otherwise ignores it.
+TDBGrid* AcceptLink(const TDBGrid* grid, QDropEvent* event) {
+    TDBGrid* source = DraggedGrid(event->mimeData());
+    if (!grid->AcceptsDragFrom(source)) {
+        event->ignore();
+        return nullptr;
+    }
+    event->setDropAction(Qt::LinkAction);
+    event->accept();
+    return source;
+}
+
 Qt::Alignment AlignmentOf(const TField* field) {
     switch (field->Alignment()) {
     case TAlignment::taRightJustify:
@@ -57,9 +70,19 @@ Qt::Alignment AlignmentOf(const TField* field) {
 // indicator marks the current row with a small triangle.
 class TDBGridHeader : public QHeaderView {
 public:
-    TDBGridHeader(Qt::Orientation orientation, TDBGrid* grid) : QHeaderView(orientation, grid), FGrid(grid) {}
+    TDBGridHeader(Qt::Orientation orientation, TDBGrid* grid) : QHeaderView(orientation, grid), FGrid(grid) {
+        // A title takes a link drop as its column's cells do.
+        setAcceptDrops(orientation == Qt::Horizontal);
+    }
 
 protected:
+    void dragEnterEvent(QDragEnterEvent* event) override { AcceptLink(FGrid, event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { AcceptLink(FGrid, event); }
+    void dropEvent(QDropEvent* event) override {
+        if (TDBGrid* source = AcceptLink(FGrid, event))
+            emit FGrid->DragDrop(source, logicalIndexAt(event->position().toPoint()));
+    }
+
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
         painter->save();
         painter->fillRect(rect, GridFixedColor);
@@ -385,33 +408,12 @@ bool TDBGrid::AcceptsDragFrom(const TDBGrid* source) const {
     return true;
 }
 
-void TDBGrid::dragEnterEvent(QDragEnterEvent* event) {
-    if (AcceptsDragFrom(DraggedGrid(event->mimeData()))) {
-        event->setDropAction(Qt::LinkAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
+void TDBGrid::dragEnterEvent(QDragEnterEvent* event) { AcceptLink(this, event); }
 
-void TDBGrid::dragMoveEvent(QDragMoveEvent* event) {
-    if (AcceptsDragFrom(DraggedGrid(event->mimeData()))) {
-        event->setDropAction(Qt::LinkAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
+void TDBGrid::dragMoveEvent(QDragMoveEvent* event) { AcceptLink(this, event); }
 
 void TDBGrid::dropEvent(QDropEvent* event) {
-    TDBGrid* source = DraggedGrid(event->mimeData());
-    if (!AcceptsDragFrom(source)) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::LinkAction);
-    event->accept();
-    emit DragDrop(source, event->position().toPoint());
+    if (TDBGrid* source = AcceptLink(this, event)) emit DragDrop(source, ColumnAt(event->position().toPoint()));
 }
 
 TDataSet* TDBGrid::ExportDataSet() const { return DataSet(); }

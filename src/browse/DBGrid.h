@@ -80,8 +80,9 @@ public:
 signals:
     void TitleClick(int column);
     void DblClick();
-    // A drag of source was dropped at a point of the viewport.
-    void DragDrop(TDBGrid* source, QPoint viewportPos);
+    // A drag of source was dropped on a column's cells or title; -1 when
+    // the point was outside the data columns.
+    void DragDrop(TDBGrid* source, int column);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -10,6 +10,7 @@
 #include "common/ZorvUtilUnit.h"
 #include "common/ZorvWorkQuery.h"
 #include "engine/Exception.h"
+#include "engine/FieldNames.h"
 #include "engine/Session.h"
 #include "engine/TDataSource.h"
 #include "engine/TDatabase.h"
@@ -32,6 +33,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
 
 QStringList FilterHistory;
 
@@ -108,6 +110,7 @@ TDbTableForm::TDbTableForm(QMdiArea* frame) : QWidget(nullptr), Sorter(std::make
     edFilter->setEditable(true);
     edFilter->setInsertPolicy(QComboBox::NoInsert);
     edFilter->setCompleter(nullptr); // the text stays exactly as typed
+    edFilter->lineEdit()->setMaxLength(std::numeric_limits<int>::max()); // however long
     edFilter->setMaxVisibleItems(20);
     edFilter->setGeometry(248, 2, 341, 21);
     Label2->setBuddy(edFilter);
@@ -154,6 +157,8 @@ TDbTableForm::TDbTableForm(QMdiArea* frame) : QWidget(nullptr), Sorter(std::make
     connect(dbgData, &TDBGrid::TitleClick, this, &TDbTableForm::dbgDataTitleClick);
     connect(dbgData, &TDBGrid::DblClick, this, &TDbTableForm::dbgDataDblClick);
     connect(dbgData, &TDBGrid::DragDrop, this, &TDbTableForm::dbgDataDragDrop);
+    // The master went over to a table without the link's field.
+    connect(tblData, &TTable::MasterLinkBroken, this, &TDbTableForm::BreakMasterLink);
     connect(dbgData, &QWidget::customContextMenuRequested, this, &TDbTableForm::dbgDataContextPopup);
 
     FSubWindow = frame->addSubWindow(this);
@@ -230,8 +235,15 @@ void TDbTableForm::Execute() {
             const QString databaseName = FDatabase ? FDatabase->DatabaseName() : tblData->DatabaseName();
             setWindowTitle(databaseName + QStringLiteral(" Table: ") + name);
             tblData->Open();
-        } else {
+        } else if (tblData->Active()) {
             tblData->Refresh();
+        } else if (name.isEmpty()) {
+            // No table chosen yet: nothing to open or refresh.
+            return;
+        } else {
+            // Closed under the window (by the session's restart): the same
+            // table opens again.
+            tblData->Open();
         }
         TableOpened = true;
         FFailedName.reset();
@@ -295,11 +307,15 @@ void TDbTableForm::FilterByField() {
     const TField* field = dbgData->SelectedField();
     if (!field) return;
     QString value = field->AsString();
-    QString condition = field->FieldName() + QLatin1Char('=');
-    if (field->IsNumeric())
+    // A name the filter language would misread goes in brackets; a text
+    // ending in "*" is compared with "==", which takes the "*" as itself.
+    QString condition = FilterFieldName(field->FieldName()) + QLatin1Char('=');
+    if (field->IsNumeric()) {
         condition += value;
-    else
+    } else {
+        if (value.endsWith(QLatin1Char('*'))) condition += QLatin1Char('=');
         condition += QLatin1Char('\'') + value.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+    }
     QString text = edFilter->currentText();
     if (!text.contains(condition)) {
         if (!text.isEmpty()) text += QStringLiteral(" AND ");
@@ -345,8 +361,8 @@ void TDbTableForm::dbgDataTitleClick(int column) {
     if (!field) return;
     if (!(keys & Qt::AltModifier)) Sorter->Clear();
     Sorter->AddField(field->FieldName(), false);
-    QString order = Sorter->AddField(LinkField, true);
-    order.replace(QLatin1Char(','), QLatin1Char(';'));
+    const QString order = JoinFieldNames(SplitFieldNames(Sorter->AddField(LinkField, true), QLatin1Char(',')),
+                                         QLatin1Char(';'));
     try {
         tblData->Close();
         tblData->SetIndexFieldNames(order);
@@ -363,9 +379,9 @@ void TDbTableForm::dbgDataDblClick() {
     if (KeyboardState() & Qt::AltModifier) dbgData->BeginDrag(8);
 }
 
-void TDbTableForm::dbgDataDragDrop(TDBGrid* source, QPoint viewportPos) {
+void TDbTableForm::dbgDataDragDrop(TDBGrid* source, int column) {
     try {
-        LinkToMaster(source, dbgData->ColumnAt(viewportPos));
+        LinkToMaster(source, column);
     } catch (const std::exception& error) {
         TApplication::ShowException(error);
     }
@@ -381,15 +397,17 @@ bool TDbTableForm::LinkToMaster(TDBGrid* master, int column) {
     tblData->Close();
     tblData->SetMasterSource(master->DataSource());
     Sorter->Clear();
-    tblData->SetIndexFieldNames(LinkField);
-    tblData->SetMasterFields(masterField);
+    tblData->SetIndexFieldNames(JoinFieldNames({LinkField}, QLatin1Char(';')));
+    tblData->SetMasterFields(JoinFieldNames({masterField}, QLatin1Char(';')));
     tblData->Open();
     AfterExecute();
     return true;
 }
 
 void TDbTableForm::BreakMasterLink() {
-    const bool wasOpen = tblData->Active();
+    // A table that its link closed (the link could not be read) opens again
+    // once the link is gone.
+    const bool wasOpen = tblData->Active() || (TableOpened && !LinkField.isEmpty());
     if (wasOpen) tblData->Close();
     tblData->SetMasterSource(nullptr);
     tblData->SetMasterFields(QString());
@@ -457,7 +475,10 @@ bool TDbTableForm::dbgDataKeyDown(QKeyEvent* key) {
             QGuiApplication::clipboard()->setText(field->AsString());
         return false;
     }
-    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && shift == Qt::ControlModifier) {
+    // The event of Ctrl+Enter pressed with Alt held reports Alt too; the
+    // double-click action then starts the link drag.
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        (shift & ~Qt::AltModifier) == Qt::ControlModifier) {
         dbgDataDblClick();
         return true;
     }

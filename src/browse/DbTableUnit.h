@@ -77,7 +77,7 @@ public slots:
     void dbgDataTitleClick(int column);
     void dbgDataDblClick();
     void btFilterByFieldClick();
-    void dbgDataDragDrop(TDBGrid* source, QPoint viewportPos);
+    void dbgDataDragDrop(TDBGrid* source, int column);
     void dbgDataContextPopup(const QPoint& pos);
 
 protected:

@@ -3,7 +3,8 @@
 #include <QString>
 
 // The sort fields of one table window, most significant first, joined by
-// single commas ("A,B,C"); empty when no order is chosen.
+// single commas ("A,B,C"); a name holding "," or ";" stands in brackets
+// ("A,[x,y]"). Empty when no order is chosen.
 class TQuerySorter {
 public:
     QString SortList;

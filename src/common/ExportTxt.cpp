@@ -4,12 +4,14 @@
 #include "ZorvStr.h"
 #include "ZorvUtilUnit.h"
 #include "engine/Exception.h"
+#include "engine/FileWrite.h"
 #include "engine/TDataSet.h"
 #include "engine/TField.h"
 #include "engine/Win1251.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QSaveFile>
@@ -57,7 +59,7 @@ bool ChooseFile(const QString& title, QString& path) {
     if (!ownName) proposed = StripPunctuation(proposed);
     for (;;) {
         const std::optional<QString> chosen =
-            PromptSaveFile(QStringLiteral("Запис в текстов файл"), QStringLiteral("Text files (*.txt);;All files (*.*)"),
+            PromptSaveFile(QStringLiteral("Запис в текстов файл"), QStringLiteral("Text files (*.txt);;All files (*)"),
                            proposed, LastUserDir);
         if (!chosen) return false;
         QString file = *chosen;
@@ -108,9 +110,81 @@ QString TrimBlank(const QString& text) {
     return text.mid(first, last - first);
 }
 
+// The export's file. The lines go to a temporary file beside the target,
+// which replaces it only when everything was written: a failed or cancelled
+// export leaves the old file as it was, or no file. Where the folder refuses
+// a temporary file but the file itself may be written, and for a device, the
+// file is written in place; it is opened, and so emptied, only when the
+// first block is written, so that a failure before that leaves the old file
+// as it was.
+class TExportFile {
+public:
+    explicit TExportFile(const QString& path) : FSaved(path), FInPlace(path) {}
+    ~TExportFile() { Discard(); }
+    TExportFile(const TExportFile&) = delete;
+    TExportFile& operator=(const TExportFile&) = delete;
+
+    // False when the file cannot be written; ErrorString() says why.
+    bool Open() {
+        const QFileInfo target(FInPlace.fileName());
+        if (target.exists() && !target.isFile() && !target.isDir()) {
+            // A device or a pipe cannot be replaced, only written.
+            FDirect = true;
+            return FInPlace.open(QIODevice::WriteOnly);
+        }
+        if (FSaved.open(QIODevice::WriteOnly)) return true;
+        if (!target.isFile() || !target.isWritable()) return false;
+        FDirect = true;
+        return true;
+    }
+
+    QString ErrorString() const { return FDirect ? FInPlace.errorString() : FSaved.errorString(); }
+
+    void Write(const QByteArray& bytes) {
+        QFileDevice& file = Device();
+        if (!WriteAll(file, bytes)) throw Exception(file.errorString());
+    }
+
+    void Commit() {
+        QFileDevice& file = Device();
+        // Flushed here, the system's own message is still at hand; closing
+        // the file would put "Unknown error" in its place.
+        if (!file.flush()) throw Exception(file.errorString());
+        if (FDirect) {
+            FInPlace.close();
+            if (FInPlace.error() != QFileDevice::NoError) throw Exception(FInPlace.errorString());
+        } else if (!FSaved.commit()) {
+            throw Exception(FSaved.errorString());
+        }
+        FCommitted = true;
+    }
+
+private:
+    QFileDevice& Device() {
+        if (!FDirect) return FSaved;
+        if (!FInPlace.isOpen() && !FInPlace.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw Exception(FInPlace.errorString());
+        return FInPlace;
+    }
+
+    // A file written in place and cut short must not look complete: it is
+    // removed, or emptied where the folder keeps it. (The temporary file of
+    // the other way goes with its owner.)
+    void Discard() {
+        if (FCommitted || !FDirect || !FInPlace.isOpen()) return;
+        FInPlace.close();
+        if (QFileInfo(FInPlace.fileName()).isFile() && !FInPlace.remove()) FInPlace.resize(0);
+    }
+
+    QSaveFile FSaved;
+    QFile FInPlace;
+    bool FDirect = false;
+    bool FCommitted = false;
+};
+
 class TExportWriter {
 public:
-    TExportWriter(QSaveFile& file, const TExportTxtOpts& opts, const QList<TColumn>& columns)
+    TExportWriter(TExportFile& file, const TExportTxtOpts& opts, const QList<TColumn>& columns)
         : FFile(file), FOpts(opts), FColumns(columns), FSeparator(opts.Separator.left(1)) {
         FBlock.reserve(BlockSize + 4096);
     }
@@ -142,7 +216,7 @@ public:
 
     void Flush() {
         if (FBlock.isEmpty()) return;
-        if (FFile.write(FBlock) != FBlock.size()) throw Exception(FFile.errorString());
+        FFile.Write(FBlock);
         FBlock.clear();
     }
 
@@ -211,7 +285,7 @@ public:
     }
 
 private:
-    QSaveFile& FFile;
+    TExportFile& FFile;
     const TExportTxtOpts& FOpts;
     const QList<TColumn>& FColumns;
     const QString FSeparator;
@@ -301,13 +375,10 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
     QString path = fileName;
     if (path.isEmpty() && !ChooseFile(title, path)) return;
 
-    // The rows go to a temporary file beside the target, which replaces the
-    // target only when everything was written (commit): a failed or cancelled
-    // export leaves no file behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    TExportFile file(path);
+    if (!file.Open()) {
         status = QStringLiteral("Impossible Writing To File \"") + path + QStringLiteral("\".\rCheck If it is Open(")
-                 + file.errorString() + QLatin1Char(')');
+                 + file.ErrorString() + QLatin1Char(')');
         ShowMsg(status, QStringLiteral("Грешка"), MB_ICONSTOP);
         return;
     }
@@ -326,7 +397,7 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
         TExportWriter writer(file, opts, columns);
         if (WriteExport(writer, dataSet, opts, headerLines, trailerLines, title)) {
             writer.Flush();
-            if (!file.commit()) throw Exception(file.errorString());
+            file.Commit();
             ExportTxtOpts.Footer = nullptr;
             status.clear();
         }

@@ -3,14 +3,22 @@
 namespace {
 
 // Shorter texts get d fill characters, before selects how many go in front.
+// Widths count characters: a character outside the basic plane (two UTF-16
+// units) is one, and a cut never splits it.
 void Fit(QString& text, int width, QChar fill, int (*before)(int)) {
     if (width < 0) width = 0;
-    if (text.size() < width) {
-        const int d = int(width - text.size());
+    qsizetype units = 0;
+    int characters = 0;
+    while (units < text.size() && characters < width) {
+        units += text.at(units).isHighSurrogate() && units + 1 < text.size() && text.at(units + 1).isLowSurrogate() ? 2 : 1;
+        ++characters;
+    }
+    if (characters < width) {
+        const int d = width - characters;
         const int front = before(d);
         text = QString(front, fill) + text + QString(d - front, fill);
     } else {
-        text.truncate(width);
+        text.truncate(units);
     }
 }
 

@@ -3,8 +3,8 @@
 #include <QChar>
 #include <QString>
 
-// Fit text to width characters: shorter texts are filled with fill, longer
-// ones cut to their first width characters.
+// Fit text to width characters (code points): shorter texts are filled with
+// fill, longer ones cut to their first width characters.
 void PadLeft(QString& text, int width, QChar fill = QLatin1Char(' '));
 void PadCenter(QString& text, int width, QChar fill = QLatin1Char(' '));
 void PadRight(QString& text, int width, QChar fill = QLatin1Char(' '));

@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 #include <utility>
 
 namespace {
@@ -97,6 +98,50 @@ QString SqlLiteral(QString text) {
     text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     text.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+QString SqlIdentifier(const QString& name) {
+    // The server's reserved words: as a bare name each would be read as
+    // part of the statement.
+    static const QSet<QString> reserved = [] {
+        QSet<QString> words;
+        for (const char* word :
+             {"add", "all", "alter", "and", "any", "array", "as", "asc", "attach", "backup", "begin", "between",
+              "bigint", "binary", "bit", "bottom", "break", "by", "call", "capability", "cascade", "case", "cast",
+              "char", "char_convert", "character", "check", "checkpoint", "close", "comment", "commit", "compressed",
+              "conflict", "connect", "constraint", "contains", "continue", "convert", "create", "cross", "cube",
+              "current", "current_timestamp", "current_user", "cursor", "date", "datetimeoffset", "dbspace",
+              "deallocate", "dec", "decimal", "declare", "default", "delete", "deleting", "desc", "detach", "distinct",
+              "do", "double", "drop", "dynamic", "else", "elseif", "encrypted", "end", "endif", "escape", "except",
+              "exception", "exec", "execute", "existing", "exists", "externlogin", "fetch", "first", "float", "for",
+              "force", "foreign", "forward", "from", "full", "goto", "grant", "group", "having", "holdlock",
+              "identified", "if", "in", "index", "inner", "inout", "insensitive", "insert", "inserting", "install",
+              "instead", "int", "integer", "integrated", "intersect", "into", "is", "isolation", "join", "json",
+              "kerberos", "key", "lateral", "left", "like", "limit", "lock", "login", "long", "match", "membership",
+              "merge", "message", "mode", "modify", "natural", "nchar", "new", "no", "noholdlock", "not", "notify",
+              "null", "numeric", "nvarchar", "of", "off", "on", "open", "openstring", "openxml", "option", "options",
+              "or", "order", "others", "out", "outer", "over", "passthrough", "precision", "prepare", "primary",
+              "print", "privileges", "proc", "procedure", "publication", "raiserror", "readtext", "real", "reference",
+              "references", "refresh", "release", "remote", "remove", "rename", "reorganize", "resource", "restore",
+              "restrict", "return", "revoke", "right", "rollback", "rollup", "row", "rowtype", "save", "savepoint",
+              "scroll", "select", "sensitive", "session", "set", "setuser", "share", "smallint", "some", "spatial",
+              "sqlcode", "sqlstate", "start", "stop", "subtrans", "subtransaction", "synchronize", "table",
+              "temporary", "then", "time", "timestamp", "tinyint", "to", "top", "tran", "treat", "trigger",
+              "truncate", "tsequal", "unbounded", "union", "unique", "uniqueidentifier", "unknown", "unload",
+              "unsigned", "update", "updating", "user", "using", "validate", "values", "varbinary", "varbit",
+              "varchar", "variable", "varray", "varying", "view", "wait", "waitfor", "when", "where", "while",
+              "window", "with", "within", "work", "writetext", "xml"})
+            words.insert(QString::fromLatin1(word));
+        return words;
+    }();
+    auto plainStart = [](QChar c) { return c.isLetter() || c == u'_' || c == u'#' || c == u'$'; };
+    bool plain = !name.isEmpty() && plainStart(name.front()) && !reserved.contains(name.toLower());
+    for (QChar c : name)
+        plain = plain && (plainStart(c) || c.isDigit() || c == u'@');
+    if (plain) return name;
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 TDatabase* CurrentDatabase = nullptr;

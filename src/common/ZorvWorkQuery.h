@@ -37,3 +37,7 @@ void ApplyFormatSettings();
 // An SQL string literal of the text: single quotes doubled, and backslashes
 // doubled because the server reads backslash escapes inside literals.
 QString SqlLiteral(QString text);
+
+// A table or column name as the server reads it: as it is when it is an
+// ordinary name, otherwise in double quotes with inner double quotes doubled.
+QString SqlIdentifier(const QString& name);

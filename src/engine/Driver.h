@@ -71,6 +71,18 @@ public:
 
     virtual QStringList TableNames() = 0; // system tables included
     virtual QString QuoteIdentifier(const QString& name) const = 0;
+    // A condition that the (quoted) column's text begins with prefix, letters
+    // of every alphabet compared without regard to case, for a server whose
+    // UPPER knows only some alphabets; its values are appended to params.
+    // Empty where UPPER on both sides of a LIKE serves.
+    virtual QString CaselessPrefix(const QString& column, const QString& prefix, bool negated,
+                                   QVariantList& params) const {
+        Q_UNUSED(column);
+        Q_UNUSED(prefix);
+        Q_UNUSED(negated);
+        Q_UNUSED(params);
+        return {};
+    }
     virtual QList<TColumnInfo> TableColumns(const QString& table) = 0;
 
     // Rows of a table from record offset (0-based) on, in the order asked for;

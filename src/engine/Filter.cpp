@@ -1,6 +1,7 @@
 #include "Filter.h"
 
 #include "Exception.h"
+#include "FieldNames.h"
 #include "TField.h"
 
 #include <QDate>
@@ -33,8 +34,6 @@ QString Describe(const TToken& t) {
                              .arg(position)
                              .arg(expected, found));
 }
-
-bool IsNameChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c == QLatin1Char('#'); }
 
 class TLexer {
 public:
@@ -72,7 +71,8 @@ private:
             t.Type = Tok::Op;
             t.Text = c;
             ++i;
-            if (i < s.size() && c != QLatin1Char('=') &&
+            // "==" is equality that takes a text's trailing "*" as itself.
+            if (i < s.size() &&
                 (s[i] == QLatin1Char('=') || (c == QLatin1Char('<') && s[i] == QLatin1Char('>')))) {
                 t.Text += s[i];
                 ++i;
@@ -100,15 +100,15 @@ private:
             return t;
         }
         if (c == QLatin1Char('[')) {
-            const int close = int(s.indexOf(QLatin1Char(']'), i + 1));
-            if (close < 0)
+            // Inside the brackets "]]" stands for one "]".
+            const qsizetype after = ReadBracketName(s, i, t.Text);
+            if (after < 0)
                 Fail(int(s.size()) + 1, QStringLiteral("\"]\" closing the field name begun at position %1").arg(t.Position),
                      QStringLiteral("the end of the text"));
             t.Type = Tok::Name;
-            t.Text = s.mid(i + 1, close - i - 1);
             if (t.Text.trimmed().isEmpty())
                 Fail(t.Position + 1, QStringLiteral("a field name"), QStringLiteral("\"]\""));
-            i = close + 1;
+            i = int(after);
             return t;
         }
         const bool sign = (c == QLatin1Char('-') || c == QLatin1Char('+')) && i + 1 < s.size() &&
@@ -266,9 +266,13 @@ private:
             return node;
         }
         if (Peek().Type != Tok::Op)
-            Fail(Peek().Position, QStringLiteral("a comparison operator (=, <>, <, >, <=, >=) or IS"), Describe(Peek()));
+            Fail(Peek().Position, QStringLiteral("a comparison operator (=, ==, <>, <, >, <=, >=) or IS"), Describe(Peek()));
         const TToken op = Take();
         node->Op = op.Text;
+        if (node->Op == QLatin1String("==")) {
+            node->Op = QStringLiteral("=");
+            node->Literal = true;
+        }
         const Tok next = Peek().Type;
         if (next == Tok::End || next == Tok::And || next == Tok::Or || next == Tok::RParen) {
             // "F=" with nothing after the operator matches an empty value.
@@ -304,8 +308,9 @@ TFamily FamilyOf(TFieldType type) {
 
 class TCompiler {
 public:
-    TCompiler(const QList<TColumnInfo>& columns, const std::function<QString(const QString&)>& quote)
-        : cols(columns), q(quote) {}
+    TCompiler(const QList<TColumnInfo>& columns, const std::function<QString(const QString&)>& quote,
+              const TCaselessPrefix& caselessPrefix)
+        : cols(columns), q(quote), caseless(caselessPrefix) {}
 
     QVariantList Params;
 
@@ -335,8 +340,13 @@ public:
 private:
     const QList<TColumnInfo>& cols;
     const std::function<QString(const QString&)>& q;
+    const TCaselessPrefix& caseless;
 
     const TColumnInfo& Column(const TFilterNode::TOperand& o) const {
+        // A bracketed name may keep blanks at its ends; "[ x ]" still finds x.
+        for (const TColumnInfo& c : cols)
+            if (c.Name.compare(o.Text, Qt::CaseInsensitive) == 0)
+                return c;
         const QString name = o.Text.trimmed();
         for (const TColumnInfo& c : cols)
             if (c.Name.compare(name, Qt::CaseInsensitive) == 0)
@@ -481,8 +491,13 @@ private:
         }
 
         QString text = value.Text;
-        if (value.Type == TFilterNode::Operand::Text && text.endsWith(QLatin1Char('*')) && (eq || ne)) {
+        if (value.Type == TFilterNode::Operand::Text && text.endsWith(QLatin1Char('*')) && (eq || ne) && !n.Literal) {
             text.chop(1);
+            const bool letters = text.toUpper() != text || text.toLower() != text;
+            if (letters && caseless) {
+                const QString own = caseless(name, text, ne, Params);
+                if (!own.isEmpty()) return own;
+            }
             QString pattern;
             for (QChar c : text) {
                 if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_'))
@@ -490,7 +505,15 @@ private:
                 pattern += c;
             }
             pattern += QLatin1Char('%');
-            return QStringLiteral("(%1 %2LIKE %3 ESCAPE '\\')").arg(name, ne ? QStringLiteral("NOT ") : QString(), Param(pattern));
+            const QString like = ne ? QStringLiteral("NOT LIKE") : QStringLiteral("LIKE");
+            // A prefix without letters needs no case rule and stays a plain
+            // LIKE that a server can answer from an index. Letters are
+            // compared in upper case on both sides, by the server's UPPER,
+            // which knows every alphabet (LIKE alone ignores the case of
+            // Latin letters at most).
+            if (!letters)
+                return QStringLiteral("(%1 %2 %3 ESCAPE '\\')").arg(name, like, Param(pattern));
+            return QStringLiteral("(UPPER(%1) %2 UPPER(%3) ESCAPE '\\')").arg(name, like, Param(pattern));
         }
         // An empty text also matches a NULL: the grid shows both the same.
         if (text.isEmpty() && eq)
@@ -510,12 +533,13 @@ std::shared_ptr<TFilterNode> ParseFilter(const QString& text) {
 }
 
 TCompiledFilter CompileFilter(const QString& text, const QList<TColumnInfo>& columns,
-                              const std::function<QString(const QString&)>& quote) {
+                              const std::function<QString(const QString&)>& quote,
+                              const TCaselessPrefix& caselessPrefix) {
     TCompiledFilter out;
     const auto tree = ParseFilter(text);
     if (!tree)
         return out;
-    TCompiler c(columns, quote);
+    TCompiler c(columns, quote, caselessPrefix);
     out.Where = c.Node(*tree);
     out.Params = c.Params;
     return out;

@@ -529,8 +529,11 @@ void TDataSet::Impl::BuildSource() {
     }
     QStringList where;
     if (Filtered) {
-        const TCompiledFilter f =
-            CompileFilter(Filter, columns, [&conn](const QString& name) { return conn.QuoteIdentifier(name); });
+        const TCompiledFilter f = CompileFilter(
+            Filter, columns, [&conn](const QString& name) { return conn.QuoteIdentifier(name); },
+            [&conn](const QString& column, const QString& prefix, bool negated, QVariantList& params) {
+                return conn.CaselessPrefix(column, prefix, negated, params);
+            });
         if (!f.Where.isEmpty()) {
             where << f.Where;
             select.Params << f.Params;

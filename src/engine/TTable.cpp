@@ -2,6 +2,7 @@
 
 #include "DataSetImpl.h"
 #include "Exception.h"
+#include "FieldNames.h"
 #include "TDataSource.h"
 
 struct TTable::TableImpl {
@@ -10,18 +11,6 @@ struct TTable::TableImpl {
     QMetaObject::Connection OnChanged, OnRecord, OnGone;
     bool Following = false;
 };
-
-namespace {
-
-QStringList SplitNames(const QString& names) {
-    QStringList out;
-    for (const QString& n : names.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        if (!n.trimmed().isEmpty())
-            out << n.trimmed();
-    return out;
-}
-
-} // namespace
 
 TTable::TTable(QObject* owner) : TDataSet(owner), t(std::make_unique<TableImpl>()) {}
 
@@ -113,11 +102,11 @@ void TTable::Refresh() { TDataSet::Refresh(); }
 
 void TTable::PrepareOpen(TOpenSpec& spec) {
     spec.TableName = t->TableName;
-    spec.OrderBy = SplitNames(t->IndexFieldNames);
+    spec.OrderBy = SplitFieldNames(t->IndexFieldNames, QLatin1Char(';'));
     if (t->Master && !t->MasterFields.trimmed().isEmpty()) {
         spec.Linked = true;
         spec.Master = t->Master;
-        spec.MasterFields = SplitNames(t->MasterFields);
+        spec.MasterFields = SplitFieldNames(t->MasterFields, QLatin1Char(';'));
         spec.DetailFields = spec.OrderBy;
     }
 }
@@ -135,6 +124,15 @@ void TTable::MasterMoved() {
         if (now == d->LinkValues)
             return;
     }
+    // The master now shows a table without the master fields: the link
+    // breaks, and this table shows its own rows again.
+    if (master && master->Active()) {
+        for (const QString& f : d->Spec.MasterFields)
+            if (!master->FindField(f)) {
+                BreakLink();
+                return;
+            }
+    }
     t->Following = true;
     struct TGuard {
         bool& flag;
@@ -147,4 +145,21 @@ void TTable::MasterMoved() {
         // value the detail cannot read with leaves the detail closed.
         Close();
     }
+}
+
+void TTable::BreakLink() {
+    QObject::disconnect(t->OnChanged);
+    QObject::disconnect(t->OnRecord);
+    QObject::disconnect(t->OnGone);
+    t->Master = nullptr;
+    t->MasterFields.clear();
+    TOpenSpec spec;
+    PrepareOpen(spec);
+    d->Spec = spec;
+    try {
+        Requery(false);
+    } catch (const Exception&) {
+        Close();
+    }
+    emit MasterLinkBroken();
 }

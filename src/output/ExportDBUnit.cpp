@@ -3,6 +3,7 @@
 #include "common/PlatformDialogs.h"
 #include "common/ZorvWorkQuery.h"
 #include "engine/Exception.h"
+#include "engine/FileWrite.h"
 #include "engine/TDatabase.h"
 #include "engine/TField.h"
 #include "engine/TQuery.h"
@@ -54,7 +55,7 @@ void WriteHeaderFile(const QString& path, const QString& text) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw Exception(QStringLiteral("Cannot create file \"") + path + QStringLiteral("\". ") + file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    if (!WriteAll(file, bytes) || !file.flush())
         throw Exception(QStringLiteral("Cannot write file \"") + path + QStringLiteral("\". ") + file.errorString());
 }
 
@@ -198,15 +199,25 @@ void TExportDbForm::RunExport(const QString& folder, int tickedCount) {
 void TExportDbForm::UnloadTable(const QString& folder, const QString& tableName) {
     const QString file = folder + tableName + QStringLiteral("Table.txt");
     AddLog(tableName + QStringLiteral(" ===> ") + file + QStringLiteral("  ..."));
+    // The name reaches the server as a name: a blank, a quote, a ";" or a
+    // reserved word in it can neither break nor change the statement.
+    const QString table = SqlIdentifier(tableName);
     const QVariant header = RunSql(
-        QStringLiteral("select replace(list(name order by column_number asc),',','\\x09')  from sa_describe_query('SELECT * FROM ")
-        + tableName + QStringLiteral("')"));
-    WriteHeaderFile(file, header.isValid() && !header.isNull() ? header.toString() : QString());
-    // The path is the user's: a quote or a backslash in a folder name must
-    // reach the server as itself, not end the literal or start an escape.
-    RunSql(QStringLiteral("unload from table ") + tableName + QStringLiteral(" into client file ") + SqlLiteral(file)
-           + QStringLiteral(" delimited by '\\x09'") + QStringLiteral(" quotes off")
-           + QStringLiteral(" append on"));
+        QStringLiteral("select replace(list(name order by column_number asc),',','\\x09')  from sa_describe_query(")
+        + SqlLiteral(QStringLiteral("SELECT * FROM ") + table) + QStringLiteral(")"));
+    try {
+        WriteHeaderFile(file, header.isValid() && !header.isNull() ? header.toString() : QString());
+        // The path is the user's: a quote or a backslash in a folder name must
+        // reach the server as itself, not end the literal or start an escape.
+        RunSql(QStringLiteral("unload from table ") + table + QStringLiteral(" into client file ") + SqlLiteral(file)
+               + QStringLiteral(" delimited by '\\x09'") + QStringLiteral(" quotes off")
+               + QStringLiteral(" append on"));
+    } catch (const Exception& error) {
+        // A file cut short (a full disk, a lost server) must not pass for a
+        // whole table: it goes, or the message says that it is incomplete.
+        if (!QFileInfo(file).isFile() || QFile::remove(file)) throw;
+        throw Exception(error.Message() + QStringLiteral(" The file \"") + file + QStringLiteral("\" is incomplete."));
+    }
 }
 
 void PrepareUnloadDialog(TExportDbForm* dialog, TDatabase* connection) {

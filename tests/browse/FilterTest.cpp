@@ -28,7 +28,10 @@ private slots:
                           "PRICE float)",
                           "insert into T values (1, 1, 2, 'O''Brien', 5, 1.5), (10, 1, 3, 'Smith', 7, 2), "
                           "(3, 2, 2, null, null, null)",
-                          "create table M (ID integer)", "insert into M values (1), (10)"}));
+                          "create table M (ID integer)", "insert into M values (1), (10)",
+                          "create table ODD (\"my col\" varchar(20), \"it's\" varchar(20), \"a;b\" varchar(20), "
+                          "\"order\" integer, \"AND\" varchar(20))",
+                          "insert into ODD values ('Star*', 'x', 'АБВ', 1, 'O''B*'), ('Starry', 'y', 'абв', 2, 'O''Brien')"}));
     }
     void cleanupTestCase() { F.Destroy(); }
     void cleanup() {
@@ -184,6 +187,71 @@ private slots:
         form->ApplyFilter();
         QCOMPARE(boxes.Count(), 0);
         QVERIFY(form->dbgData->model()->rowCount() >= 1 || expected.endsWith('='));
+    }
+
+    // Names the language would misread go in brackets, a trailing "*" is
+    // written with "==": the condition keeps exactly the row it came from.
+    void filterByFieldOnOddData_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("blank in the name, star in the text") << 0 << "[my col]=='Star*'";
+        QTest::newRow("quote in the name") << 1 << "[it's]='x'";
+        QTest::newRow("semicolon in the name, Cyrillic") << 2 << "[a;b]='АБВ'";
+        QTest::newRow("reserved word of SQL") << 3 << "order=1";
+        QTest::newRow("keyword of the filter, quote and star") << 4 << "[AND]=='O''B*'";
+    }
+    void filterByFieldOnOddData() {
+        QFETCH(int, column);
+        QFETCH(QString, expected);
+        auto* form = F.OpenForm(QStringLiteral("ODD"));
+        F.Select(form, 0, column);
+        SendWindowMessage(form, 2036);
+        QCOMPARE(form->edFilter->currentText(), expected);
+        ScriptedMsgBox boxes;
+        F.Focus(form->edFilter->lineEdit());
+        QTest::keyClick(form->edFilter->lineEdit(), Qt::Key_Return);
+        QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
+        QCOMPARE(form->dbgData->model()->rowCount(), 1);
+        QCOMPARE(F.Cell(form, 0, 0), QStringLiteral("Star*"));
+    }
+
+    void beginsWithIgnoresCaseInEveryAlphabet_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("Cyrillic lower case") << "[a;b]='аб*'" << 2;
+        QTest::newRow("Cyrillic capitals") << "[a;b]='АБВ*'" << 2;
+        QTest::newRow("Latin") << "[my col]='sTAR*'" << 2;
+        QTest::newRow("not") << "[a;b]<>'Аб*'" << 0;
+        QTest::newRow("percent stays literal") << "[my col]='St%*'" << 0;
+        QTest::newRow("underscore stays literal") << "[my col]='St_r*'" << 0;
+    }
+    void beginsWithIgnoresCaseInEveryAlphabet() {
+        QFETCH(QString, filter);
+        QFETCH(int, rows);
+        auto* form = F.OpenForm(QStringLiteral("ODD"));
+        form->edFilter->setEditText(filter);
+        ScriptedMsgBox boxes;
+        SendWindowMessage(form, 2035);
+        QCOMPARE(boxes.Count(), 0);
+        QCOMPARE(form->dbgData->model()->rowCount(), rows);
+    }
+
+    // The box keeps a text of any length as typed, far past the toolkit's
+    // usual limit of 32,767 characters.
+    void longFilterIsKeptWhole() {
+        auto* form = F.OpenForm(QStringLiteral("T"));
+        QString filter = QStringLiteral("NAME='%1'").arg(QString(200, QChar(u'ж')));
+        while (filter.size() < 40000) filter += QStringLiteral(" OR NAME='%1'").arg(QString(200, QChar(u'я')));
+        filter += QStringLiteral(" OR NAME='Smith'");
+        form->edFilter->setEditText(filter);
+        QCOMPARE(form->edFilter->currentText().size(), filter.size());
+        F.Focus(form->edFilter->lineEdit());
+        form->edFilter->lineEdit()->end(false);
+        QTest::keyClick(form->edFilter->lineEdit(), Qt::Key_Space);
+        QTest::keyClick(form->edFilter->lineEdit(), Qt::Key_Return);
+        QCOMPARE(form->tblData->Filter(), filter + QLatin1Char(' '));
+        QCOMPARE(form->dbgData->model()->rowCount(), 1);
+        QCOMPARE(F.Entries(form->edFilter).value(0), filter + QLatin1Char(' '));
     }
 
     void filterByFieldWithoutTable() {

@@ -9,8 +9,10 @@
 
 #include <QDrag>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QHeaderView>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -45,7 +47,9 @@ private slots:
                           "create table ORDERS (ORDER_NO integer, CUST_ID integer)",
                           "insert into ORDERS values (100, 2), (101, 1), (102, 2)",
                           "create table CUST (ID integer, NAME varchar(10))",
-                          "insert into CUST values (1, 'One'), (2, 'Two'), (3, 'Three')"}));
+                          "insert into CUST values (1, 'One'), (2, 'Two'), (3, 'Three')",
+                          "create table ODD (\"a,b\" integer, \"c;d\" integer, \"[x]\" integer, \"my col\" varchar(10))",
+                          "insert into ODD values (2, 1, 5, 'Two'), (1, 2, 6, 'One'), (2, 0, 4, 'Two'), (3, 3, 3, 'Three')"}));
     }
     void cleanupTestCase() { F.Destroy(); }
     void cleanup() {
@@ -87,6 +91,108 @@ private slots:
         if (!firstColumn.isEmpty()) QCOMPARE(F.Column(form, 1).join(','), firstColumn);
         // The reopened table is sized again.
         for (int i = 0; i < form->dbgData->ColumnCount(); ++i) QVERIFY(form->dbgData->columnWidth(i) <= 240);
+    }
+
+    // Commas and semicolons are the lists' separators; such names travel
+    // in brackets and sort like any other.
+    void titleClicksOnOddNames_data() {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QString>("sortList");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("values"); // of that column, top to bottom
+        QTest::newRow("comma") << QStringList{"a,b"} << "[a,b]" << "[a,b]" << 0 << "1,2,2,3";
+        QTest::newRow("semicolon") << QStringList{"c;d"} << "[c;d]" << "[c;d]" << 1 << "0,1,2,3";
+        QTest::newRow("both, added") << QStringList{"a,b", "+c;d"} << "[a,b];[c;d]" << "[a,b],[c;d]" << 1 << "2,0,1,3";
+        QTest::newRow("moved to the end") << QStringList{"a,b", "+c;d", "+a,b"} << "[c;d];[a,b]" << "[c;d],[a,b]" << 1
+                                          << "0,1,2,3";
+        QTest::newRow("brackets in the name") << QStringList{"[x]", "+my col"} << "[[x]]];my col" << "[[x]]],my col"
+                                              << 2 << "3,4,5,6";
+    }
+    void titleClicksOnOddNames() {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, order);
+        QFETCH(QString, sortList);
+        QFETCH(int, column);
+        QFETCH(QString, values);
+        auto* form = F.OpenForm(QStringLiteral("ODD"));
+        ScriptedMsgBox boxes;
+        for (const QString& click : clicks) {
+            if (click.startsWith('+'))
+                ClickTitle(form, click.mid(1), Qt::ControlModifier | Qt::AltModifier);
+            else
+                ClickTitle(form, click, Qt::ControlModifier);
+        }
+        QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
+        QVERIFY(form->tblData->Active());
+        QCOMPARE(form->tblData->IndexFieldNames(), order);
+        QCOMPARE(form->Sorter->SortList, sortList);
+        QCOMPARE(F.Column(form, column).join(','), values);
+    }
+
+    void linkByOddName() {
+        auto* master = F.OpenForm(QStringLiteral("ODD"));
+        auto* detail = F.OpenForm(QStringLiteral("ODD"));
+        F.Select(master, 1, 1); // c;d = 2
+        QVERIFY(detail->LinkToMaster(master->dbgData, 0)); // a,b = c;d
+        QCOMPARE(detail->LinkField, QStringLiteral("a,b"));
+        QCOMPARE(F.Column(detail, 3), (QStringList{"Two", "Two"}));
+        ClickTitle(detail, QStringLiteral("c;d"), Qt::ControlModifier);
+        QCOMPARE(detail->tblData->IndexFieldNames(), QStringLiteral("[a,b];[c;d]"));
+        QCOMPARE(F.Column(detail, 1), (QStringList{"0", "1"}));
+    }
+
+    // The master goes over to a table without the master field: the link
+    // breaks and the detail shows its own rows, in their own order.
+    void masterWithoutTheFieldBreaksTheLink() {
+        auto* orders = F.OpenForm(QStringLiteral("ORDERS"));
+        auto* cust = F.OpenForm(QStringLiteral("CUST"));
+        F.Select(orders, 0, 1); // CUST_ID 2
+        QVERIFY(cust->LinkToMaster(orders->dbgData, 0));
+        QCOMPARE(F.Column(cust, 1), QStringList{"Two"});
+        ScriptedMsgBox boxes;
+        F.Choose(orders, QStringLiteral("ITEMS"));
+        QCOMPARE(boxes.Count(), 0);
+        QVERIFY(cust->tblData->Active());
+        QCOMPARE(cust->LinkField, QString());
+        QVERIFY(!cust->tblData->MasterSource());
+        QCOMPARE(cust->tblData->MasterFields(), QString());
+        QCOMPARE(cust->tblData->IndexFieldNames(), QString());
+        QCOMPARE(F.Column(cust, 1), (QStringList{"One", "Two", "Three"}));
+        // Moving in the former master changes nothing any more.
+        F.Select(orders, 2, 0);
+        QCOMPARE(F.Column(cust, 1), (QStringList{"One", "Two", "Three"}));
+        {
+            ScopedModifiers keys(Qt::ShiftModifier | Qt::AltModifier);
+            QTest::mouseClick(cust->btFilterByField, Qt::LeftButton);
+        }
+        QCOMPARE(boxes.Count(), 0);
+        QCOMPARE(F.Column(cust, 1), (QStringList{"One", "Two", "Three"}));
+    }
+
+    // A detail whose link could not be read any more was closed by it; once
+    // the link is broken (Shift+Alt+click) it shows its rows again.
+    void detailClosedByItsLinkReopens() {
+        F.Exec(QStringLiteral("create table GONE (K integer, V varchar(5))"));
+        F.Exec(QStringLiteral("insert into GONE values (1, 'a'), (2, 'b')"));
+        const auto drop = qScopeGuard([this] { F.Exec(QStringLiteral("drop table GONE")); });
+        auto* master = F.OpenForm(QStringLiteral("CUST"));
+        auto* detail = F.OpenForm(QStringLiteral("GONE"));
+        F.Select(master, 0, 0);
+        QVERIFY(detail->LinkToMaster(master->dbgData, 0));
+        QCOMPARE(F.Column(detail, 1), QStringList{"a"});
+        F.Exec(QStringLiteral("alter table GONE drop column K"));
+        F.Select(master, 1, 0);
+        QVERIFY(!detail->tblData->Active());
+        ScriptedMsgBox boxes;
+        {
+            ScopedModifiers keys(Qt::ShiftModifier | Qt::AltModifier);
+            QTest::mouseClick(detail->btFilterByField, Qt::LeftButton);
+        }
+        QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
+        QVERIFY(detail->tblData->Active());
+        QCOMPARE(detail->LinkField, QString());
+        QCOMPARE(F.Column(detail, 0), (QStringList{"a", "b"}));
     }
 
     void linkFieldStaysFirst() {
@@ -215,15 +321,23 @@ private slots:
         QVERIFY(!grid->DragPending());
     }
 
+    // The key event of Ctrl+Enter with Alt held carries both modifiers, as
+    // the keyboard state does.
     void ctrlEnterStartsDragWithAlt() {
         auto* a = F.OpenForm(QStringLiteral("ORDERS"));
         F.Select(a, 0, 0);
         {
+            ScopedModifiers ctrl(Qt::ControlModifier);
             QTest::keyClick(a->dbgData, Qt::Key_Return, Qt::ControlModifier);
             QVERIFY(!a->dbgData->DragPending());
         }
-        ScopedModifiers alt(Qt::AltModifier);
-        QTest::keyClick(a->dbgData, Qt::Key_Return, Qt::ControlModifier);
+        {
+            ScopedModifiers ctrlShiftAlt(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+            QTest::keyClick(a->dbgData, Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+            QVERIFY(!a->dbgData->DragPending());
+        }
+        ScopedModifiers ctrlAlt(Qt::ControlModifier | Qt::AltModifier);
+        QTest::keyClick(a->dbgData, Qt::Key_Return, Qt::ControlModifier | Qt::AltModifier);
         QVERIFY(a->dbgData->DragPending());
     }
 
@@ -263,6 +377,22 @@ private slots:
         QCOMPARE(cust->LinkField, QStringLiteral("ID"));
         QCOMPARE(cust->tblData->MasterFields(), QStringLiteral("CUST_ID"));
         QCOMPARE(F.Column(cust, 1), QStringList{"Two"});
+        // A drop on a column title links by that column as well.
+        QHeaderView* titles = target->horizontalHeader();
+        const QPoint title(titles->sectionViewportPosition(0) + titles->sectionSize(0) / 2, titles->height() / 2);
+        SendWindowMessage(cust, 2038);
+        QDragEnterEvent onTitle(title, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(titles->viewport(), &onTitle);
+        QVERIFY(onTitle.isAccepted());
+        QDropEvent dropOnTitle(title, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(titles->viewport(), &dropOnTitle);
+        QVERIFY(dropOnTitle.isAccepted());
+        QCOMPARE(cust->LinkField, QStringLiteral("ID"));
+        QCOMPARE(F.Column(cust, 1), QStringList{"Two"});
+        // Its own title refuses it.
+        QDragEnterEvent ownTitle(title, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(source->horizontalHeader()->viewport(), &ownTitle);
+        QVERIFY(!ownTitle.isAccepted());
         // Data from elsewhere is no grid.
         QMimeData foreign;
         foreign.setData(data->formats().first(), "1:2");

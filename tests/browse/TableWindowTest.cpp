@@ -100,24 +100,49 @@ private slots:
         QVERIFY(form->TableOpened);
     }
 
-    void emptyNameRefreshError() {
+    // Leaving the chooser before any table was chosen has nothing to open
+    // or refresh: no message, and the window stays ready for a choice.
+    void emptyNameDoesNothing() {
         auto* form = new TDbTableForm(F.Frame.get());
         form->cbTableName->setCurrentIndex(-1);
         F.Focus(form->cbTableName);
         QVERIFY(form->cbTableName->hasFocus());
         ScriptedMsgBox boxes;
         F.Focus(form->edFilter, Qt::TabFocusReason);
-        QCOMPARE(boxes.Count(), 1);
-        QCOMPARE(boxes.Last().Caption, QStringLiteral("BDE Exception"));
-        QCOMPARE(boxes.Last().Flags, 48);
-        QVERIFY(!boxes.Last().Text.isEmpty());
+        SendWindowMessage(form, 2024);
+        QCOMPARE(boxes.Count(), 0);
         QVERIFY(!form->TableOpened);
-        // Leaving again does not repeat the same failure; the window stays usable.
-        F.Focus(form->cbTableName);
-        F.Focus(form->edFilter, Qt::TabFocusReason);
-        QCOMPARE(boxes.Count(), 1);
+        QVERIFY(!form->tblData->Active());
+        // F5 again: a second window while the first chooser is still empty.
+        auto* second = new TDbTableForm(F.Frame.get());
+        F.Focus(second->cbTableName);
+        QCOMPARE(boxes.Count(), 0);
         F.Choose(form, QStringLiteral("customer"));
         QVERIFY(form->TableOpened);
+        QCOMPARE(form->dbgData->model()->rowCount(), 2);
+    }
+
+    // The chooser's session restart (F7 onto the same database) closes the
+    // table under the window; Enter on the same name opens it again, with
+    // its filter and order.
+    void sameNameOpensTableClosedUnderTheWindow() {
+        auto* form = F.OpenForm(QStringLiteral("ORDERS"));
+        form->edFilter->setEditText(QStringLiteral("QTY=5"));
+        form->ApplyFilter();
+        {
+            ScopedModifiers ctrl(Qt::ControlModifier);
+            form->dbgDataTitleClick(1);
+        }
+        Session().Close();
+        Session().Open();
+        QVERIFY(!form->tblData->Active());
+        ScriptedMsgBox boxes;
+        F.Choose(form, QStringLiteral("ORDERS"));
+        QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
+        QVERIFY(form->TableOpened);
+        QVERIFY(form->tblData->Active());
+        QCOMPARE(F.Column(form, 1), (QStringList{"Alpha", "Gamma"}));
+        QCOMPARE(form->tblData->IndexFieldNames(), QStringLiteral("NAME"));
     }
 
     void refreshKeepsFilterOrderAndLink() {

@@ -13,7 +13,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +23,7 @@
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -143,6 +146,8 @@ private slots:
         Exec(QStringLiteral("insert into WIDE values (1, 2, 3, 4, 5, 6, 7, 8, 9)"));
         Exec(QStringLiteral("create table ESC (T varchar(20))"));
         Exec(QStringLiteral("insert into ESC values ('a' || char(9) || 'b' || char(92) || 'c' || char(13) || char(10))"));
+        Exec(QStringLiteral("create table EMOJI (ID integer, NAME varchar(20), N integer)"));
+        Exec(QStringLiteral("insert into EMOJI values (1, 'a\U0001F600b', 5), (2, '\U0001F600\U0001F601\U0001F602xyz', 6)"));
         Exec(QStringLiteral("create table BIG (ID integer, NAME varchar(20))"));
         Exec(QStringLiteral("insert into BIG with recursive c(x) as (select 1 union all select x + 1 from c "
                             "where x < 150000) select x, 'row ' || x from c"));
@@ -239,6 +244,20 @@ private slots:
                                         "' 3 '\t'Гам'\t'  -20.25'"}));
     }
 
+    // A character outside the basic plane takes one place of a fixed width
+    // (and becomes one "?" in the file): the columns after it stay in line.
+    void fixedWidthsCountCharacters() {
+        ExportTxtOpts.FixedWidths = true;
+        ExportTxtOpts.WithHeader = false;
+        auto table = OpenTable(QStringLiteral("EMOJI"));
+        TFakeGrid grid(table.get(), {17, 32, 17});
+        const QString path = CaseDir() + QStringLiteral("/emoji.txt");
+        QString status;
+        ExportToTextFile(&grid, nullptr, nullptr, QStringLiteral("t"), path, status);
+        QCOMPARE(status, QString());
+        QCOMPARE(ReadFile(path), Win1251Lines({" ID\tNAME\t  N", "  1\ta?b \t  5", "  2\t???x\t  6"}));
+    }
+
     void hiddenColumns_data() {
         QTest::addColumn<QList<bool>>("shown");
         QTest::addColumn<QByteArray>("expected");
@@ -328,7 +347,8 @@ private slots:
         QCOMPARE(dialog.Requests.size(), 1);
         const auto& request = dialog.Requests.first();
         QCOMPARE(request.Title, QStringLiteral("Запис в текстов файл"));
-        QCOMPARE(request.Filter, QStringLiteral("Text files (*.txt);;All files (*.*)"));
+        // "*" and not "*.*": files without an extension are shown too.
+        QCOMPARE(request.Filter, QStringLiteral("Text files (*.txt);;All files (*)"));
         QCOMPARE(request.Proposed, proposed);
         QCOMPARE(request.Folder, QStringLiteral("/some/where"));
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{written});
@@ -479,6 +499,116 @@ private slots:
         QCOMPARE(ExportTxtOpts.Footer, &footer);
         QCOMPARE(table->RecNo(), 7);
         QVERIFY(!table->ControlsDisabled());
+    }
+
+    // A full disk: the message is the system's, and no file is left. A small
+    // file system of its own where the test may mount one; /dev/full always.
+    void fullDisk_data() {
+        QTest::addColumn<bool>("device");
+        QTest::newRow("small file system") << false;
+        QTest::newRow("/dev/full") << true;
+    }
+    void fullDisk() {
+        QFETCH(bool, device);
+        QString path = QStringLiteral("/dev/full");
+        QString mounted;
+        const auto unmount = qScopeGuard([&mounted] {
+            if (!mounted.isEmpty()) QProcess::execute(QStringLiteral("umount"), {mounted});
+        });
+        if (!device) {
+            mounted = CaseDir();
+            if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=256k", "tmpfs", mounted}) != 0) {
+                mounted.clear();
+                QSKIP("no small file system can be mounted here; /dev/full stands in");
+            }
+            path = mounted + QStringLiteral("/big.txt");
+            WriteFile(path, "earlier export");
+        } else if (!QFileInfo(path).isWritable()) {
+            QSKIP("/dev/full is not there to write");
+        }
+        auto table = OpenTable(QStringLiteral("BIG"));
+        ScriptedMsgBox boxes;
+        QString status;
+        ExportToTextFile(table.get(), nullptr, nullptr, QStringLiteral("t"), path, status);
+        QCOMPARE(boxes.Count(), 1);
+        QCOMPARE(boxes.Last().Caption, QStringLiteral("Export Error"));
+        QCOMPARE(boxes.Last().Text, QStringLiteral("smNotExportedToFile\r(No space left on device)"));
+        if (!device) {
+            QCOMPARE(QDir(mounted).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("big.txt")});
+            QCOMPARE(ReadFile(path), QByteArray("earlier export"));
+        }
+        QVERIFY(QFileInfo(QStringLiteral("/dev/full")).exists() && !QFileInfo(QStringLiteral("/dev/full")).isFile());
+    }
+
+    // A file that may be written in a folder that may not: the export
+    // writes it in place. Run as a user who is not root (as root, this test
+    // runs itself again as "nobody").
+    void folderRefusesTemporaryFile() {
+        if (getuid() == 0) {
+            if (!qEnvironmentVariableIsEmpty("TAMSEL_AS_NOBODY")) QFAIL("still root");
+            // Folders that "nobody" may enter, a file and a database it may write.
+            QTemporaryDir shared(QDir::tempPath() + QStringLiteral("/tamsel-nobody-XXXXXX"));
+            QVERIFY(shared.isValid());
+            const QString base = shared.path();
+            QVERIFY(QDir().mkpath(base + QStringLiteral("/home")));
+            QVERIFY(QDir().mkpath(base + QStringLiteral("/locked")));
+            const QString target = base + QStringLiteral("/locked/out.txt");
+            WriteFile(target, "earlier export");
+            QProcess::execute(QStringLiteral("chown"), {"-R", "nobody", base + QStringLiteral("/home"), target});
+            QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                            | QFileDevice::ReadOther | QFileDevice::ExeOther);
+            QFile::setPermissions(base + QStringLiteral("/locked"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                            | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther);
+            const QString program = base + QStringLiteral("/home/test");
+            QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("TAMSEL_AS_NOBODY"), target);
+            env.insert(QStringLiteral("TAMSEL_TEST_TMP"), base + QStringLiteral("/home"));
+            env.insert(QStringLiteral("HOME"), base + QStringLiteral("/home"));
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), base + QStringLiteral("/home"));
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program,
+                                                    "ExportTxtTest", "folderRefusesTemporaryFile"});
+            if (!child.waitForStarted()) QSKIP("setpriv cannot start the test as another user");
+            QVERIFY(child.waitForFinished(60000));
+            const QByteArray output = child.readAll();
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+            QVERIFY2(output.contains("PASS   : ExportTxtTest::folderRefusesTemporaryFile()"), output.constData());
+            QCOMPARE(QDir(base + QStringLiteral("/locked")).entryList(QDir::Files | QDir::Hidden),
+                     QStringList{QStringLiteral("out.txt")});
+            QCOMPARE(ReadFile(target).left(2), QByteArray("t\r"));
+            return;
+        }
+        QString target = qEnvironmentVariable("TAMSEL_AS_NOBODY");
+        if (target.isEmpty()) {
+            // Not root to begin with: a folder of its own, made read-only.
+            const QString dir = CaseDir();
+            target = dir + QStringLiteral("/out.txt");
+            WriteFile(target, "earlier export");
+            QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        }
+        const auto unlock = qScopeGuard([&target] {
+            QFile::setPermissions(QFileInfo(target).path(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        });
+        ScriptedMsgBox boxes;
+        // A failure before the first line is written leaves the old file as it was.
+        auto closed = OpenTable(QStringLiteral("ORDERS"), false);
+        QString status;
+        ExportToTextFile(closed.get(), nullptr, nullptr, QStringLiteral("t"), target, status);
+        QCOMPARE(boxes.Count(), 1);
+        QCOMPARE(boxes.Last().Caption, QStringLiteral("Export Error"));
+        QCOMPARE(ReadFile(target), QByteArray("earlier export"));
+        auto table = OpenTable(QStringLiteral("ORDERS"));
+        ExportToTextFile(table.get(), nullptr, nullptr, QStringLiteral("t"), target, status);
+        QCOMPARE(status, QString());
+        QCOMPARE(boxes.Count(), 1);
+        const QByteArray written = ReadFile(target);
+        QVERIFY2(written.startsWith("t\r\n\r\n") && written.contains(ToWin1251(QStringLiteral("3\tГама\t-20.25\r\n"))),
+                 written.constData());
+        QCOMPARE(QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.txt")});
     }
 
     void currentRecordKept() {

@@ -26,6 +26,13 @@ private slots:
         QTest::newRow("width 0 empties") << "abc" << 0 << ""
                                          << ""
                                          << "";
+        // A character outside the basic plane is one character wide and is
+        // never cut in half.
+        QTest::newRow("emoji counts once") << QStringLiteral("a\U0001F600b") << 5 << QStringLiteral("..a\U0001F600b")
+                                           << QStringLiteral(".a\U0001F600b.") << QStringLiteral("a\U0001F600b..");
+        QTest::newRow("cut after an emoji") << QStringLiteral("\U0001F600\U0001F601xyz") << 2
+                                            << QStringLiteral("\U0001F600\U0001F601") << QStringLiteral("\U0001F600\U0001F601")
+                                            << QStringLiteral("\U0001F600\U0001F601");
         QTest::newRow("empty text") << "" << 3 << "..."
                                     << "..."
                                     << "...";

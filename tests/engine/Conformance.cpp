@@ -173,6 +173,14 @@ void ConformanceTest::filterKeepsMatchingRows_data() {
     QTest::newRow("not, parentheses") << "NOT (city='Sofia') AND id<>5" << QList<int>{2};
     QTest::newRow("is not null") << "city IS NOT NULL AND id<3" << QList<int>{1, 2};
     QTest::newRow("begins with") << "name='B*'" << QList<int>{3};
+    // Letter case does not matter to "begins with", in any alphabet.
+    QTest::newRow("begins with, Latin lower case") << "name='b*'" << QList<int>{3};
+    QTest::newRow("begins with, Cyrillic mixed case") << "name='иВ*'" << QList<int>{4};
+    QTest::newRow("begins with, Cyrillic capitals") << "name='ИВАН*'" << QList<int>{4};
+    QTest::newRow("not begins with, Cyrillic") << "name<>'ива*' AND name<>''" << QList<int>{1, 2, 3};
+    QTest::newRow("begins with, quote, lower case") << "name='o''b*'" << QList<int>{2};
+    QTest::newRow("== takes the star as itself") << "name=='B*'" << QList<int>{};
+    QTest::newRow("== on a whole text") << "name=='Bob'" << QList<int>{3};
     QTest::newRow("bracketed name, Cyrillic text") << "[name] = 'Иван'" << QList<int>{4};
     QTest::newRow("date") << "born='02.01.1990'" << QList<int>{1};
     QTest::newRow("date before") << "born<'01.01.1990'" << QList<int>{3};

@@ -1,5 +1,6 @@
 #include "engine/TDecimal.h"
 #include "engine/Exception.h"
+#include "engine/FieldNames.h"
 #include "engine/Filter.h"
 #include "support/TestRegistry.h"
 
@@ -18,7 +19,11 @@ QList<TColumnInfo> Columns() {
             col("PRICE", TFieldType::ftFloat),    col("DAY", TFieldType::ftDate),
             col("AT", TFieldType::ftTime),        col("STAMP", TFieldType::ftDateTime),
             col("OK", TFieldType::ftBoolean),     col("Име на клиент", TFieldType::ftString),
-            col("QTY", TFieldType::ftBCD)};
+            col("QTY", TFieldType::ftBCD),       col("my col", TFieldType::ftString),
+            col("it's", TFieldType::ftString),   col("a;b,c", TFieldType::ftString),
+            col("x]y", TFieldType::ftString),    col("AND", TFieldType::ftString),
+            col("1st", TFieldType::ftString),    col(" pad ", TFieldType::ftString),
+            col("order", TFieldType::ftString),  col("Цена*", TFieldType::ftString)};
 }
 
 QString Quote(const QString& name) { return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"'); }
@@ -59,7 +64,15 @@ private slots:
                                                    << QVariantList{1LL, 2LL, 3LL};
         QTest::newRow("brackets, blanks, Cyrillic") << "[Име на клиент] = 'Иван'" << "(\"Име на клиент\" = ?)"
                                                     << QVariantList{QStringLiteral("Иван")};
-        QTest::newRow("begins with") << "NAME='Ab*'" << "(\"NAME\" LIKE ? ESCAPE '\\')" << QVariantList{"Ab%"};
+        // Letters: compared in upper case on both sides; none: a plain prefix.
+        QTest::newRow("begins with") << "NAME='Ab*'" << "(UPPER(\"NAME\") LIKE UPPER(?) ESCAPE '\\')" << QVariantList{"Ab%"};
+        QTest::newRow("begins with, Cyrillic") << "NAME<>'аб*'" << "(UPPER(\"NAME\") NOT LIKE UPPER(?) ESCAPE '\\')"
+                                               << QVariantList{QStringLiteral("аб%")};
+        QTest::newRow("begins with, digits only") << "NAME='2024-*'" << "(\"NAME\" LIKE ? ESCAPE '\\')" << QVariantList{"2024-%"};
+        QTest::newRow("== keeps a trailing star") << "NAME=='Star*'" << "(\"NAME\" = ?)" << QVariantList{"Star*"};
+        QTest::newRow("== after NOT, with AND") << "NOT NAME=='*' AND ID==5" << "((NOT (\"NAME\" = ?)) AND (\"ID\" = ?))"
+                                                << QVariantList{"*", 5LL};
+        QTest::newRow("== with nothing after") << "NAME==" << "(\"NAME\" IS NULL)" << QVariantList{};
         QTest::newRow("begins with, wildcards escaped") << "NAME<>'5%_\\*'" << "(\"NAME\" NOT LIKE ? ESCAPE '\\')"
                                                         << QVariantList{"5\\%\\_\\\\%"};
         QTest::newRow("date") << "DAY='03.04.2021'" << "(\"DAY\" = ?)" << QVariantList{QDate(2021, 4, 3)};
@@ -88,6 +101,31 @@ private slots:
         const TCompiledFilter f = CompileFilter(filter, Columns(), Quote);
         QCOMPARE(f.Where, where);
         QCOMPARE(f.Params, params);
+    }
+
+    // The name as filter-by-field writes it finds that very column.
+    void writtenNamesReadBack_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << "NAME" << "NAME";
+        QTest::newRow("Cyrillic, star") << "Цена*" << "[Цена*]";
+        QTest::newRow("reserved word of SQL") << "order" << "order";
+        QTest::newRow("blank") << "my col" << "[my col]";
+        QTest::newRow("quote") << "it's" << "[it's]";
+        QTest::newRow("semicolon, comma") << "a;b,c" << "[a;b,c]";
+        QTest::newRow("closing bracket") << "x]y" << "[x]]y]";
+        QTest::newRow("keyword of the language") << "AND" << "[AND]";
+        QTest::newRow("leading digit") << "1st" << "[1st]";
+        QTest::newRow("blanks at the ends") << " pad " << "[ pad ]";
+        QTest::newRow("blanks and Cyrillic") << "Име на клиент" << "[Име на клиент]";
+    }
+    void writtenNamesReadBack() {
+        QFETCH(QString, name);
+        QFETCH(QString, written);
+        QCOMPARE(FilterFieldName(name), written);
+        const TCompiledFilter f = CompileFilter(written + QStringLiteral("='v' AND ") + written + QStringLiteral(" IS NULL"),
+                                                Columns(), Quote);
+        QCOMPARE(f.Where, QStringLiteral("((%1 = ?) AND (%1 IS NULL))").arg(Quote(name)));
     }
 
     void refusesWithPosition_data() {

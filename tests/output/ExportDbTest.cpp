@@ -17,8 +17,10 @@
 #include <QListWidget>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -253,6 +255,66 @@ private slots:
             QCOMPARE(boxes.size(), 0);
         }
         QVERIFY(FForm->btnExport->isEnabled());
+    }
+
+    // Table names with blanks, quotes, ";" or a reserved word reach the
+    // server as names; file names and the log keep them as they are.
+    void oddTableNames_data() {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("blank") << QStringLiteral("my table");
+        QTest::newRow("quotes") << QStringLiteral("it's \"q\"");
+        QTest::newRow("semicolon and statement") << QStringLiteral("a; drop table T01");
+        QTest::newRow("reserved word") << QStringLiteral("order");
+        // 240 bytes in a Linux file name, near its limit of 255.
+        QTest::newRow("Cyrillic, 120 characters") << QString(120, QChar(u'Щ'));
+    }
+    void oddTableNames() {
+        QFETCH(QString, table);
+        const QString quoted = QLatin1Char('"') + QString(table).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+        RunSql(QStringLiteral("create table %1 (ID integer, \"the name\" varchar(20))").arg(quoted));
+        RunSql(QStringLiteral("insert into %1 values (1, 'Алфа'), (2, null)").arg(quoted));
+        const auto drop = qScopeGuard([&quoted] { RunSql(QStringLiteral("drop table %1").arg(quoted)); });
+        LoadTableList(FForm.get());
+        const QString dir = CaseDir() + QLatin1Char('/');
+        Tick({table});
+        FForm->dirEdit->setText(dir);
+        ScriptedMsgBox boxes;
+        Export();
+        QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
+        QCOMPARE(Log(), QStringList({"Експортира таблица 1 от 1", table + " ===> " + dir + table + "Table.txt  ...",
+                                     "ЕКСПОРТА ПРИКЛЮЧИ УСПЕШНО!"}));
+        QCOMPARE(ReadFile(dir + table + QStringLiteral("Table.txt")), Win1251Lines({"ID\tthe name", "1\tАлфа", "2\t"}));
+        QCOMPARE(RunSql(QStringLiteral("select count(*) from T01")).toInt(), 3);
+    }
+
+    // A full disk part way through a table: the log says what the system
+    // said, and the file that was cut short is gone.
+    void fullDiskRemovesShortFile() {
+        const QString dir = CaseDir();
+        if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=256k", "tmpfs", dir}) != 0)
+            QSKIP("no small file system can be mounted here");
+        const auto unmount = qScopeGuard([&dir] { QProcess::execute(QStringLiteral("umount"), {dir}); });
+        RunSql(QStringLiteral("create table ZHUGE (ID integer, NAME varchar(60))"));
+        const auto drop = qScopeGuard([] { RunSql(QStringLiteral("drop table ZHUGE")); });
+        RunSql(QStringLiteral("insert into ZHUGE with recursive c(x) as (select 1 union all select x + 1 from c "
+                              "where x < 20000) select x, 'a row of forty-odd characters, number ' || x from c"));
+        LoadTableList(FForm.get());
+        Tick({"T01", "ZHUGE"});
+        FForm->dirEdit->setText(dir);
+        QList<ScriptedMsgBox::Shown> boxes;
+        const TMsgPresenter previous = SetMsgPresenter([&](const QString& text, const QString& caption, int flags) {
+            boxes << ScriptedMsgBox::Shown{text, caption, flags};
+            return IDOK;
+        });
+        Export();
+        SetMsgPresenter(previous);
+        const QStringList log = Log();
+        QVERIFY2(log.last().startsWith(QStringLiteral("ВЪЗНИКНА ГРЕШКА ПРИ ЕКСПОРТ : ")) &&
+                     log.last().contains(QLatin1String("No space left on device")),
+                 qPrintable(log.join('\n')));
+        QVERIFY(!log.contains(QStringLiteral("ЕКСПОРТА ПРИКЛЮЧИ УСПЕШНО!")));
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("T01Table.txt")});
+        QCOMPARE(ReadFile(dir + QStringLiteral("/T01Table.txt")), TableFile(QStringLiteral("T01")));
     }
 
     void plainBoxes_data() {

@@ -825,6 +825,8 @@ public:
 
     QStringList TableNames() override;
     QString QuoteIdentifier(const QString& name) const override;
+    QString CaselessPrefix(const QString& column, const QString& prefix, bool negated,
+                           QVariantList& params) const override;
     QList<TColumnInfo> TableColumns(const QString& table) override;
     std::unique_ptr<TCursor> Select(const TSelectSpec& spec, qint64 offset) override;
     qint64 Count(const TSelectSpec& spec) override;
@@ -954,6 +956,27 @@ QStringList TOdbcConnection::TableNames() {
         }
     }
     return names;
+}
+
+// SQLite's UPPER and LIKE know ASCII letters only; its GLOB matches a class
+// of characters, so every letter becomes the class of its two cases and the
+// characters that GLOB reads specially stand in classes of their own.
+QString TOdbcConnection::CaselessPrefix(const QString& column, const QString& prefix, bool negated,
+                                        QVariantList& params) const {
+    if (!FLink || FLink->Dbms != TDbms::SQLite)
+        return {};
+    QString pattern;
+    for (QChar c : prefix) {
+        const QString lower = QString(c).toLower(), upper = QString(c).toUpper();
+        if (lower != upper && lower.size() == 1 && upper.size() == 1)
+            pattern += QLatin1Char('[') + lower + upper + QLatin1Char(']');
+        else if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('['))
+            pattern += QLatin1Char('[') + c + QLatin1Char(']');
+        else
+            pattern += c;
+    }
+    params << pattern + QLatin1Char('*');
+    return QStringLiteral("(%1 %2GLOB ?)").arg(column, negated ? QStringLiteral("NOT ") : QString());
 }
 
 QString TOdbcConnection::QuoteIdentifier(const QString& name) const {

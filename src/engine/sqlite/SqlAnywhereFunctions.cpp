@@ -1,5 +1,5 @@
 // The SQL Anywhere functions and procedures that the embedded server adds to
-// SQLite: LCase, UCase, varexists, Connection_property, the list aggregate
+// SQLite: LCase, UCase, Lower, Upper, varexists, Connection_property, the list aggregate
 // (as sa_list), sa_variable and sa_describe_query.
 
 #include "SqliteConnection.h"
@@ -336,6 +336,9 @@ void RegisterSqlAnywhereFunctions(TSqliteConnection& connection) {
     const TFunction functions[] = {
         {"lcase", 1, pure, ChangeCase<false>},
         {"ucase", 1, pure, ChangeCase<true>},
+        // SQLite's own upper and lower know ASCII letters only.
+        {"lower", 1, pure, ChangeCase<false>},
+        {"upper", 1, pure, ChangeCase<true>},
         {"varexists", 1, SQLITE_UTF8, VarExists},
         {"connection_property", 1, SQLITE_UTF8, ConnectionProperty},
         {"connection_property", 2, SQLITE_UTF8, ConnectionProperty},

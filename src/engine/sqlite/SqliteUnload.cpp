@@ -3,6 +3,7 @@
 
 #include "SqliteConnection.h"
 #include "engine/Exception.h"
+#include "engine/FileWrite.h"
 #include "engine/Win1251.h"
 
 #include <QFile>
@@ -144,10 +145,10 @@ void UnloadToFile(sqlite3* db, sqlite3_stmt* query, const TDialectStatement& opt
         }
         out += rowEnd;
         if (out.size() >= FlushSize) {
-            if (file.write(out) != out.size()) fail();
+            if (!WriteAll(file, out)) fail();
             out.resize(0);
         }
     }
-    if (file.write(out) != out.size() || !file.flush()) fail();
+    if (!WriteAll(file, out) || !file.flush()) fail();
     file.close();
 }
