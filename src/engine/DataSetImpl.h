@@ -109,6 +109,7 @@ struct TDataSet::Impl {
     void CloseCursor();
     void OpenStream(qint64 index);
     int CursorIndex(int field);
+    TCursor* LiveCursor(int field);
     void ReadWhole();
     void ReadBackCurrent();
     qint64 KnownCount();

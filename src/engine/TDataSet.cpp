@@ -950,20 +950,25 @@ QVariant TDataSet::ValueAt(int recNo, int fieldIndex) {
     return b->Rows[size_t(index - b->Start)].value(fieldIndex);
 }
 
+// The cursor that streams the current record, where a field of it can be
+// read straight from the row; none otherwise.
+TCursor* TDataSet::Impl::LiveCursor(int field) {
+    if (!Live || !Active || Cur < 0 || field < 0 || field >= Columns.size())
+        return nullptr;
+    CursorIndex(field); // may replace the cursor
+    return Cursor.get();
+}
+
 QVariant TDataSet::CurrentValue(int fieldIndex) const { return d->Value(fieldIndex); }
 
 bool TDataSet::CurrentFloat(int fieldIndex, double& value) const {
-    if (!d->Live || !d->Active || d->Cur < 0 || fieldIndex < 0 || fieldIndex >= d->Columns.size())
-        return false;
-    const int column = d->CursorIndex(fieldIndex); // may replace the cursor
-    return d->Cursor->FloatValue(column, value);
+    TCursor* cursor = d->LiveCursor(fieldIndex);
+    return cursor && cursor->FloatValue(d->CursorIndex(fieldIndex), value);
 }
 
 bool TDataSet::CurrentExact(int fieldIndex, TExactNumber& value) const {
-    if (!d->Live || !d->Active || d->Cur < 0 || fieldIndex < 0 || fieldIndex >= d->Columns.size())
-        return false;
-    const int column = d->CursorIndex(fieldIndex); // may replace the cursor
-    return d->Cursor->ExactValue(column, value);
+    TCursor* cursor = d->LiveCursor(fieldIndex);
+    return cursor && cursor->ExactValue(d->CursorIndex(fieldIndex), value);
 }
 
 qint64 TDataSet::RowsRead() const { return d->RowsRead; }
