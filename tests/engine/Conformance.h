@@ -27,6 +27,13 @@ public:
     // PRECISION, s VARCHAR(20)) and fill it with n = 1 .. rows,
     // x = n / 4.0 and s = 'r' followed by n.
     virtual QStringList NumbersTable(const QString& name, int rows) = 0;
+    // Runs a statement that makes or fills tables, with a connection of the
+    // fixture's own: the engine's connections only read.
+    virtual void Execute(const QString& sql) = 0;
+    // The bytes of the database file; empty for a server database.
+    virtual QByteArray FileBytes() const { return {}; }
+    // Whether the engine's connection refuses to attach another file.
+    virtual bool RefusesAttach() const { return true; }
     // After the last test.
     virtual void DropDatabase() {}
 };
@@ -62,6 +69,8 @@ private slots:
     void sessionCloseClosesDataSets();
     void notificationsWaitForEnabledControls();
     void queryOpensAndExecutes();
+    void writesAreRefused_data();
+    void writesAreRefused();
     void uniDirectionalQueryOnlyGoesForward();
     void fieldsGiveTheirTexts();
     void bigTableIsReadInBlocks();
