@@ -1,6 +1,7 @@
 #include "DrovikUnit.h"
 
 #include "DrovikAboutUnit.h"
+#include "common/Application.h"
 #include "browse/DbTableUnit.h"
 #include "common/WindowMessage.h"
 #include "common/ZorvUtilUnit.h"
@@ -106,9 +107,9 @@ void TDrovikForm::CreateToolBar() {
     btSelectDb->setToolTip(QStringLiteral("Select Database Alias"));
     btOpenTable = makeButton("btOpenTable", QStringLiteral("Таблица"), 102);
     btExportDB = makeButton("btExportDB", QStringLiteral("Експорт"), 202);
-    connect(btSelectDb, &QToolButton::clicked, this, &TDrovikForm::mnSelectDbAliasClick);
-    connect(btOpenTable, &QToolButton::clicked, this, &TDrovikForm::mnOpenTableClick);
-    connect(btExportDB, &QToolButton::clicked, this, &TDrovikForm::btExportDBClick);
+    connect(btSelectDb, &QToolButton::clicked, this, Guarded(this, &TDrovikForm::mnSelectDbAliasClick));
+    connect(btOpenTable, &QToolButton::clicked, this, Guarded(this, &TDrovikForm::mnOpenTableClick));
+    connect(btExportDB, &QToolButton::clicked, this, Guarded(this, &TDrovikForm::btExportDBClick));
 }
 
 void TDrovikForm::CreateMenu() {
@@ -119,7 +120,7 @@ void TDrovikForm::CreateMenu() {
         QAction* action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
         if (!key.isEmpty()) action->setShortcut(key);
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, Guarded(this, handler));
         return action;
     };
 
@@ -194,6 +195,7 @@ void TDrovikForm::FormShow() {
             return;
         }
     } catch (...) {
+        LogSilentFailure(TargetDatabase->DatabaseName());
         close();
         return;
     }
@@ -245,12 +247,14 @@ void TDrovikForm::mnSelectDbAliasClick() {
             }
             TargetDatabase->SetConnected(true);
         } catch (...) {
-            // Back to the previous database, else to none; neither is reported.
+            // Back to the previous database, else to none; neither is shown.
+            LogSilentFailure(newName);
             try {
                 TargetDatabase->SetDatabaseName(oldName);
                 TargetDatabase->SetAliasName(oldName);
                 TargetDatabase->SetConnected(true);
             } catch (...) {
+                if (!oldName.isEmpty()) LogSilentFailure(oldName);
                 TargetDatabase->SetDatabaseName(QString());
                 TargetDatabase->SetAliasName(QString());
             }

@@ -153,13 +153,13 @@ TDbTableForm::TDbTableForm(QMdiArea* frame) : QWidget(nullptr), Sorter(std::make
         TableOpened = false;
         FFailedName.reset();
     });
-    connect(btFilterByField, &QToolButton::clicked, this, &TDbTableForm::btFilterByFieldClick);
-    connect(dbgData, &TDBGrid::TitleClick, this, &TDbTableForm::dbgDataTitleClick);
-    connect(dbgData, &TDBGrid::DblClick, this, &TDbTableForm::dbgDataDblClick);
-    connect(dbgData, &TDBGrid::DragDrop, this, &TDbTableForm::dbgDataDragDrop);
+    connect(btFilterByField, &QToolButton::clicked, this, Guarded(this, &TDbTableForm::btFilterByFieldClick));
+    connect(dbgData, &TDBGrid::TitleClick, this, Guarded(this, &TDbTableForm::dbgDataTitleClick));
+    connect(dbgData, &TDBGrid::DblClick, this, Guarded(this, &TDbTableForm::dbgDataDblClick));
+    connect(dbgData, &TDBGrid::DragDrop, this, Guarded(this, &TDbTableForm::dbgDataDragDrop));
     // The master went over to a table without the link's field.
     connect(tblData, &TTable::MasterLinkBroken, this, &TDbTableForm::BreakMasterLink);
-    connect(dbgData, &QWidget::customContextMenuRequested, this, &TDbTableForm::dbgDataContextPopup);
+    connect(dbgData, &QWidget::customContextMenuRequested, this, Guarded(this, &TDbTableForm::dbgDataContextPopup));
 
     FSubWindow = frame->addSubWindow(this);
     FSubWindow->setAttribute(Qt::WA_DeleteOnClose);
@@ -423,6 +423,12 @@ void TDbTableForm::BreakMasterLink() {
 // ---------------------------------------------------------------- keys and messages
 
 bool TDbTableForm::eventFilter(QObject* watched, QEvent* event) {
+    bool handled = false;
+    Guarded([&] { handled = FilterEvent(watched, event); })();
+    return handled;
+}
+
+bool TDbTableForm::FilterEvent(QObject* watched, QEvent* event) {
     if (watched == Panel1 && event->type() == QEvent::Resize) {
         const int width = Panel1->width();
         edFilter->setGeometry(248, 2, std::max(0, width - designWidth + 341), 21);

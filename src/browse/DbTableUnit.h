@@ -91,6 +91,8 @@ private:
     void HandleMessage(int msg);
     void ExportGrid(bool plain);
     void FrameSubWindowActivated(QMdiSubWindow* window);
+    // The keys and focus changes of the chooser, the filter box and the grid.
+    bool FilterEvent(QObject* watched, QEvent* event);
     bool dbgDataKeyDown(QKeyEvent* key);
     void StoreFilterHistory();
     void LoadFilterHistory();

@@ -19,12 +19,20 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowCurrentException();
+    }
+    return false;
+}
+
+void TApplication::ShowCurrentException() {
+    try {
+        throw;
     } catch (const std::exception& error) {
         ShowException(error);
     } catch (...) {
         ShowMsg(QStringLiteral("Unknown error"), applicationDisplayName(), MB_ICONSTOP);
     }
-    return false;
 }
 
 void TApplication::ShowException(const std::exception& error) {

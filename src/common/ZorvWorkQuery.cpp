@@ -58,6 +58,8 @@ QString MessageOf(const std::exception& error) {
     return QString::fromLocal8Bit(error.what());
 }
 
+QString CurrentDatabaseName() { return CurrentDatabase ? CurrentDatabase->DatabaseName() : QString(); }
+
 QString DataScriptName(const QString& table) {
     if (table == QLatin1String("book")) return QStringLiteral("BraskData.sql");
     if (table == QLatin1String("stoki")) return QStringLiteral("RestData.sql");
@@ -88,7 +90,8 @@ void RunDataScript(const QString& fileName) {
         }
     } catch (...) {
         // Only a line the runner cannot even take (an empty one) gets here;
-        // it ends the script without a word.
+        // it ends the script without a box.
+        LogSilentFailure(CurrentDatabaseName());
     }
 }
 
@@ -197,10 +200,24 @@ QVariant RunSql(const QString& statement) {
         LastSqlError = -1;
         ShowMsg(MessageOf(error), QStringLiteral("SQL Exception"), MB_OK | MB_ICONSTOP);
         if (!ContinueOnSqlError) throw;
+        // Swallowed, and while the preparation is quiet not even shown.
+        LogSilentFailure(WorkQuery ? WorkQuery->DatabaseName() : CurrentDatabaseName());
         result = QVariant();
     }
     if (WorkQuery) WorkQuery->Close();
     return result;
+}
+
+void LogSilentFailure(const QString& database) {
+    QString message;
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        message = MessageOf(error);
+    } catch (...) {
+        message = QStringLiteral("Unknown error");
+    }
+    qWarning("%s: %s", qUtf8Printable(database), qUtf8Printable(message));
 }
 
 void PrepareConnection(TDatabase* database) {

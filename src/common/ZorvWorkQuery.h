@@ -34,6 +34,10 @@ QVariant RunSql(const QString& statement);
 
 void ApplyFormatSettings();
 
+// Inside a catch block: one line on the terminal (qWarning) naming the
+// database and the failure that the program passes over without a word.
+void LogSilentFailure(const QString& database);
+
 // An SQL string literal of the text: single quotes doubled, and backslashes
 // doubled because the server reads backslash escapes inside literals.
 QString SqlLiteral(QString text);

@@ -17,8 +17,24 @@ private:
     QByteArray FUtf8;
 };
 
-// Failures of the data-access engine and of its drivers.
+// Failures of the data-access engine and of its drivers. A server's or
+// driver's failure also says what it was, for code to tell failures apart
+// without reading the text: the SQLSTATE (ODBC), the native error code (or
+// SQLite's extended result code; 0 when there is none) and whether the
+// connection was lost.
 class EDatabaseError : public Exception {
 public:
     using Exception::Exception;
+    EDatabaseError(QString message, QString sqlState, int nativeCode, bool connectionLost)
+        : Exception(std::move(message)), FSqlState(std::move(sqlState)), FNativeCode(nativeCode),
+          FConnectionLost(connectionLost) {}
+
+    const QString& SqlState() const noexcept { return FSqlState; }
+    int NativeCode() const noexcept { return FNativeCode; }
+    bool ConnectionLost() const noexcept { return FConnectionLost; }
+
+private:
+    QString FSqlState;
+    int FNativeCode = 0;
+    bool FConnectionLost = false;
 };

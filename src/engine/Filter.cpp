@@ -177,6 +177,7 @@ private:
     QList<TToken> t;
     int p = 0;
     int depth = 0;
+    static constexpr int MaxDepth = 200;
 
     const TToken& Peek() const { return t[p]; }
     TToken Take() { return t[p++]; }
@@ -198,22 +199,31 @@ private:
     PNode ParseOr() { return Combine(TFilterNode::Kind::Or, Tok::Or, &TParser::ParseAnd); }
     PNode ParseAnd() { return Combine(TFilterNode::Kind::And, Tok::And, &TParser::ParseNot); }
 
+    // Every NOT and "(" nests the parser (and later the compiler and the
+    // tree's destruction) one level deeper; deep nesting is refused before it
+    // can exhaust the stack.
+    void Nest(const TToken& tok, const QString& fewer) {
+        if (++depth > MaxDepth)
+            Fail(tok.Position, fewer, Describe(tok));
+    }
+
     PNode ParseNot() {
         if (Peek().Type != Tok::Not)
             return ParsePrimary();
+        const TToken no = Take();
+        Nest(no, QStringLiteral("fewer nested NOTs"));
         auto node = std::make_shared<TFilterNode>();
         node->Type = TFilterNode::Kind::Not;
-        node->Position = Take().Position;
+        node->Position = no.Position;
         node->Children.append(ParseNot());
+        --depth;
         return node;
     }
 
     PNode ParsePrimary() {
         if (Peek().Type == Tok::LParen) {
             const TToken open = Take();
-            // Deep nesting is refused before it can exhaust the stack.
-            if (++depth > 200)
-                Fail(open.Position, QStringLiteral("fewer nested parentheses"), Describe(open));
+            Nest(open, QStringLiteral("fewer nested parentheses"));
             PNode inner = ParseOr();
             if (Peek().Type != Tok::RParen)
                 Fail(Peek().Position, QStringLiteral("\")\" closing the \"(\" at position %1").arg(open.Position),

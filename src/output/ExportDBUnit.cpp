@@ -1,5 +1,6 @@
 #include "ExportDBUnit.h"
 
+#include "common/Application.h"
 #include "common/PlatformDialogs.h"
 #include "common/ZorvWorkQuery.h"
 #include "engine/Exception.h"
@@ -128,11 +129,11 @@ TExportDbForm::TExportDbForm(QWidget* owner) : QDialog(owner) {
     qrTables->SetSQL({QStringLiteral("select table_name from sys.systable"),
                       QStringLiteral("where creator=1 and table_type='BASE'"), QStringLiteral("order by table_name ")});
 
-    connect(btnSelectAll, &QPushButton::clicked, this, &TExportDbForm::btnSelectAllClick);
-    connect(btnDeselectAll, &QPushButton::clicked, this, &TExportDbForm::btnDeselectAllClick);
+    connect(btnSelectAll, &QPushButton::clicked, this, Guarded(this, &TExportDbForm::btnSelectAllClick));
+    connect(btnDeselectAll, &QPushButton::clicked, this, Guarded(this, &TExportDbForm::btnDeselectAllClick));
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btnExport, &QPushButton::clicked, this, &TExportDbForm::btnExportClick);
-    connect(dirEditButton, &QToolButton::clicked, this, &TExportDbForm::dirEditButtonClick);
+    connect(btnExport, &QPushButton::clicked, this, Guarded(this, &TExportDbForm::btnExportClick));
+    connect(dirEditButton, &QToolButton::clicked, this, Guarded(this, &TExportDbForm::dirEditButtonClick));
 }
 
 TExportDbForm::~TExportDbForm() = default;

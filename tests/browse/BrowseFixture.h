@@ -10,6 +10,7 @@
 #include "engine/TDatabase.h"
 #include "engine/TQuery.h"
 #include "engine/TTable.h"
+#include "support/TestSqlite.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -31,9 +32,9 @@ public:
         FTemp = std::make_unique<QTemporaryDir>(base + QStringLiteral("/%1-XXXXXX").arg(tag));
         if (!FTemp->isValid()) return false;
         Path = FTemp->path() + QStringLiteral("/test.db");
-        QFile file(Path);
-        if (!file.open(QIODevice::WriteOnly)) return false;
-        file.close();
+        // Write-ahead logging: the test changes the file while the windows
+        // read it.
+        ExecSqlite(Path, {QStringLiteral("PRAGMA journal_mode = WAL")});
         for (const QString& statement : statements) Exec(statement);
         Database = std::make_unique<TDatabase>();
         Database->SetDatabaseName(QStringLiteral("TESTDB"));
@@ -54,13 +55,8 @@ public:
         Database.reset();
     }
 
-    void Exec(const QString& statement) const {
-        TQuery query;
-        // Once connected, on the same connection as the windows' tables.
-        query.SetDatabaseName(Database ? Database->DatabaseName() : Path);
-        query.SetSQL({statement});
-        query.ExecSQL();
-    }
+    // Changes the file with SQLite alone: the windows' connection only reads.
+    void Exec(const QString& statement) const { ExecSqlite(Path, {statement}); }
 
     // A table window with the table chosen and opened by Enter.
     TDbTableForm* OpenForm(const QString& table) {

@@ -1,4 +1,5 @@
 
+#include "common/Application.h"
 #include "common/WindowMessage.h"
 #include "common/ZorvUtilUnit.h"
 #include "engine/Exception.h"
@@ -67,15 +68,13 @@ private slots:
 
         // Twice: the first failure leaves everything working for the next.
         if (delivery == QLatin1String("button click")) {
+            // A click's handler reports where it is called: the failure never
+            // passes through Qt's input dispatch, which would leak what its
+            // frames hold (the sanitizer build's leak check sees that).
             QPushButton button(QStringLiteral("Таблица"));
-            QObject::connect(&button, &QPushButton::clicked, fail);
+            QObject::connect(&button, &QPushButton::clicked, Guarded(fail));
             button.show();
-            // The failed release counts as not handled.
-            for (int i = 0; i < 2; ++i) {
-                QTest::ignoreMessage(QtWarningMsg,
-                                     "Mouse event \"MouseRelease\" not accepted by receiving widget");
-                QTest::mouseClick(&button, Qt::LeftButton);
-            }
+            for (int i = 0; i < 2; ++i) QTest::mouseClick(&button, Qt::LeftButton);
         } else if (delivery == QLatin1String("timer")) {
             QTimer::singleShot(0, fail);
             QTimer::singleShot(0, fail);

@@ -1,11 +1,11 @@
 #include "support/ScriptedMsgBox.h"
 #include "support/TestRegistry.h"
+#include "support/TestSqlite.h"
 
 #include "common/ColumnStatistics.h"
 #include "common/ZorvUtilUnit.h"
 #include "common/ZorvWorkQuery.h"
 #include "engine/TField.h"
-#include "engine/TQuery.h"
 #include "engine/TTable.h"
 
 #include <QDir>
@@ -20,12 +20,7 @@ class ColumnStatisticsTest : public QObject {
     std::unique_ptr<QTemporaryDir> FTemp;
     QString FDb;
 
-    void Exec(const QString& statement) {
-        TQuery query;
-        query.SetDatabaseName(FDb);
-        query.SetSQL({statement});
-        query.ExecSQL();
-    }
+    void Exec(const QString& statement) { ExecSqlite(FDb, {statement}); }
 
     // A table of one column V of the given type holding the values (SQL
     // literals), opened on record recNo.

@@ -1,12 +1,12 @@
 #include "support/ScriptedMsgBox.h"
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"
+#include "support/TestSqlite.h"
 
 #include "common/ExportTxt.h"
 #include "common/PlatformDialogs.h"
 #include "common/ZorvUtilUnit.h"
 #include "engine/TField.h"
-#include "engine/TQuery.h"
 #include "engine/TTable.h"
 #include "engine/Win1251.h"
 
@@ -99,12 +99,7 @@ class ExportTxtTest : public QObject {
         return dir;
     }
 
-    void Exec(const QString& statement) {
-        TQuery query;
-        query.SetDatabaseName(FDb);
-        query.SetSQL({statement});
-        query.ExecSQL();
-    }
+    void Exec(const QString& statement) { ExecSqlite(FDb, {statement}); }
 
     std::unique_ptr<TTable> OpenTable(const QString& name, bool open = true) {
         auto table = std::make_unique<TTable>();

@@ -15,7 +15,8 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
-#include <sqlite3.h>
+
+#include "support/TestSqlite.h"
 
 class TTestDataSources {
 public:
@@ -61,14 +62,7 @@ public:
     QString MakeDatabase(const QString& fileName, const QStringList& statements) {
         const QString path = FPath + QLatin1Char('/') + fileName;
         QFile::remove(path);
-        sqlite3* db = nullptr;
-        if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK) qFatal("cannot make %s", qPrintable(path));
-        for (const QString& statement : statements) {
-            char* error = nullptr;
-            if (sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
-                qFatal("%s: %s", qPrintable(statement), error);
-        }
-        sqlite3_close(db);
+        ExecSqlite(path, statements);
         return path;
     }
 

@@ -1,5 +1,7 @@
 #include "Conformance.h"
 
+#include "TestTemp.h"
+
 #include "engine/Exception.h"
 #include "engine/Session.h"
 #include "engine/TDataSource.h"
@@ -8,7 +10,9 @@
 #include "engine/TQuery.h"
 #include "engine/TTable.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -65,12 +69,7 @@ TConformanceFixture::TRefusedFilter SqliteRefusedFilter() {
 ConformanceTest::ConformanceTest(std::unique_ptr<TConformanceFixture> fixture) : FFixture(std::move(fixture)) {}
 ConformanceTest::~ConformanceTest() = default;
 
-void ConformanceTest::Exec(const QString& sql) {
-    TQuery q;
-    q.SetDatabaseName(FDb);
-    q.SQL() << sql;
-    q.ExecSQL();
-}
+void ConformanceTest::Exec(const QString& sql) { FFixture->Execute(sql); }
 
 QList<int> ConformanceTest::Ids(TDataSet& ds, const QString& field) {
     QList<int> ids;
@@ -865,20 +864,47 @@ void ConformanceTest::queryOpensAndExecutes() {
     QCOMPARE(q.Fields(0)->AsString(), QStringLiteral(":x"));
     QCOMPARE(q.RecordCount(), 1);
 
-    q.SetSQL({QStringLiteral("CREATE TABLE qtab (id INTEGER)")});
-    q.ExecSQL();
-    q.SetSQL({QStringLiteral("INSERT INTO qtab VALUES (7)")});
-    q.ExecSQL();
-    q.SetSQL({QStringLiteral("SELECT id FROM qtab")});
-    q.Open();
-    QCOMPARE(q.Fields(0)->AsInteger(), 7);
-    q.SetSQL({QStringLiteral("DROP TABLE qtab")});
-    q.ExecSQL();
     q.SetSQL({QStringLiteral("SELECT * FROM no_such_table_here")});
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.Open());
     QVERIFY(!q.Active());
     q.SetSQL({});
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.ExecSQL());
+}
+
+void ConformanceTest::writesAreRefused_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::newRow("INSERT") << "INSERT INTO cust (id, name) VALUES (99, 'new')";
+    QTest::newRow("UPDATE") << "UPDATE cust SET name = 'changed'";
+    QTest::newRow("DELETE") << "DELETE FROM cust";
+    QTest::newRow("DROP") << "DROP TABLE ord";
+    QTest::newRow("CREATE") << "CREATE TABLE made (id INTEGER)";
+    QTest::newRow("ATTACH") << "ATTACH DATABASE '%1' AS other";
+}
+
+// The engine's connections only read, whatever a statement says.
+void ConformanceTest::writesAreRefused() {
+    QFETCH(QString, statement);
+    if (statement.startsWith(QLatin1String("ATTACH")) && !FFixture->RefusesAttach())
+        QSKIP("this driver's connection is read-only by the server's own setting, which allows ATTACH");
+    const QTemporaryDir folder(TestTemp() + QStringLiteral("/attach-XXXXXX"));
+    const QString attached = folder.filePath(QStringLiteral("attached.db"));
+    const QByteArray before = FFixture->FileBytes();
+    TQuery q;
+    q.SetDatabaseName(FDb);
+    q.SetSQL({statement.arg(attached)});
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.ExecSQL());
+    QVERIFY(!QFile::exists(attached));
+    q.SetSQL({QStringLiteral("SELECT name FROM cust ORDER BY id")});
+    q.Open();
+    QStringList names;
+    for (; !q.Eof(); q.Next()) names << q.Fields(0)->AsString();
+    QCOMPARE(names.size(), 5);
+    QVERIFY(!names.contains(QStringLiteral("changed")));
+    q.Close();
+    auto orders = Table(FDb, QStringLiteral("ord"));
+    orders->Open();
+    QCOMPARE(orders->RecordCount(), 6);
+    QCOMPARE(FFixture->FileBytes(), before);
 }
 
 void ConformanceTest::uniDirectionalQueryOnlyGoesForward() {

@@ -41,6 +41,13 @@ public:
         bool OrderRefused = false;
     };
     virtual TRefusedFilter RefusedFilter() = 0;
+    // Runs a statement that makes or fills tables, with a connection of the
+    // fixture's own: the engine's connections only read.
+    virtual void Execute(const QString& sql) = 0;
+    // The bytes of the database file; empty for a server database.
+    virtual QByteArray FileBytes() const { return {}; }
+    // Whether the engine's connection refuses to attach another file.
+    virtual bool RefusesAttach() const { return true; }
     // After the last test.
     virtual void DropDatabase() {}
 };
@@ -91,6 +98,8 @@ private slots:
     void sessionCloseClosesDataSets();
     void notificationsWaitForEnabledControls();
     void queryOpensAndExecutes();
+    void writesAreRefused_data();
+    void writesAreRefused();
     void uniDirectionalQueryOnlyGoesForward();
     void fieldsGiveTheirTexts();
     void bigTableIsReadInBlocks();

@@ -161,6 +161,22 @@ private slots:
             QCOMPARE(e.Message(), QStringLiteral("Syntax error near '%1'").arg(near));
         }
     }
+
+    // Each list() inside another is translated one level deeper.
+    void nestedListCalls() {
+        const auto nested = [](int depth) {
+            return QStringLiteral("select ") + QStringLiteral("list(").repeated(depth) + QStringLiteral("x") +
+                   QString(depth, QLatin1Char(')'));
+        };
+        QVERIFY(TranslateStatement(nested(100), {}).Sql.startsWith(QStringLiteral("select sa_list(0, sa_list(0, ")));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, TranslateStatement(nested(101), {}));
+        try {
+            TranslateStatement(nested(10000), {});
+            QFAIL("no error");
+        } catch (const EDatabaseError& e) {
+            QCOMPARE(e.Message(), QStringLiteral("Too many nested list() calls (at most 100)"));
+        }
+    }
 };
 
 TAMSEL_TEST(DialectTest);

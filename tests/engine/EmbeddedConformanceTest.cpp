@@ -2,6 +2,7 @@
 
 #include "TestTemp.h"
 #include "support/TestRegistry.h"
+#include "support/TestSqlite.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,10 +16,16 @@ public:
     TEmbeddedFixture() : FDir(TestTemp() + QStringLiteral("/conformance-XXXXXX")) {}
 
     QString CreateDatabase() override {
-        const QString path = FDir.filePath(QStringLiteral("conformance.db"));
-        QFile file(path);
+        QFile file(Path());
         file.open(QIODevice::WriteOnly);
-        return path;
+        return Path();
+    }
+
+    void Execute(const QString& sql) override { ExecSqlite(Path(), {sql}); }
+
+    QByteArray FileBytes() const override {
+        QFile file(Path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QStringList NumbersTable(const QString& name, int rows) override {
@@ -33,6 +40,7 @@ public:
     TRefusedFilter RefusedFilter() override { return SqliteRefusedFilter(); }
 
 private:
+    QString Path() const { return FDir.filePath(QStringLiteral("conformance.db")); }
     QTemporaryDir FDir;
 };
 

@@ -93,6 +93,10 @@ private slots:
                                    << QVariantList{"a'); DROP TABLE t; --"};
         QTest::newRow("quote in a bracketed name") << "[Име на клиент]='\"'" << "(\"Име на клиент\" = ?)" << QVariantList{"\""};
         QTest::newRow("blank") << " \t " << "" << QVariantList{};
+        QTest::newRow("NOTs and parentheses up to the limit")
+            << QStringLiteral("NOT (").repeated(100) + QStringLiteral("ID=1") + QString(100, QLatin1Char(')'))
+            << QStringLiteral("(NOT ").repeated(100) + QStringLiteral("(\"ID\" = ?)") + QString(100, QLatin1Char(')'))
+            << QVariantList{1LL};
     }
     void compilesToBoundSql() {
         QFETCH(QString, filter);
@@ -148,6 +152,11 @@ private slots:
         QTest::newRow("two values") << "1=2" << "position 1: expected a field name";
         QTest::newRow("number glued to a name") << "ID=12abc" << "position 6";
         QTest::newRow("deep nesting") << QString(300, QLatin1Char('(')) + QStringLiteral("ID=1") << "fewer nested parentheses";
+        QTest::newRow("30000 NOTs") << QStringLiteral("NOT ").repeated(30000) + QStringLiteral("ID=1") << "position 801: expected fewer nested NOTs";
+        // As many as a filter box of 32767 characters holds.
+        QTest::newRow("a filter box of NOTs") << QStringLiteral("NOT ").repeated(8190) + QStringLiteral("ID=1") << "fewer nested NOTs";
+        QTest::newRow("NOTs and parentheses share the limit")
+            << QStringLiteral("NOT (").repeated(101) + QStringLiteral("ID=1") << "fewer nested";
     }
     void refusesWithPosition() {
         QFETCH(QString, filter);

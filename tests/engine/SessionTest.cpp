@@ -6,9 +6,9 @@
 #include "engine/TField.h"
 #include "engine/TQuery.h"
 #include "engine/TTable.h"
-#include "engine/sqlite/SqliteDriver.h"
 #include "TestTemp.h"
 #include "support/TestRegistry.h"
+#include "support/TestSqlite.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,10 +49,8 @@ private slots:
         FDbFile = FDir.filePath(QStringLiteral("server.db"));
         FDesktopFile = FDir.filePath(QStringLiteral("desk.db"));
         for (const QString& file : {FDbFile, FDesktopFile}) {
-            WriteFile(file, QString());
-            auto c = OpenSqliteConnection(file);
-            c->Execute(QStringLiteral("CREATE TABLE stoki (id INTEGER, ime VARCHAR(20))"));
-            c->Execute(QStringLiteral("INSERT INTO stoki VALUES (1, 'хляб')"));
+            ExecSqlite(file, {QStringLiteral("CREATE TABLE stoki (id INTEGER, ime VARCHAR(20))"),
+                              QStringLiteral("INSERT INTO stoki VALUES (1, 'хляб')")});
         }
         // User data sources in ODBCINI, system ones in ODBCSYSINI's odbc.ini.
         WriteFile(FDir.filePath(QStringLiteral("user.ini")),

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sqlite3.h>
@@ -257,7 +258,8 @@ private slots:
     void scriptsAndErrors() {
         const TTestDatabase db(Shop);
         const auto c = db.Open();
-        c->Execute("create table x (a int); insert into x values (1); insert into x values (2);");
+        // The connection's temporary database takes what the file may not.
+        c->Execute("create temp table x (a int); insert into x values (1); insert into x values (2);");
         QCOMPARE(First(*c, "select sum(a) from x").toInt(), 3);
         c->Execute("  "); // nothing to run
         QVERIFY(!c->Query("-- only a comment")->Next());
@@ -273,6 +275,65 @@ private slots:
         QCOMPARE(cursor->Value(0), QVariant(qlonglong(1)));
         QVERIFY(cursor->Value(3).isNull());
         QVERIFY(!cursor->Next());
+    }
+
+    // SQLite reads a text up to its first NUL: a statement with one is
+    // refused whole, never cut short nor run for ever.
+    void nulInStatement_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("execute");
+        QTest::newRow("executed, after a statement") << QStringLiteral("select 1;") + QChar(0) + "select 2" << true;
+        QTest::newRow("executed, alone") << QString(QChar(0)) << true;
+        QTest::newRow("executed, a dialect statement") << QStringLiteral("create variable v") + QChar(0) + " integer" << true;
+        QTest::newRow("opened") << QStringLiteral("select 1") + QChar(0) + "; drop table stoki" << false;
+        // A data script saved as UTF-16 and read as Windows-1251.
+        QTest::newRow("UTF-16 text") << FromWin1251(QByteArray("\xff\xfes\0e\0l\0e\0c\0t\0 \0\x31\0", 18)) << true;
+    }
+    void nulInStatement() {
+        QFETCH(QString, text);
+        QFETCH(bool, execute);
+        const TTestDatabase db(Shop);
+        const auto c = db.Open();
+        QCOMPARE(Failure([&] { execute ? c->Execute(text) : void(c->Query(text)); }),
+                 "The statement text contains a NUL character");
+        QCOMPARE(First(*c, "select count(*) from stoki").toInt(), 4);
+    }
+
+    // The file is opened read-only: no statement changes it, and no other
+    // file is attached; the refusals say what they are.
+    void writesAreRefused_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("code");
+        QTest::newRow("insert") << "insert into stoki values (9, 'x', 1, 1, null)" << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("update") << "update stoki set name = 'x'" << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("delete") << "delete from stoki" << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("drop") << "drop table stoki" << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("create") << "create table made (a int)" << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("attach") << "attach database '%1/other.db' as other" << "too many attached databases - max 0" << SQLITE_ERROR;
+        QTest::newRow("vacuum into") << "vacuum into '%1/copy.db'" << "too many attached databases - max 0" << SQLITE_ERROR;
+        QTest::newRow("journal mode") << "pragma journal_mode = wal" << "attempt to write a readonly database" << SQLITE_READONLY;
+    }
+    void writesAreRefused() {
+        QFETCH(QString, statement);
+        QFETCH(QString, message);
+        QFETCH(int, code);
+        const TTestDatabase db(Shop);
+        const QByteArray before = ReadAll(db.Path());
+        const auto c = db.Open();
+        try {
+            c->Execute(statement.arg(QFileInfo(db.Path()).path()));
+            QCOMPARE(QStringLiteral("(no error)"), message);
+        } catch (const EDatabaseError& e) {
+            QCOMPARE(e.Message(), message);
+            QCOMPARE(e.NativeCode() & 0xff, code);
+            QVERIFY(e.SqlState().isEmpty());
+            QVERIFY(!e.ConnectionLost());
+        }
+        QCOMPARE(First(*c, "select count(*) from stoki").toInt(), 4);
+        QCOMPARE(ReadAll(db.Path()), before);
+        QVERIFY(!QFile::exists(db.File("other.db")));
+        QVERIFY(!QFile::exists(db.File("copy.db")));
     }
 };
 

@@ -26,13 +26,19 @@ class TPgFixture : public TConformanceFixture {
 public:
     QString CreateDatabase() override {
         FDatabase.reset();
-        const auto admin = OpenTestConnection(QStringLiteral("postgres"), QString());
-        admin->Execute(QStringLiteral("DROP DATABASE IF EXISTS conformance WITH (FORCE)"));
-        admin->Execute(QStringLiteral("CREATE DATABASE conformance OWNER tamsel"));
+        FWriter.reset();
+        {
+            TOdbcWriter admin(TestDsn(), QStringLiteral("postgres"), QString());
+            admin.Execute(QStringLiteral("DROP DATABASE IF EXISTS conformance WITH (FORCE)"));
+            admin.Execute(QStringLiteral("CREATE DATABASE conformance OWNER tamsel"));
+        }
         FDatabase = RegisteredDatabase(QStringLiteral("TamselPgConformance"), QStringLiteral("tamsel"),
                                        QStringLiteral("secret"));
+        FWriter = std::make_unique<TOdbcWriter>(FDatabase->DatabaseName(), QStringLiteral("tamsel"),
+                                                QStringLiteral("secret"));
         return FDatabase->DatabaseName();
     }
+    void Execute(const QString& sql) override { FWriter->Execute(sql); }
     QStringList NumbersTable(const QString& name, int rows) override {
         return {QStringLiteral("CREATE TABLE %1 (n INTEGER, x DOUBLE PRECISION, s VARCHAR(20))").arg(name),
                 QStringLiteral("INSERT INTO %1 SELECT g, g / 4.0, 'r' || g FROM generate_series(1, %2) g")
@@ -41,10 +47,14 @@ public:
     }
     // JSON values have no equality and no order.
     TRefusedFilter RefusedFilter() override { return {QStringLiteral("JSON"), QStringLiteral("doc='a'"), true}; }
-    void DropDatabase() override { FDatabase.reset(); }
+    void DropDatabase() override {
+        FDatabase.reset();
+        FWriter.reset();
+    }
 
 private:
     std::unique_ptr<TDatabase> FDatabase;
+    std::unique_ptr<TOdbcWriter> FWriter;
 };
 
 // An SQLite file of its own through SQLite's ODBC driver, which creates the
@@ -53,11 +63,21 @@ class TLiteFixture : public TConformanceFixture {
 public:
     QString CreateDatabase() override {
         FDatabase.reset();
-        QFile::remove(qEnvironmentVariable("TAMSEL_LITE_CONFORMANCE_FILE"));
+        FWriter.reset();
+        QFile::remove(File());
+        FWriter = std::make_unique<TOdbcWriter>(QStringLiteral("TamselLiteConformance"), QString(), QString());
         FDatabase = RegisteredDatabase(QStringLiteral("TamselLiteConformance"), QString(), QString());
         return FDatabase->DatabaseName();
     }
     bool ReportsScale() const override { return false; }
+    void Execute(const QString& sql) override { FWriter->Execute(sql); }
+    // SQLite's ODBC driver keeps no read-only connection; the engine sets
+    // query_only, which refuses every write but not ATTACH.
+    bool RefusesAttach() const override { return false; }
+    QByteArray FileBytes() const override {
+        QFile file(File());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
     QStringList NumbersTable(const QString& name, int rows) override {
         return {QStringLiteral("CREATE TABLE %1 (n INTEGER, x DOUBLE PRECISION, s VARCHAR(20))").arg(name),
                 QStringLiteral("INSERT INTO %1 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
@@ -66,10 +86,15 @@ public:
                     .arg(rows)};
     }
     TRefusedFilter RefusedFilter() override { return SqliteRefusedFilter(); }
-    void DropDatabase() override { FDatabase.reset(); }
+    void DropDatabase() override {
+        FDatabase.reset();
+        FWriter.reset();
+    }
 
 private:
+    static QString File() { return qEnvironmentVariable("TAMSEL_LITE_CONFORMANCE_FILE"); }
     std::unique_ptr<TDatabase> FDatabase;
+    std::unique_ptr<TOdbcWriter> FWriter;
 };
 
 } // namespace

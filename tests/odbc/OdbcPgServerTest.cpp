@@ -84,7 +84,8 @@ void OdbcPgServerTest::isolationLevels() {
 
 void OdbcPgServerTest::tableNamesIncludeSystemTables() {
     const auto connection = OpenTestConnection();
-    RecreateTable(*connection, QStringLiteral("t_listed"), QStringLiteral("id INTEGER"));
+    TOdbcWriter writer;
+    RecreateTable(writer, QStringLiteral("t_listed"), QStringLiteral("id INTEGER"));
     const QStringList names = connection->TableNames();
     QVERIFY(names.contains(QStringLiteral("t_listed")));
     QVERIFY(names.contains(QStringLiteral("systable"))); // a view
@@ -116,9 +117,10 @@ void OdbcPgServerTest::programStatements() {
     QFETCH(QString, statement);
     QFETCH(QVariant, expected);
     const auto connection = OpenTestConnection();
-    RecreateTable(*connection, QStringLiteral("book"), QStringLiteral("id INTEGER, title VARCHAR(40)"));
+    TOdbcWriter writer;
+    RecreateTable(writer, QStringLiteral("book"), QStringLiteral("id INTEGER, title VARCHAR(40)"));
     // The program's window tests leave their stoki on the shared server.
-    connection->Execute(QStringLiteral("DROP TABLE IF EXISTS stoki CASCADE"));
+    writer.Execute(QStringLiteral("DROP TABLE IF EXISTS stoki CASCADE"));
     const auto cursor = connection->Query(statement);
     QVERIFY(cursor->Next());
     QVERIFY(!cursor->Value(0).isNull());

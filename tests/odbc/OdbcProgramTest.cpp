@@ -119,6 +119,7 @@ class OdbcProgramTest : public QObject {
 
     std::unique_ptr<QTemporaryDir> FFolder;
     std::unique_ptr<TDriverConnection> FServer; // the tests' own view of the server
+    std::unique_ptr<TOdbcWriter> FWriter;        // and their way of changing it
     std::unique_ptr<TDrovikForm> FForm;
 
     QString Folder() const { return FFolder->path() + QLatin1Char('/'); }
@@ -196,6 +197,16 @@ class OdbcProgramTest : public QObject {
         const auto cursor = FServer->Query(statement);
         return ReadAll(*cursor);
     }
+    // The server connection of each preparation run so far, once per run:
+    // the data script marks its connection's application name, which every
+    // session of the server can see.
+    QList<int> PreparedConnections() {
+        QList<int> pids;
+        for (const QVariantList& row : ServerRows(QStringLiteral(
+                 "SELECT pid, application_name FROM pg_stat_activity WHERE application_name LIKE '%+'")))
+            for (int run = 0; run < row[1].toString().count(QLatin1Char('+')); ++run) pids << row[0].toInt();
+        return pids;
+    }
     QString ServerLog() const {
         const QString data = QString::fromUtf8(ReadFile(qEnvironmentVariable("TAMSEL_PG_STATE") + "/datadir")).trimmed();
         return QString::fromUtf8(ReadFile(data + QStringLiteral("/server.log")));
@@ -258,35 +269,39 @@ void OdbcProgramTest::initTestCase() {
     qputenv("ODBCINI", QFile::encodeName(Folder() + QStringLiteral("odbc.ini")));
 
     FServer = OpenTestConnection();
+    FWriter = std::make_unique<TOdbcWriter>();
     // The preparation's probes find stoki only, so it runs RestData.sql.
-    FServer->Execute(QStringLiteral("DROP TABLE IF EXISTS book"));
-    FServer->Execute(QStringLiteral("DROP TABLE IF EXISTS cng_currency"));
-    RecreateTable(*FServer, QStringLiteral("stoki"),
+    FWriter->Execute(QStringLiteral("DROP TABLE IF EXISTS book"));
+    FWriter->Execute(QStringLiteral("DROP TABLE IF EXISTS cng_currency"));
+    RecreateTable(*FWriter, QStringLiteral("stoki"),
                   QStringLiteral("id INTEGER, name VARCHAR(40), price NUMERIC(10,2), cena DOUBLE PRECISION"));
-    FServer->Execute(QStringLiteral("INSERT INTO stoki VALUES (1, 'Ябълки', 1.50, 1.5), (2, 'Круши', 2.25, 0.125), "
+    FWriter->Execute(QStringLiteral("INSERT INTO stoki VALUES (1, 'Ябълки', 1.50, 1.5), (2, 'Круши', 2.25, 0.125), "
                                     "(3, 'Сливи', NULL, NULL), (4, 'Д''Артанян', 0, 2), "
                                     "(5, E'C:\\\\папка', 10.00, -0.5)"));
-    RecreateTable(*FServer, QStringLiteral("dostavki"),
+    RecreateTable(*FWriter, QStringLiteral("dostavki"),
                   QStringLiteral("id INTEGER, stoka_id INTEGER, kol INTEGER, dostavchik VARCHAR(40), dostavena DATE, "
                                  "platena BOOLEAN"));
-    FServer->Execute(QStringLiteral("INSERT INTO dostavki VALUES (10, 1, 5, 'Петров', '2026-12-01', true), "
+    FWriter->Execute(QStringLiteral("INSERT INTO dostavki VALUES (10, 1, 5, 'Петров', '2026-12-01', true), "
                                     "(11, 2, 3, 'Иванов', '2026-11-15', false), (12, 1, 7, 'Георгиев', '2026-12-01', NULL), "
                                     "(13, 4, 1, 'Петров', NULL, true)"));
-    RecreateTable(*FServer, QStringLiteral("\"Стоки Б\""), QStringLiteral("\"Код\" INTEGER, \"Име\" VARCHAR(40)"));
-    FServer->Execute(QStringLiteral("INSERT INTO \"Стоки Б\" VALUES (2, 'Сливи'), (1, 'Круши'), (0, 'Ябълки'), (1, 'Дюли')"));
-    RecreateTable(*FServer, QStringLiteral("prep_log"), QStringLiteral("pid INTEGER, note VARCHAR(40)"));
+    RecreateTable(*FWriter, QStringLiteral("\"Стоки Б\""), QStringLiteral("\"Код\" INTEGER, \"Име\" VARCHAR(40)"));
+    FWriter->Execute(QStringLiteral("INSERT INTO \"Стоки Б\" VALUES (2, 'Сливи'), (1, 'Круши'), (0, 'Ябълки'), (1, 'Дюли')"));
 
-    // The data script, in the program's code page: a logged row, a skipped
-    // line, the two connection variables made to exist, and a failing line.
+    // The data script, in the program's code page: a mark of the run, a
+    // Cyrillic setting, a skipped line, the two connection variables made to
+    // exist, and a failing line.
     ExecDir = Folder();
     WriteFile(Folder() + QStringLiteral("RestData.sql"),
-               Win1251Lines({"insert into prep_log values (pg_backend_pid(), 'Подготовка')", "GO",
+               Win1251Lines({"select set_config('application_name', current_setting('application_name') || '+', false)",
+                             "SET tamsel.note = 'Подготовка'", "GO",
                       "SET tamsel.bvrconnectid = '0'", "SET tamsel.bvrexecdir = ''", "; not a statement"}));
 }
 
 void OdbcProgramTest::init() {
     if (!FServer) FServer = OpenTestConnection(); // after a server stop
-    FServer->Execute(QStringLiteral("DELETE FROM prep_log"));
+    if (!FWriter) FWriter = std::make_unique<TOdbcWriter>();
+    // The sessions of the test before have ended.
+    QTRY_VERIFY_WITH_TIMEOUT(PreparedConnections().isEmpty(), 10000);
 }
 
 void OdbcProgramTest::cleanup() {
@@ -296,7 +311,10 @@ void OdbcProgramTest::cleanup() {
     Session().Close();
 }
 
-void OdbcProgramTest::cleanupTestCase() { FServer.reset(); }
+void OdbcProgramTest::cleanupTestCase() {
+    FServer.reset();
+    FWriter.reset();
+}
 
 // Started without arguments: the chooser offers the program's data sources
 // only, the login is prefilled from the data source, and the preparation
@@ -323,10 +341,8 @@ void OdbcProgramTest::chooserAndLogin() {
 
     // The data script ran once, on the program's connection, whose number
     // the preparation learned; its Cyrillic arrived intact.
-    const QList<QVariantList> logged = ServerRows(QStringLiteral("SELECT pid, note FROM prep_log"));
-    QCOMPARE(logged.size(), 1);
-    QCOMPARE(logged[0][0].toInt(), ConnectionNumber);
-    QCOMPARE(logged[0][1].toString(), QStringLiteral("Подготовка"));
+    QCOMPARE(PreparedConnections(), QList<int>{ConnectionNumber});
+    QCOMPARE(RunSql(QStringLiteral("select current_setting('tamsel.note')")).toString(), QStringLiteral("Подготовка"));
     QCOMPARE(RunSql(QStringLiteral("select pg_backend_pid()")).toInt(), ConnectionNumber);
     // Only the failing script line was shown, with the server's message.
     QCOMPARE(boxes.Count(), 1);
@@ -367,8 +383,7 @@ void OdbcProgramTest::start() {
     QCOMPARE(FForm->btSelectDb->text(), QStringLiteral("DB: ") + database);
     QCOMPARE(FForm->isVisible(), !database.isEmpty());
     // A refused login is not reported; the preparation ran only on success.
-    const int logged = int(ServerRows(QStringLiteral("SELECT pid FROM prep_log")).size());
-    QCOMPARE(logged, database.isEmpty() ? 0 : 1);
+    QCOMPARE(PreparedConnections().size(), database.isEmpty() ? 0 : 1);
     for (const auto& box : boxes.Boxes()) QVERIFY2(box.Caption == QLatin1String("SQL Exception"), qPrintable(box.Text));
 }
 
@@ -401,7 +416,7 @@ void OdbcProgramTest::wrongPasswordFallsBack() {
     QCOMPARE(FForm->btSelectDb->text(), QStringLiteral("DB: ") + database);
     QTRY_COMPARE(Children(), database.isEmpty() ? 0 : 2);
     QCOMPARE(boxes.Count(), 0);
-    QVERIFY(ServerRows(QStringLiteral("SELECT pid FROM prep_log")).isEmpty());
+    QVERIFY(PreparedConnections().isEmpty());
     QVERIFY(FForm->isVisible());
     QCOMPARE(FForm->TargetDatabase->Connected(), !database.isEmpty());
 }
@@ -443,7 +458,9 @@ void OdbcProgramTest::sameDatabaseAgain() {
     QCOMPARE(Children(), 1);
     QVERIFY(!form->tblData->Active());
     QCOMPARE(form->dbgData->model()->rowCount(), 0);
-    QCOMPARE(ServerRows(QStringLiteral("SELECT pid FROM prep_log")).size(), 1); // not prepared again
+    // The chooser's session restart ended the prepared connection, and
+    // nothing was prepared again.
+    QTRY_VERIFY_WITH_TIMEOUT(PreparedConnections().isEmpty(), 10000);
     // Without an open table the grid keys do nothing.
     QTest::keyClick(form->dbgData, Qt::Key_U, Qt::ControlModifier);
     QCOMPARE(boxes.Count(), 0);
@@ -478,11 +495,11 @@ void OdbcProgramTest::tableWindow() {
     QCOMPARE(Column(form, ColumnOf(form, "price")), (QStringList{"1.50", "2.25", "", "0.00", "10.00"}));
     QCOMPARE(Column(form, ColumnOf(form, "cena")), (QStringList{"1.50", "0.125", "", "2.00", "-0.50"}));
     // Enter on the same table refreshes it: a row added meanwhile appears.
-    FServer->Execute(QStringLiteral("INSERT INTO stoki VALUES (6, 'Нова', 1, 1)"));
+    FWriter->Execute(QStringLiteral("INSERT INTO stoki VALUES (6, 'Нова', 1, 1)"));
     form->cbTableName->setFocus();
     QTest::keyClick(form->cbTableName, Qt::Key_Return);
     QCOMPARE(form->dbgData->model()->rowCount(), 6);
-    FServer->Execute(QStringLiteral("DELETE FROM stoki WHERE id = 6"));
+    FWriter->Execute(QStringLiteral("DELETE FROM stoki WHERE id = 6"));
 }
 
 void OdbcProgramTest::filterExpressions_data() {
@@ -752,7 +769,7 @@ void OdbcProgramTest::cyrillicNames() {
 // export walk every row, a filter narrows on the server.
 void OdbcProgramTest::largeTable() {
     const int count = 20000;
-    FillNumbered(*FServer, QStringLiteral("numbered"), count);
+    FillNumbered(*FWriter, QStringLiteral("numbered"), count);
     StartOnServer();
     TDbTableForm* form = OpenTable(QStringLiteral("numbered"));
     QVERIFY(form);
@@ -836,6 +853,7 @@ void OdbcProgramTest::serverStopsAndReturns() {
     TDbTableForm* form = OpenTable(QStringLiteral("stoki"));
     QVERIFY(form);
     FServer.reset();
+    FWriter.reset();
     QVERIFY(ServerScript(QStringLiteral("pause")));
     const auto resume = qScopeGuard([] { ServerScript(QStringLiteral("resume")); });
     ScriptedMsgBox boxes;

@@ -24,7 +24,10 @@ void OdbcServerLossTest::cleanup() {
 
 void OdbcServerLossTest::readFailsReadablyAndReopenWorks() {
     const auto connection = OpenTestConnection();
-    FillNumbered(*connection, QStringLiteral("t_loss"), 5000);
+    {
+        TOdbcWriter writer;
+        FillNumbered(writer, QStringLiteral("t_loss"), 5000);
+    }
     TSelectSpec spec;
     spec.Table = connection->QuoteIdentifier(QStringLiteral("t_loss"));
     const auto cursor = connection->Select(spec, 0);
@@ -61,7 +64,10 @@ void OdbcServerLossTest::readFailsReadablyAndReopenWorks() {
 // What a table window sees: the walk and the refresh fail with a message
 // while the server is down, and the same table reopens once it is back.
 void OdbcServerLossTest::tableWindowsDataSurvivesServerRestart() {
-    FillNumbered(*OpenTestConnection(), QStringLiteral("t_loss"), 5000);
+    {
+        TOdbcWriter writer;
+        FillNumbered(writer, QStringLiteral("t_loss"), 5000);
+    }
     TDatabase db;
     db.SetDatabaseName(TestDsn());
     db.SetAliasName(TestDsn());

@@ -40,9 +40,10 @@ QList<int> Ids(TTable& table) {
 
 void OdbcTableTest::initTestCase() {
     const auto conn = OpenTestConnection();
+    TOdbcWriter writer;
     const QString table = conn->QuoteIdentifier(StrangeTable);
-    RecreateTable(*conn, table, QStringLiteral("id INTEGER, %1 VARCHAR(40)").arg(conn->QuoteIdentifier(StrangeColumn)));
-    conn->Execute(QStringLiteral("INSERT INTO %1 VALUES (1, 'Юг'), (2, 'Агро'), (3, 'Мир'), (4, 'Агроном'), "
+    RecreateTable(writer, table, QStringLiteral("id INTEGER, %1 VARCHAR(40)").arg(conn->QuoteIdentifier(StrangeColumn)));
+    writer.Execute(QStringLiteral("INSERT INTO %1 VALUES (1, 'Юг'), (2, 'Агро'), (3, 'Мир'), (4, 'Агроном'), "
                                  "(5, 'O''Brien'), (6, NULL)")
                       .arg(table));
 

@@ -29,18 +29,22 @@ CREATE FUNCTION tamsel_list_step(acc text, item text) RETURNS text LANGUAGE sql 
 $$SELECT CASE WHEN item IS NULL THEN acc WHEN acc IS NULL THEN item ELSE acc || ',' || item END$$;
 CREATE AGGREGATE list(text) (SFUNC = tamsel_list_step, STYPE = text);
 
--- The result columns of a query, by position.
+-- The result columns of a query, by position. The program's connections
+-- are read-only, so nothing is created: the names are those of a row of
+-- the query (its first, or one of NULLs when it has none).
 CREATE FUNCTION sa_describe_query(query text)
 RETURNS TABLE(column_number integer, name varchar, domain_name varchar)
 LANGUAGE plpgsql VOLATILE AS $$
 DECLARE
-    view_name text := 'tamsel_describe_' || pg_backend_pid();
+    one_row text := format('SELECT s.* FROM (SELECT 1) AS one LEFT JOIN (%s) AS s ON true LIMIT 1', query);
+    fields json;
+    field record;
 BEGIN
-    EXECUTE format('CREATE OR REPLACE TEMP VIEW %I AS %s', view_name, query);
-    RETURN QUERY
-        SELECT a.attnum::integer, a.attname::varchar, format_type(a.atttypid, a.atttypmod)::varchar
-        FROM pg_attribute a
-        WHERE a.attrelid = ('pg_temp.' || quote_ident(view_name))::regclass AND a.attnum > 0
-        ORDER BY a.attnum;
-    EXECUTE format('DROP VIEW pg_temp.%I', view_name);
+    EXECUTE format('SELECT row_to_json(q) FROM (%s) AS q', one_row) INTO fields;
+    FOR field IN SELECT k.key, k.position FROM json_object_keys(fields) WITH ORDINALITY AS k(key, position) LOOP
+        column_number := field.position;
+        name := field.key;
+        EXECUTE format('SELECT pg_typeof(q.%I)::varchar FROM (%s) AS q', field.key, one_row) INTO domain_name;
+        RETURN NEXT;
+    END LOOP;
 END $$;

@@ -1,6 +1,7 @@
 #include "support/ScriptedMsgBox.h"
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"
+#include "support/TestSqlite.h"
 
 #include "common/PlatformDialogs.h"
 #include "common/ZorvUtilUnit.h"
@@ -90,6 +91,7 @@ class ExportDbTest : public QObject {
     }
 
     void Export() { QTest::mouseClick(FForm->btnExport, Qt::LeftButton); }
+    QString DatabaseFile() const { return FTemp->path() + QStringLiteral("/unload.db"); }
 
 private slots:
     void initTestCase() {
@@ -98,7 +100,15 @@ private slots:
         FTemp = std::make_unique<QTemporaryDir>(base + QStringLiteral("/unload-XXXXXX"));
         QVERIFY(FTemp->isValid());
         const QString dir = FTemp->path();
-        WriteFile(dir + QStringLiteral("/unload.db"), QByteArray());
+        QStringList tables;
+        for (int t = 10; t >= 1; --t) {
+            const QString table = QStringLiteral("T%1").arg(t, 2, 10, QLatin1Char('0'));
+            tables << QStringLiteral("create table %1 (ID integer, NAME varchar(20), PRICE float)").arg(table);
+            if (t == 4) continue;
+            tables << QStringLiteral("insert into %1 values (1, 'Алфа', 1.5), (2, null, null), (3, '%1', -7)").arg(table);
+        }
+        tables << QStringLiteral("create view V01 as select * from T01");
+        ExecSqlite(DatabaseFile(), tables);
         WriteFile(dir + QStringLiteral("/odbcinst.ini"), "[SQL Anywhere 11]\nDescription = SQL Anywhere 11\n");
         WriteFile(dir + QStringLiteral("/odbc.ini"),
                   "[UNLOADTEST]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = " + dir.toUtf8() + "/unload.db\n");
@@ -113,14 +123,6 @@ private slots:
         FDatabase->SetConnected(true);
         PrepareConnection(FDatabase.get());
         QVERIFY(FDatabase->IsSQLBased());
-
-        for (int t = 10; t >= 1; --t) {
-            const QString table = QStringLiteral("T%1").arg(t, 2, 10, QLatin1Char('0'));
-            RunSql(QStringLiteral("create table %1 (ID integer, NAME varchar(20), PRICE float)").arg(table));
-            if (t == 4) continue;
-            RunSql(QStringLiteral("insert into %1 values (1, 'Алфа', 1.5), (2, null, null), (3, '%1', -7)").arg(table));
-        }
-        RunSql(QStringLiteral("create view V01 as select * from T01"));
     }
 
     void init() {
@@ -216,7 +218,7 @@ private slots:
         const QString dir = CaseDir() + QLatin1Char('/');
         Tick({"T01", "T06", "T08"});
         FForm->dirEdit->setText(dir);
-        if (serverError) RunSql(QStringLiteral("alter table T06 rename to T06X"));
+        if (serverError) ExecSqlite(DatabaseFile(), {QStringLiteral("alter table T06 rename to T06X")});
         else QDir().mkpath(dir + QStringLiteral("T06Table.txt"));
 
         // While the run lasts its lines are already shown and the button is off.
@@ -232,7 +234,7 @@ private slots:
             });
         Export();
         SetMsgPresenter(previous);
-        if (serverError) RunSql(QStringLiteral("alter table T06X rename to T06"));
+        if (serverError) ExecSqlite(DatabaseFile(), {QStringLiteral("alter table T06X rename to T06")});
 
         const QStringList log = Log();
         QCOMPARE(log.size(), 5);

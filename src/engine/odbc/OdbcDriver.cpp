@@ -63,6 +63,8 @@ private:
 // The diagnostic records of a handle, each read once.
 struct TDiagnostics {
     QString Text;
+    QString SqlState; // of the first record
+    int NativeCode = 0; // of the first record
     bool ConnectionLost = false; // SQLSTATE class 08
 };
 
@@ -83,6 +85,10 @@ TDiagnostics ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
             break;
         const QString sqlState = FromWide(state, 5);
         QString text = FromWideBuffer(message.data(), length, message.size()).trimmed();
+        if (record == 1) {
+            result.SqlState = sqlState;
+            result.NativeCode = int(nativeError);
+        }
         if (sqlState.startsWith(QLatin1String("08")))
             result.ConnectionLost = true;
         // psqlODBC follows a message with an empty record of the same state.
@@ -99,10 +105,11 @@ THandle::THandle(SQLSMALLINT type, SQLHANDLE parent) : FType(type) {
     if (Succeeded(rc))
         return;
     FHandle = SQL_NULL_HANDLE;
-    QString text;
+    TDiagnostics diag;
     if (parent != SQL_NULL_HANDLE)
-        text = ReadDiagnostics(type == SQL_HANDLE_STMT ? SQL_HANDLE_DBC : SQL_HANDLE_ENV, parent).Text;
-    throw EDatabaseError(text.isEmpty() ? QStringLiteral("Cannot allocate an ODBC handle") : text);
+        diag = ReadDiagnostics(type == SQL_HANDLE_STMT ? SQL_HANDLE_DBC : SQL_HANDLE_ENV, parent);
+    throw EDatabaseError(diag.Text.isEmpty() ? QStringLiteral("Cannot allocate an ODBC handle") : diag.Text,
+                         diag.SqlState, diag.NativeCode, diag.ConnectionLost);
 }
 
 // The environment and the connection handle. Cursors share it, so that
@@ -129,7 +136,7 @@ public:
         ++Failures;
         if (diag.Text.isEmpty())
             diag.Text = QStringLiteral("ODBC %1 failed").arg(QLatin1String(what));
-        throw EDatabaseError(diag.Text);
+        throw EDatabaseError(diag.Text, diag.SqlState, diag.NativeCode, Lost);
     }
 
     bool ConnectionDead() const {
@@ -154,8 +161,10 @@ private:
     static SQLHANDLE InitEnv(THandle& env) {
         const SQLRETURN rc =
             SQLSetEnvAttr(env.Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        if (!Succeeded(rc))
-            throw EDatabaseError(ReadDiagnostics(SQL_HANDLE_ENV, env.Get()).Text);
+        if (!Succeeded(rc)) {
+            const TDiagnostics diag = ReadDiagnostics(SQL_HANDLE_ENV, env.Get());
+            throw EDatabaseError(diag.Text, diag.SqlState, diag.NativeCode, false);
+        }
         return env.Get();
     }
 };
@@ -818,8 +827,8 @@ bool TOdbcCursor::ExactValue(int column, TExactNumber& value) const {
 
 class TOdbcConnection : public TDriverConnection {
 public:
-    TOdbcConnection(QString connectString, TTransIsolation isolation)
-        : FConnectString(std::move(connectString)), FIsolation(isolation) {
+    TOdbcConnection(QString dataSource, QString connectString, TTransIsolation isolation)
+        : FDataSource(std::move(dataSource)), FConnectString(std::move(connectString)), FIsolation(isolation) {
         Connect();
     }
 
@@ -841,9 +850,11 @@ private:
     const std::shared_ptr<TOdbcLink>& Link();
     QString InfoText(SQLUSMALLINT info) const;
     void SetIsolation();
+    void SetReadOnly();
     QStringList RowKey(const QString& quotedTable);
     QString SelectText(const TSelectSpec& spec, const QString& what, bool ordered);
 
+    QString FDataSource;
     QString FConnectString;
     TTransIsolation FIsolation;
     std::shared_ptr<TOdbcLink> FLink;
@@ -890,6 +901,7 @@ void TOdbcConnection::Connect() {
                       ? nulls == SQL_NC_LOW || nulls == SQL_NC_START
                       : FLink->Dbms != TDbms::PostgreSQL;
     SetIsolation();
+    SetReadOnly();
     for (const QString& statement : OdbcSessionStatements(FLink->Dbms))
         Execute(statement);
 }
@@ -927,6 +939,31 @@ void TOdbcConnection::SetIsolation() {
             return;
         }
     }
+}
+
+// The program only reads. Where the driver does not keep a connection
+// read-only, a server whose own setting is known gets that instead; the
+// log says so either way.
+void TOdbcConnection::SetReadOnly() {
+    const SQLRETURN set = SQLSetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE,
+                                             reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_MODE_READ_ONLY)), 0);
+    SQLUINTEGER mode = SQL_MODE_READ_WRITE;
+    if (Succeeded(set) && Succeeded(SQLGetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE, &mode, 0, nullptr)) &&
+        mode == SQL_MODE_READ_ONLY)
+        return;
+    QString instead;
+    if (FLink->Dbms == TDbms::PostgreSQL) {
+        instead = QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
+    } else if (FLink->Dbms == TDbms::SQLite) {
+        instead = QStringLiteral("PRAGMA query_only = ON");
+    }
+    if (instead.isEmpty()) {
+        qWarning("%s: the ODBC driver gives no read-only connection", qUtf8Printable(FDataSource));
+        return;
+    }
+    qWarning("%s: the ODBC driver gives no read-only connection; the server is told \"%s\"",
+             qUtf8Printable(FDataSource), qUtf8Printable(instead));
+    Execute(instead);
 }
 
 QStringList TOdbcConnection::TableNames() {
@@ -1152,5 +1189,5 @@ std::unique_ptr<TDriverConnection> OpenOdbcConnection(const TAliasInfo& alias, c
         connect += QStringLiteral(";UID=") + ConnectValue(userName);
     if (!password.isEmpty())
         connect += QStringLiteral(";PWD=") + ConnectValue(password);
-    return std::make_unique<TOdbcConnection>(connect, isolation);
+    return std::make_unique<TOdbcConnection>(alias.Name, connect, isolation);
 }

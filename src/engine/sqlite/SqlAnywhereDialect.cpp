@@ -3,6 +3,7 @@
 #include "engine/Exception.h"
 #include "engine/Win1251.h"
 
+#include <QScopeGuard>
 #include <QStringList>
 #include <limits>
 
@@ -116,6 +117,13 @@ public:
             if (IsWord(t, "list") && next < to && IsSymbol(T[next], u'(')) {
                 const size_t close = Match(next, to);
                 if (close < to) {
+                    // Each list() inside another is translated one level
+                    // deeper; a deep nest is refused before it can exhaust the
+                    // stack (SQLite would refuse it anyway).
+                    if (FListDepth >= MaxListDepth)
+                        throw EDatabaseError(QStringLiteral("Too many nested list() calls (at most %1)").arg(MaxListDepth));
+                    ++FListDepth;
+                    const auto leave = qScopeGuard([this] { --FListDepth; });
                     out += ListCall(next + 1, close);
                     i = close;
                     continue;
@@ -138,6 +146,8 @@ public:
 
 private:
     const TIsVariable& FIsVariable;
+    static constexpr int MaxListDepth = 100;
+    mutable int FListDepth = 0;
 
     size_t Next(size_t i, size_t to) const {
         for (++i; i < to; ++i)

@@ -9,10 +9,21 @@
 #include <atomic>
 
 void RaiseSqliteError(sqlite3* db) {
-    throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+    throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)), QString(), sqlite3_extended_errcode(db), false);
 }
 
+namespace {
+
+// SQLite reads a statement text only up to a NUL, so a text with one would
+// run cut short, or never get past it; it is refused whole.
+void RefuseNul(bool hasNul) {
+    if (hasNul) throw EDatabaseError(QStringLiteral("The statement text contains a NUL character"));
+}
+
+} // namespace
+
 TSqliteStatement PrepareSqlite(sqlite3* db, const QByteArray& sql, const char** tail) {
+    RefuseNul(sql.contains('\0'));
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &raw, tail) != SQLITE_OK) {
         sqlite3_finalize(raw);
@@ -487,15 +498,21 @@ QString Unquoted(const QString& name) {
 
 TSqliteConnection::TSqliteConnection(const QString& file) {
     sqlite3* raw = nullptr;
-    // Read-write where the file allows it (SQLite falls back to read-only for
-    // a write-protected file); never created.
+    // The program only reads: the file is opened read-only, so that no
+    // statement, whatever its text, can change it; never created. The
+    // connection's own objects (the catalogue view, temporary tables) live
+    // in its temporary database, which stays writable.
     const int rc = file.isEmpty() ? SQLITE_CANTOPEN
                                   : sqlite3_open_v2(file.toUtf8().constData(), &raw,
-                                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+                                                    SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     FDb.reset(raw);
     if (rc != SQLITE_OK)
-        throw EDatabaseError(QStringLiteral("%1: %2").arg(QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)), file));
+        throw EDatabaseError(QStringLiteral("%1: %2").arg(QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)), file),
+                             QString(), raw ? sqlite3_extended_errcode(raw) : rc, false);
     sqlite3_busy_timeout(raw, 5000);
+    // No other file is attached, nor written by VACUUM INTO (which attaches
+    // its target).
+    sqlite3_limit(raw, SQLITE_LIMIT_ATTACHED, 0);
     // "..." names a column or table, never a text: a misspelt name fails.
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -581,6 +598,7 @@ TRowKey TSqliteConnection::RowKeyOf(const TSelectSpec& spec) {
 }
 
 TDialectStatement TSqliteConnection::Translate(const QString& sql) const {
+    RefuseNul(sql.contains(QChar(0)));
     return TranslateStatement(sql, [this](const QString& name) { return FindVariable(name) != nullptr; });
 }
 
