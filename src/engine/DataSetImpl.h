@@ -80,6 +80,7 @@ struct TDataSet::Impl {
     qint64 CursorNext = 0;
     qint64 CursorLeft = -1; // rows its limit still allows; -1 no limit
     qint64 Count = -1;      // -1 not known yet
+    bool CountPosted = false;
     // The fields a walk reads (ascending indexes; empty: all), and the open
     // cursor's column of each field, -1 where it has none (empty: whole rows).
     // Only a streaming cursor brings part of a row, so that blocks always
@@ -113,6 +114,7 @@ struct TDataSet::Impl {
     void ReadWhole();
     void ReadBackCurrent();
     qint64 KnownCount();
+    void LearnCount(qint64 count);
     QVariant Value(int field);
     QString RowKey();
     QVariantList CurrentRow();

@@ -302,7 +302,10 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
     }
     if (int(b->Rows.size()) < BlockSize && CursorLeft != 0) {
         // An empty block past the first only tells that the rows end before it.
-        Count = b->Rows.empty() && start > 0 ? -1 : start + qint64(b->Rows.size());
+        if (!b->Rows.empty() || start == 0)
+            LearnCount(start + qint64(b->Rows.size()));
+        else
+            Count = -1;
         CloseCursor();
     }
     LastFetchedBlock = block;
@@ -346,7 +349,7 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
             CurBlock.reset();
             return true;
         }
-        Count = index;
+        LearnCount(index);
         CloseCursor();
         if (Live) {
             // The cursor took the current row with it. It is read back when
@@ -383,7 +386,7 @@ void TDataSet::Impl::ReadBackCurrent() {
 
 qint64 TDataSet::Impl::KnownCount() {
     if (Count < 0)
-        Count = Source->Count();
+        LearnCount(Source->Count());
     return Count;
 }
 
@@ -458,7 +461,7 @@ qint64 TDataSet::Impl::ScanFor(const QString& key) {
             return index;
         ++index;
     }
-    Count = index;
+    LearnCount(index);
     return -1;
 }
 
@@ -485,6 +488,31 @@ bool TDataSet::Impl::FindPlace(const QString& key, const QVariantList& row, qint
     if (place >= 0 ? Locate(place, false) : there && Locate(old, false))
         return true;
     return KnownCount() > 0 && Locate(Count - 1, false);
+}
+
+// The count is often learned in the middle of a read that a grid's paint
+// asked for; the data sources hear of it once that read is over.
+void TDataSet::Impl::LearnCount(qint64 count) {
+    if (count == Count)
+        return;
+    Count = count;
+    if (CountPosted)
+        return;
+    CountPosted = true;
+    QMetaObject::invokeMethod(
+        Self,
+        [this] {
+            CountPosted = false;
+            if (!Active || Count < 0 || DisableCount > 0)
+                return;
+            const QList<TDataSource*> sources = Sources;
+            for (TDataSource* s : sources) {
+                QPointer<TDataSource> guard(s);
+                if (guard && Sources.contains(s))
+                    emit s->CountKnown();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void TDataSet::Impl::Notify(bool full) {
@@ -809,6 +837,21 @@ void TDataSet::SetRecNo(int recNo) {
         d->Locate(d->KnownCount() - 1, false);
     d->Bof = d->Eof = false;
     d->Notify(false);
+}
+
+int TDataSet::KnownRecordCount() const {
+    return d->Active && d->Count >= 0 ? int(std::min<qint64>(d->Count, std::numeric_limits<int>::max())) : -1;
+}
+
+int TDataSet::SeenRecordCount() const {
+    if (!d->Active)
+        return 0;
+    if (d->Count >= 0)
+        return KnownRecordCount();
+    qint64 seen = std::max(d->Cur + 1, d->CursorNext);
+    for (const auto& b : d->Blocks)
+        seen = std::max(seen, b->Start + qint64(b->Rows.size()));
+    return int(std::min<qint64>(seen, std::numeric_limits<int>::max()));
 }
 
 int TDataSet::RecordCount() {

@@ -50,7 +50,14 @@ public:
     bool IsEmpty();
     int RecNo() const;        // current record number, 0 when empty
     void SetRecNo(int recNo); // clamped to 1..RecordCount
-    int RecordCount();        // with filter and link applied
+    int RecordCount();        // with filter and link applied; may count on the server
+    // The count when it is known without asking the server (the rows were
+    // read to their end, or counted), -1 otherwise. Data sources hear
+    // CountKnown when it becomes known.
+    int KnownRecordCount() const;
+    // The count when known, else how many records have been seen so far: a
+    // lower bound that reads nothing.
+    int SeenRecordCount() const;
 
     QString Bookmark() const; // empty when there is no current record
     void SetBookmark(const QString& bookmark); // raises when not found

@@ -23,6 +23,9 @@ signals:
     void DataSetChanged();
     // The current record moved; the rows are the same.
     void RecordChanged();
+    // The data set learned its record count (KnownRecordCount), after the
+    // read that found it.
+    void CountKnown();
 
 private:
     friend class TDataSet;

@@ -273,9 +273,9 @@ private slots:
     void oddTableNames() {
         QFETCH(QString, table);
         const QString quoted = QLatin1Char('"') + QString(table).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-        RunSql(QStringLiteral("create table %1 (ID integer, \"the name\" varchar(20))").arg(quoted));
-        RunSql(QStringLiteral("insert into %1 values (1, 'Алфа'), (2, null)").arg(quoted));
-        const auto drop = qScopeGuard([&quoted] { RunSql(QStringLiteral("drop table %1").arg(quoted)); });
+        ExecSqlite(DatabaseFile(), {QStringLiteral("create table %1 (ID integer, \"the name\" varchar(20))").arg(quoted),
+                                    QStringLiteral("insert into %1 values (1, 'Алфа'), (2, null)").arg(quoted)});
+        const auto drop = qScopeGuard([&] { ExecSqlite(DatabaseFile(), {QStringLiteral("drop table %1").arg(quoted)}); });
         LoadTableList(FForm.get());
         const QString dir = CaseDir() + QLatin1Char('/');
         Tick({table});
@@ -296,10 +296,11 @@ private slots:
         if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=256k", "tmpfs", dir}) != 0)
             QSKIP("no small file system can be mounted here");
         const auto unmount = qScopeGuard([&dir] { QProcess::execute(QStringLiteral("umount"), {dir}); });
-        RunSql(QStringLiteral("create table ZHUGE (ID integer, NAME varchar(60))"));
-        const auto drop = qScopeGuard([] { RunSql(QStringLiteral("drop table ZHUGE")); });
-        RunSql(QStringLiteral("insert into ZHUGE with recursive c(x) as (select 1 union all select x + 1 from c "
-                              "where x < 20000) select x, 'a row of forty-odd characters, number ' || x from c"));
+        ExecSqlite(DatabaseFile(),
+                   {QStringLiteral("create table ZHUGE (ID integer, NAME varchar(60))"),
+                    QStringLiteral("insert into ZHUGE with recursive c(x) as (select 1 union all select x + 1 from c "
+                                   "where x < 20000) select x, 'a row of forty-odd characters, number ' || x from c")});
+        const auto drop = qScopeGuard([this] { ExecSqlite(DatabaseFile(), {QStringLiteral("drop table ZHUGE")}); });
         LoadTableList(FForm.get());
         Tick({"T01", "ZHUGE"});
         FForm->dirEdit->setText(dir);
