@@ -37,6 +37,14 @@ public:
     // read fewer brings them all.
     virtual std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit, const QList<int>& columns) = 0;
     virtual qint64 Count() = 0;
+    // Rows backwards from the end of the order: the last `skip` rows passed
+    // over, then at most limit rows, last first. None where the source
+    // cannot read backwards exactly.
+    virtual std::unique_ptr<TCursor> OpenFromEnd(qint64 skip, qint64 limit) {
+        Q_UNUSED(skip);
+        Q_UNUSED(limit);
+        return nullptr;
+    }
     // How many rows come before a row in the order, found on the server by
     // the row's values (whole, as OpenAt read them with no columns asked);
     // -1 where the source cannot tell. byKey: by its row key too, so that the
@@ -104,9 +112,10 @@ struct TDataSet::Impl {
     void ResetRows();
     bool Locate(qint64 index, bool sequential);
     std::shared_ptr<TRowBlock> FetchBlock(qint64 block, bool sequential);
+    std::shared_ptr<TRowBlock> FetchFromEnd(qint64 block);
     std::shared_ptr<TRowBlock> CachedBlock(qint64 index);
     void Materialise();
-    QVariantList CursorRow() const;
+    static QVariantList CursorRow(const TCursor& cursor);
     void CloseCursor();
     void OpenStream(qint64 index);
     int CursorIndex(int field);

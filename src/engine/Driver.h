@@ -53,6 +53,8 @@ struct TSelectSpec {
     QVariantList Params; // values of the placeholders, in order
     QStringList OrderBy; // quoted column names, ascending
     qint64 Limit = -1;   // at most this many rows will be read; -1 all
+    // The whole order backwards, its row key included: the last rows first.
+    bool Descending = false;
 
     QString SelectList() const { return Columns.isEmpty() ? QStringLiteral("*") : Columns.join(QStringLiteral(", ")); }
 };
@@ -94,6 +96,9 @@ public:
     virtual TRowKey RowKeyOf(const TSelectSpec& spec) = 0;
     // Whether an ascending order puts NULLs before every value.
     virtual bool NullsFirst() const = 0;
+    // Whether Select with Descending gives exactly the rows of the ascending
+    // order backwards: the order ends in a row key that tells every row apart.
+    virtual bool Reversible(const TSelectSpec& spec) = 0;
 
     // A statement in the SQL Anywhere dialect, as the program sends it.
     virtual std::unique_ptr<TCursor> Query(const QString& sql) = 0;

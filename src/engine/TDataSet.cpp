@@ -81,6 +81,15 @@ public:
         return FConnection.Select(spec, offset);
     }
     qint64 Count() override { return FEmpty ? 0 : FConnection.Count(FSpec); }
+    std::unique_ptr<TCursor> OpenFromEnd(qint64 skip, qint64 limit) override {
+        if (FEmpty || FKey.Columns.isEmpty() || !FConnection.Reversible(FSpec))
+            return nullptr;
+        TSelectSpec spec = FSpec;
+        spec.Limit = limit;
+        spec.Descending = true;
+        spec.Columns << QStringLiteral("*") << FKey.Columns;
+        return FConnection.Select(spec, skip);
+    }
     qint64 Place(const QVariantList& row, bool& byKey) override {
         byKey = !FKey.Columns.isEmpty() && row.size() == FColumns.size() + FKey.Columns.size();
         if (FEmpty)
@@ -248,18 +257,18 @@ void TDataSet::Impl::Materialise() {
         ReadWhole(); // blocks hold whole rows only
     auto b = std::make_shared<TRowBlock>();
     b->Start = Cur;
-    b->Rows.push_back(CursorRow());
+    b->Rows.push_back(CursorRow(*Cursor));
     CurBlock = b;
     CurOffset = 0;
     Live = false;
 }
 
-QVariantList TDataSet::Impl::CursorRow() const {
-    const int n = int(Cursor->Columns().size());
+QVariantList TDataSet::Impl::CursorRow(const TCursor& cursor) {
+    const int n = int(cursor.Columns().size());
     QVariantList row;
     row.reserve(n);
     for (int i = 0; i < n; ++i)
-        row.append(Cursor->Value(i));
+        row.append(cursor.Value(i));
     return row;
 }
 
@@ -283,6 +292,10 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
         RaiseUni();
     Materialise();
     const bool reuse = Cursor && CursorColumn.empty() && CursorNext == start && CursorLeft != 0;
+    if (!reuse && !sequential && Count >= 0 && Count - start < start) {
+        if (auto b = FetchFromEnd(block))
+            return b;
+    }
     if (!reuse) {
         const qint64 limit = sequential || LastFetchedBlock == block - 1 ? -1 : BlockSize;
         CloseCursor();
@@ -294,7 +307,7 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
     b->Start = start;
     b->Rows.reserve(BlockSize);
     while (int(b->Rows.size()) < BlockSize && CursorLeft != 0 && Cursor->Next()) {
-        b->Rows.push_back(CursorRow());
+        b->Rows.push_back(CursorRow(*Cursor));
         ++CursorNext;
         ++RowsRead;
         if (CursorLeft > 0)
@@ -311,6 +324,37 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
     LastFetchedBlock = block;
     if (b->Rows.empty())
         return nullptr;
+    Blocks.push_front(b);
+    while (int(Blocks.size()) > MaxBlocks)
+        Blocks.pop_back();
+    return b;
+}
+
+// A block nearer the end than the start is read backwards from the end, so
+// that an ordered server keeps only the rows after it rather than sorting
+// every row to skip those before it. None where the source cannot read
+// backwards, or when the rows ended elsewhere than the count said.
+std::shared_ptr<TRowBlock> TDataSet::Impl::FetchFromEnd(qint64 block) {
+    const qint64 start = block * BlockSize;
+    const qint64 end = std::min(start + BlockSize, Count);
+    CloseCursor(); // some ODBC drivers hold one result open at a time
+    std::unique_ptr<TCursor> c = Source->OpenFromEnd(Count - end, end - start);
+    if (!c)
+        return nullptr;
+    auto b = std::make_shared<TRowBlock>();
+    b->Start = start;
+    b->Rows.reserve(size_t(end - start));
+    while (qint64(b->Rows.size()) < end - start && c->Next()) {
+        b->Rows.push_back(CursorRow(*c));
+        ++RowsRead;
+    }
+    if (qint64(b->Rows.size()) != end - start) {
+        // Rows went since the count: the numbering from the end is wrong.
+        Count = -1;
+        return nullptr;
+    }
+    std::reverse(b->Rows.begin(), b->Rows.end());
+    LastFetchedBlock = block;
     Blocks.push_front(b);
     while (int(Blocks.size()) > MaxBlocks)
         Blocks.pop_back();
@@ -413,7 +457,7 @@ QVariantList TDataSet::Impl::CurrentRow() {
     if (Live && !CursorColumn.empty())
         ReadWhole();
     if (Live)
-        return CursorRow();
+        return CursorRow(*Cursor);
     if (ReadBack)
         ReadBackCurrent();
     return CurBlock ? CurBlock->Rows[size_t(CurOffset)] : QVariantList();

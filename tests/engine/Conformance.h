@@ -85,6 +85,8 @@ private slots:
     void movesPastTheEndOfUnreadBlocks_data();
     void movesPastTheEndOfUnreadBlocks();
     void oneRowTableAtItsEdges();
+    void endOfOrderReadsBackwards_data();
+    void endOfOrderReadsBackwards();
     void equalRowsKeepTheirPlace();
     void refreshKeepsPositionFilterAndOrder();
     void refreshKeepsLink();

@@ -841,6 +841,7 @@ public:
     qint64 Count(const TSelectSpec& spec) override;
     TRowKey RowKeyOf(const TSelectSpec& spec) override;
     bool NullsFirst() const override { return FNullsFirst; }
+    bool Reversible(const TSelectSpec& spec) override;
     std::unique_ptr<TCursor> Query(const QString& sql) override;
     void Execute(const QString& sql) override;
 
@@ -1079,6 +1080,9 @@ QString TOdbcConnection::SelectText(const TSelectSpec& spec, const QString& what
         for (const QString& column : RowKey(spec.Table))
             if (!order.contains(column))
                 order << column;
+        if (spec.Descending)
+            for (QString& column : order)
+                column += QStringLiteral(" DESC");
         text += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
     }
     return text;
@@ -1093,6 +1097,13 @@ std::unique_ptr<TCursor> TOdbcConnection::Select(const TSelectSpec& spec, qint64
     source.ServerWindow = true;
     source.Limit = spec.Limit;
     return std::make_unique<TOdbcCursor>(link, std::move(source), offset);
+}
+
+// Only an order of the engine's own ends in the row key; the servers put
+// NULLs at the same end of an ascending order as they take them from in a
+// descending one.
+bool TOdbcConnection::Reversible(const TSelectSpec& spec) {
+    return !spec.OrderBy.isEmpty() && !RowKey(spec.Table).isEmpty();
 }
 
 TRowKey TOdbcConnection::RowKeyOf(const TSelectSpec& spec) {

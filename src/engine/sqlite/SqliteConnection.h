@@ -21,6 +21,7 @@ public:
     qint64 Count(const TSelectSpec& spec) override;
     TRowKey RowKeyOf(const TSelectSpec& spec) override;
     bool NullsFirst() const override { return true; }
+    bool Reversible(const TSelectSpec& spec) override;
     std::unique_ptr<TCursor> Query(const QString& sql) override;
     void Execute(const QString& sql) override;
 

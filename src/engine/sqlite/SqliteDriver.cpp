@@ -578,6 +578,8 @@ std::unique_ptr<TCursor> TSqliteConnection::Select(const TSelectSpec& spec, qint
     // Rowid last: equal keys keep one order, whatever block is read.
     QStringList order = spec.OrderBy;
     if (HasRowid(spec.Table)) order << QStringLiteral("rowid");
+    if (spec.Descending)
+        for (QString& column : order) column += QStringLiteral(" DESC");
     if (!order.isEmpty()) sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
     // A limit lets SQLite keep only the first rows of a sort.
     sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(spec.Limit < 0 ? -1 : spec.Limit).arg(qMax<qint64>(offset, 0));
@@ -591,6 +593,10 @@ qint64 TSqliteConnection::Count(const TSelectSpec& spec) {
     Bind(FDb.get(), statement.get(), spec.Params);
     return StepSqlite(FDb.get(), statement.get()) ? sqlite3_column_int64(statement.get(), 0) : 0;
 }
+
+// NULLs come first ascending and last descending, so a descending order is
+// the ascending one backwards once the rowid breaks every tie.
+bool TSqliteConnection::Reversible(const TSelectSpec& spec) { return HasRowid(spec.Table); }
 
 TRowKey TSqliteConnection::RowKeyOf(const TSelectSpec& spec) {
     if (!HasRowid(spec.Table)) return {};
