@@ -1,5 +1,6 @@
 #include "ColumnStatistics.h"
 
+#include "WalkProgress.h"
 #include "ZorvMathUnit.h"
 #include "ZorvUtilUnit.h"
 #include "engine/TDataSet.h"
@@ -101,7 +102,7 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
 
     TColumnSum sum;
     int emptyCount = 0;
-    bool aborted = false;
+    bool aborted = false, cancelled = false;
     {
         // The walk reads this one column (declared first: it ends after the
         // record the user was on is found again).
@@ -117,25 +118,25 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
             }
             dataSet->EnableControls();
         });
+        TWalkProgress progress(dataSet, QStringLiteral("Сума колона \"") + label + QLatin1Char('"'),
+                               QStringLiteral("Прочетени редове"));
         dataSet->First();
-        while (!dataSet->Eof()) {
-            double value = 0;
+        while (!dataSet->Eof() && !cancelled) {
             TExactNumber exact;
             if (kind != TSumKind::Text && field->AsExact(exact)) {
                 if (exact.Null) ++emptyCount;
                 sum.Add(exact);
-                dataSet->Next();
-                continue;
-            }
-            if (kind != TSumKind::Text) {
-                value = field->AsFloat();
+            } else if (kind != TSumKind::Text) {
+                const double value = field->AsFloat();
                 if (value == 0 && field->AsString().trimmed().isEmpty()) ++emptyCount;
+                sum.Add(value);
             } else {
                 QString text = field->AsString().trimmed();
                 if (text.isEmpty()) {
                     text = QStringLiteral("0");
                     ++emptyCount;
                 }
+                double value = 0;
                 try {
                     value = double(TextToNumber(text));
                 } catch (const EConvertError& error) {
@@ -145,15 +146,16 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
                         aborted = true;
                         break;
                     }
-                    value = 0;
                 }
+                sum.Add(value);
             }
-            sum.Add(value);
             dataSet->Next();
+            cancelled = !progress.Step();
         }
     }
 
-    if (show) {
+    // A walk the user stopped has no sum to show.
+    if (show && !cancelled) {
         const QString sumText = aborted ? QStringLiteral("<n.a.>") : sum.Format(picture);
         QString text = QStringLiteral("Сума колона \"") + label + QStringLiteral("\":   ") + sumText + QLatin1Char('\r') +
                        QLatin1Char('\r') + QStringLiteral("Брой редове   ") + QString::number(dataSet->RecordCount()) +

@@ -1,6 +1,7 @@
 #include "ExportTxt.h"
 
 #include "PlatformDialogs.h"
+#include "WalkProgress.h"
 #include "ZorvStr.h"
 #include "ZorvUtilUnit.h"
 #include "engine/Exception.h"
@@ -9,11 +10,8 @@
 #include "engine/TField.h"
 #include "engine/Win1251.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProgressDialog>
 #include <QSaveFile>
 
 #include <memory>
@@ -24,11 +22,6 @@ namespace {
 
 const QString NotExported = QStringLiteral("smNotExportedToFile");
 
-// Walks longer than this show a progress dialog. Every ProgressStep records
-// the walk looks at the clock and updates it at most every ProgressInterval ms.
-const int ProgressThreshold = 100000;
-const int ProgressStep = 1000;
-const qint64 ProgressInterval = 100;
 // Lines are collected into blocks of about this size before they are written.
 const qsizetype BlockSize = 1 << 16;
 
@@ -293,28 +286,6 @@ private:
     QString FLine;
 };
 
-// Shown once a walk passes ProgressThreshold records; Cancel ends the walk.
-std::unique_ptr<QProgressDialog> MakeProgress(int recordCount) {
-    auto progress = std::make_unique<QProgressDialog>(QApplication::activeWindow());
-    progress->setWindowTitle(QStringLiteral("Запис в текстов файл"));
-    progress->setCancelButtonText(QStringLiteral("Cancel"));
-    progress->setWindowModality(Qt::ApplicationModal);
-    progress->setAutoClose(false);
-    progress->setAutoReset(false);
-    progress->setMinimumDuration(0);
-    progress->setRange(0, qMax(recordCount, 0));
-    progress->show();
-    return progress;
-}
-
-void UpdateProgress(QProgressDialog& progress, int written) {
-    progress.setLabelText(QStringLiteral("Записани редове: %1 от %2").arg(written).arg(progress.maximum()));
-    progress.setValue(qMin(written, progress.maximum()));
-    // setValue handles events only when the value changed (not with an
-    // unknown count); Cancel must be seen either way.
-    QCoreApplication::processEvents();
-}
-
 // Writes everything but the file's commit; false when the user cancelled.
 bool WriteExport(TExportWriter& writer, TDataSet* dataSet, const TExportTxtOpts& opts, const QStringList* headerLines,
                  const QStringList* trailerLines, const QString& title) {
@@ -335,23 +306,12 @@ bool WriteExport(TExportWriter& writer, TDataSet* dataSet, const TExportTxtOpts&
         if (opts.WithHeader) writer.WriteLine(rule);
     }
 
-    std::unique_ptr<QProgressDialog> progress;
-    QElapsedTimer clock;
-    int written = 0;
+    TWalkProgress progress(dataSet, QStringLiteral("Запис в текстов файл"), QStringLiteral("Записани редове"));
     dataSet->First();
     while (!dataSet->Eof()) {
         writer.WriteLine(writer.RecordLine());
         dataSet->Next();
-        ++written;
-        if (written % ProgressStep != 0 || written < ProgressThreshold || dataSet->Eof()) continue;
-        if (!progress) {
-            progress = MakeProgress(dataSet->RecordCount());
-        } else if (clock.elapsed() < ProgressInterval) {
-            continue;
-        }
-        UpdateProgress(*progress, written);
-        if (progress->wasCanceled()) return false;
-        clock.start();
+        if (!progress.Step()) return false;
     }
 
     if (opts.WithHeader) {

@@ -1,3 +1,4 @@
+#include "support/ProgressCanceller.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestRegistry.h"
 #include "support/TestSqlite.h"
@@ -172,6 +173,40 @@ private slots:
         QCOMPARE(table.FieldByName(QStringLiteral("ID"))->AsInteger(), 3000);
         table.Next();
         QCOMPARE(table.FieldByName(QStringLiteral("ID"))->AsInteger(), 3001);
+    }
+
+    void progressCancel_data() {
+        QTest::addColumn<bool>("countKnown");
+        QTest::newRow("count known") << true;
+        QTest::newRow("count not known") << false;
+    }
+
+    // A long walk shows its progress and can be cancelled: no sum is shown,
+    // and the user is back on the record.
+    void progressCancel() {
+        QFETCH(bool, countKnown);
+        if (!QFile::exists(FTemp->path() + QStringLiteral("/long.db")))
+            ExecSqlite(FTemp->path() + QStringLiteral("/long.db"),
+                       {QStringLiteral("create table LONG (ID integer, V double precision)"),
+                        QStringLiteral("insert into LONG with recursive c(n) as (select 1 union all select n + 1 "
+                                       "from c where n < 150000) select n, n / 4.0 from c")});
+        TTable table;
+        table.SetDatabaseName(FTemp->path() + QStringLiteral("/long.db"));
+        table.SetTableName(QStringLiteral("LONG"));
+        table.Open();
+        if (countKnown) table.Last();
+        table.SetRecNo(7);
+        ProgressCanceller canceller;
+        ScriptedMsgBox boxes;
+        ColumnStatistics(&table, QStringLiteral("V"), true);
+        QVERIFY(canceller.Seen);
+        QVERIFY(canceller.Modal);
+        QCOMPARE(canceller.Maximum, countKnown ? 150000 : 0);
+        QVERIFY2(canceller.Label.startsWith(QStringLiteral("Прочетени редове: ")), qPrintable(canceller.Label));
+        QCOMPARE(canceller.Label.endsWith(QStringLiteral(" от 150000")), countKnown);
+        QCOMPARE(boxes.Count(), 0);
+        QCOMPARE(table.RecNo(), 7);
+        QCOMPARE(table.FieldByName(QStringLiteral("ID"))->AsInteger(), 7);
     }
 
     void fieldNotFound() {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QProgressDialog;
+class TDataSet;
+
+// The progress of a walk over every record of a data set, shown once the
+// walk has gone on for half a second or 100,000 records, with a Cancel that
+// ends it and leaves the window usable. The bar's range is the record count
+// where the data set already knows it; otherwise the bar only shows that the
+// work goes on: a walk is never made to count first.
+class TWalkProgress {
+public:
+    // rowsText: what the records are called in the label ("Записани редове").
+    TWalkProgress(TDataSet* dataSet, QString title, QString rowsText);
+    ~TWalkProgress();
+    TWalkProgress(const TWalkProgress&) = delete;
+    TWalkProgress& operator=(const TWalkProgress&) = delete;
+
+    // After each record; false once the user has cancelled.
+    bool Step() {
+        ++FDone;
+        return (FDone & 255) != 0 || Update();
+    }
+
+private:
+    bool Update();
+
+    QPointer<TDataSet> FDataSet;
+    QString FTitle, FRowsText;
+    qint64 FDone = 0;
+    QElapsedTimer FStarted, FShown;
+    std::unique_ptr<QProgressDialog> FDialog;
+};
