@@ -5,6 +5,7 @@
 #include "ZorvStr.h"
 #include "ZorvUtilUnit.h"
 #include "engine/Exception.h"
+#include "engine/FieldFormatter.h"
 #include "engine/FileWrite.h"
 #include "engine/TDataSet.h"
 #include "engine/TField.h"
@@ -180,6 +181,8 @@ public:
     TExportWriter(TExportFile& file, const TExportTxtOpts& opts, const QList<TColumn>& columns)
         : FFile(file), FOpts(opts), FColumns(columns), FSeparator(opts.Separator.left(1)) {
         FBlock.reserve(BlockSize + 4096);
+        for (const TColumn& c : columns)
+            FFormatters.push_back(c.Field ? std::make_unique<TFieldFormatter>(c.Field) : nullptr);
     }
 
     // Writes one line with CR LF, in Windows-1251, converted to the export's
@@ -215,18 +218,18 @@ public:
 
     // Appends a cell's text, escaped, padded to its column's width when the
     // widths are fixed, quoted, and the separator unless it is the last.
-    void AppendCell(QString& line, const QString& text, int column) const {
+    void AppendCell(QString& line, const QString& text, int column) {
         const TColumn& c = FColumns[column];
         line += FOpts.Quote;
         if (FOpts.FixedWidths && c.Width > 0) {
-            QString padded;
-            AppendEscaped(padded, text);
+            FPadded.resize(0);
+            AppendEscaped(FPadded, text);
             switch (c.Field->Alignment()) {
-            case TAlignment::taRightJustify: PadLeft(padded, c.Width); break;
-            case TAlignment::taCenter: PadCenter(padded, c.Width); break;
-            case TAlignment::taLeftJustify: PadRight(padded, c.Width); break;
+            case TAlignment::taRightJustify: PadLeft(FPadded, c.Width); break;
+            case TAlignment::taCenter: PadCenter(FPadded, c.Width); break;
+            case TAlignment::taLeftJustify: PadRight(FPadded, c.Width); break;
             }
-            line += padded;
+            line += FPadded;
         } else {
             AppendEscaped(line, text);
         }
@@ -246,7 +249,7 @@ public:
         return QString(qMax(width, 0), QLatin1Char('-'));
     }
 
-    QString TitlesLine() const {
+    QString TitlesLine() {
         QString line;
         for (int i = 0; i < FColumns.size(); ++i) {
             const TField* field = FColumns[i].Field;
@@ -258,19 +261,19 @@ public:
         return line;
     }
 
-    // The current record's line; the buffer is reused from row to row.
+    // The current record's line; the buffers are reused from row to row.
     const QString& RecordLine() {
         FLine.resize(0);
         for (int i = 0; i < FColumns.size(); ++i) {
-            const TField* field = FColumns[i].Field;
-            if (!field) continue;
-            const QString text = field->IsNumeric() || field->IsDateTime() ? field->DisplayText() : field->AsString();
-            AppendCell(FLine, text, i);
+            if (!FColumns[i].Field) continue;
+            FCell.resize(0);
+            FFormatters[size_t(i)]->Append(FCell);
+            AppendCell(FLine, FCell, i);
         }
         return FLine;
     }
 
-    QString FooterLine(const QStringList& footer) const {
+    QString FooterLine(const QStringList& footer) {
         QString line;
         for (int i = 0; i < FColumns.size(); ++i)
             if (FColumns[i].Field) AppendCell(line, footer.value(i), i);
@@ -283,7 +286,8 @@ private:
     const QList<TColumn>& FColumns;
     const QString FSeparator;
     QByteArray FBlock;
-    QString FLine;
+    QString FLine, FCell, FPadded;
+    std::vector<std::unique_ptr<TFieldFormatter>> FFormatters; // one a column, made once
 };
 
 // Writes everything but the file's commit; false when the user cancelled.

@@ -35,6 +35,13 @@ public:
         Q_UNUSED(value);
         return false;
     }
+    // Whether the value is NULL, straight from the row; false where only
+    // Value() can tell.
+    virtual bool NullValue(int column, bool& null) const {
+        Q_UNUSED(column);
+        Q_UNUSED(null);
+        return false;
+    }
     // The value exactly, NULL included, for a column of whole or
     // fixed-point numbers; false where only Value() can tell.
     virtual bool ExactValue(int column, TExactNumber& value) const {

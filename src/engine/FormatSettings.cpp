@@ -13,57 +13,117 @@ TFormatSettings& FormatSettings() {
     return settings;
 }
 
-QString FormatDateTimePicture(const QString& picture, const QDate& date, const QTime& time) {
-    const TFormatSettings& fs = FormatSettings();
-    QString out;
+TDateTimePicture::TDateTimePicture(const QString& picture) {
     bool afterHour = false;
     for (int i = 0; i < picture.size();) {
         const QChar c = picture[i].toUpper();
         int run = 1;
         while (i + run < picture.size() && picture[i + run].toUpper() == c)
             ++run;
-        auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+        TPart part = TPart::Literal;
         if (c == QLatin1Char('D')) {
-            out += run >= 4   ? QLocale::c().dayName(date.dayOfWeek())
-                   : run == 3 ? QLocale::c().dayName(date.dayOfWeek(), QLocale::ShortFormat)
-                   : run == 2 ? two(date.day())
-                              : QString::number(date.day());
+            part = TPart::Day;
             afterHour = false;
         } else if (c == QLatin1Char('M') && afterHour) {
-            out += run >= 2 ? two(time.minute()) : QString::number(time.minute());
+            part = TPart::Minute; // M after H is minutes
             afterHour = false;
         } else if (c == QLatin1Char('M')) {
-            out += run >= 4   ? QLocale::c().monthName(date.month())
-                   : run == 3 ? QLocale::c().monthName(date.month(), QLocale::ShortFormat)
-                   : run == 2 ? two(date.month())
-                              : QString::number(date.month());
+            part = TPart::Month;
         } else if (c == QLatin1Char('Y')) {
-            out += run <= 2 ? two(date.year() % 100) : QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
+            part = TPart::Year;
             afterHour = false;
         } else if (c == QLatin1Char('H')) {
-            out += run >= 2 ? two(time.hour()) : QString::number(time.hour());
+            part = TPart::Hour;
             afterHour = true;
-        } else if (c == QLatin1Char('N')) {
-            out += run >= 2 ? two(time.minute()) : QString::number(time.minute());
-            afterHour = false;
-        } else if (c == QLatin1Char('S')) {
-            out += run >= 2 ? two(time.second()) : QString::number(time.second());
+        } else if (c == QLatin1Char('N') || c == QLatin1Char('S')) {
+            part = c == QLatin1Char('N') ? TPart::Minute : TPart::Second;
             afterHour = false;
         } else if (c == QLatin1Char('/')) {
-            out += QString(run, fs.DateSeparator);
+            part = TPart::DateSeparator;
         } else if (c == QLatin1Char(':')) {
-            out += QString(run, fs.TimeSeparator);
+            part = TPart::TimeSeparator;
         } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
             const int close = int(picture.indexOf(picture[i], i + 1));
             const int end = close < 0 ? int(picture.size()) : close;
-            out += picture.mid(i + 1, end - i - 1);
+            FPieces.append({TPart::Literal, 0, picture.mid(i + 1, end - i - 1)});
             i = end + 1;
             continue;
-        } else {
-            out += picture.mid(i, run);
         }
+        FPieces.append({part, run, part == TPart::Literal ? picture.mid(i, run) : QString()});
         i += run;
     }
+}
+
+namespace {
+
+// Two digits, "07"; a value out of range (an invalid time's -1) as the
+// number it is.
+void AppendTwo(QString& out, int v) {
+    if (v >= 0 && v < 100) {
+        out += QLatin1Char(char('0' + v / 10));
+        out += QLatin1Char(char('0' + v % 10));
+    } else {
+        out += QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+    }
+}
+
+void AppendNumber(QString& out, int v, int run) {
+    if (run >= 2)
+        AppendTwo(out, v);
+    else if (v >= 0 && v < 10)
+        out += QLatin1Char(char('0' + v));
+    else
+        out += QString::number(v);
+}
+
+} // namespace
+
+void TDateTimePicture::Append(QString& out, const QDate& date, const QTime& time) const {
+    const TFormatSettings& fs = FormatSettings();
+    for (const TPiece& piece : FPieces) {
+        switch (piece.Part) {
+        case TPart::Day:
+            if (piece.Run >= 3)
+                out += QLocale::c().dayName(date.dayOfWeek(), piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat);
+            else
+                AppendNumber(out, date.day(), piece.Run);
+            break;
+        case TPart::Month:
+            if (piece.Run >= 3)
+                out += QLocale::c().monthName(date.month(), piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat);
+            else
+                AppendNumber(out, date.month(), piece.Run);
+            break;
+        case TPart::Year: {
+            const int year = date.year();
+            if (piece.Run <= 2)
+                AppendTwo(out, year % 100);
+            else if (year >= 1000 && year <= 9999) {
+                AppendTwo(out, year / 100);
+                AppendTwo(out, year % 100);
+            } else
+                out += QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
+            break;
+        }
+        case TPart::Hour: AppendNumber(out, time.hour(), piece.Run); break;
+        case TPart::Minute: AppendNumber(out, time.minute(), piece.Run); break;
+        case TPart::Second: AppendNumber(out, time.second(), piece.Run); break;
+        case TPart::DateSeparator:
+            for (int i = 0; i < piece.Run; ++i)
+                out += fs.DateSeparator;
+            break;
+        case TPart::TimeSeparator:
+            for (int i = 0; i < piece.Run; ++i)
+                out += fs.TimeSeparator;
+            break;
+        case TPart::Literal: out += piece.Literal; break;
+        }
+    }
+}
+
+QString FormatDateTimePicture(const QString& picture, const QDate& date, const QTime& time) {
+    QString out;
+    TDateTimePicture(picture).Append(out, date, time);
     return out;
 }
 

@@ -1058,6 +1058,11 @@ bool TDataSet::CurrentExact(int fieldIndex, TExactNumber& value) const {
     return cursor && cursor->ExactValue(d->CursorIndex(fieldIndex), value);
 }
 
+bool TDataSet::CurrentNull(int fieldIndex, bool& null) const {
+    TCursor* cursor = d->LiveCursor(fieldIndex);
+    return cursor && cursor->NullValue(d->CursorIndex(fieldIndex), null);
+}
+
 qint64 TDataSet::RowsRead() const { return d->RowsRead; }
 
 int TDataSet::CachedRows() const {

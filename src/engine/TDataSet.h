@@ -111,8 +111,10 @@ public:
     // The current record's field as a float without a QVariant, where the
     // row being streamed can give it so; false: read CurrentValue instead.
     bool CurrentFloat(int fieldIndex, double& value) const;
-    // The same for an exact number (whole or fixed-point).
+    // The same for an exact number (whole or fixed-point), and for whether
+    // the value is NULL.
     bool CurrentExact(int fieldIndex, TExactNumber& value) const;
+    bool CurrentNull(int fieldIndex, bool& null) const;
     // How many rows were read from the server since creation, and how many
     // the cache holds now.
     qint64 RowsRead() const;

@@ -345,6 +345,10 @@ public:
         }
     }
 
+    bool NullValue(int column, bool& null) const override {
+        null = sqlite3_column_type(S, column) == SQLITE_NULL;
+        return true;
+    }
     bool FloatValue(int column, double& value) const override {
         const int type = sqlite3_column_type(S, column);
         const TDecode decode = FDecode[size_t(column)];

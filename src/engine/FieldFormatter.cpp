@@ -1,0 +1,82 @@
+#include "FieldFormatter.h"
+
+#include "FormatSettings.h"
+#include "TDataSet.h"
+#include "TDecimal.h"
+#include "TField.h"
+
+#include <charconv>
+#include <cmath>
+
+TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKind::Text) {
+    const bool formatted = !field->DisplayFormat().isEmpty();
+    switch (field->DataType()) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftWord:
+    case TFieldType::ftAutoInc:
+    case TFieldType::ftLargeint:
+        FKind = formatted ? TKind::Display : TKind::Whole;
+        break;
+    case TFieldType::ftFloat:
+        FKind = formatted ? TKind::Display : TKind::Float;
+        break;
+    case TFieldType::ftDate:
+        // A date's display text is its picture, or the short date.
+        FKind = TKind::Date;
+        FDate = TDateTimePicture(formatted ? field->DisplayFormat() : FormatSettings().ShortDateFormat);
+        FDateTime = formatted ? QTime(0, 0) : QTime();
+        break;
+    default:
+        FKind = field->IsNumeric() || field->IsDateTime() ? TKind::Display : TKind::Text;
+        break;
+    }
+}
+
+void TFieldFormatter::Append(QString& out) const {
+    TDataSet* dataSet = FField->DataSet();
+    const int index = FField->Index();
+    switch (FKind) {
+    case TKind::Whole: {
+        TExactNumber number;
+        if (dataSet && dataSet->CurrentExact(index, number) && number.Scale == 0) {
+            if (!number.Null) {
+                char digits[24];
+                const auto end = std::to_chars(digits, digits + sizeof digits, number.Mantissa).ptr;
+                out += QLatin1StringView(digits, end);
+            }
+            return;
+        }
+        break;
+    }
+    case TKind::Float: {
+        double value = 0;
+        bool null = false;
+        if (dataSet && dataSet->CurrentNull(index, null) && null)
+            return;
+        if (dataSet && dataSet->CurrentFloat(index, value) && std::isfinite(value)) {
+            // As FloatToDisplayText writes it.
+            char digits[32];
+            char* end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 15).ptr;
+            const QChar separator = FormatSettings().DecimalSeparator;
+            for (char* c = digits; c != end; ++c)
+                out += *c == '.' ? separator : QLatin1Char(*c);
+            return;
+        }
+        break;
+    }
+    case TKind::Date: {
+        const QVariant value = FField->Value();
+        if (value.typeId() == QMetaType::QDate) {
+            FDate.Append(out, value.toDate(), FDateTime);
+            return;
+        }
+        out += FField->DisplayTextFor(value);
+        return;
+    }
+    case TKind::Display:
+    case TKind::Text:
+        break;
+    }
+    out += FKind == TKind::Text ? FField->AsString() : FField->DisplayText();
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "FormatText.h"
+
+class TField;
+
+// The text that the export writes for one field, record after record: the
+// field's kind and format are looked at once, and the current record's text
+// is appended to a buffer that the caller reuses. The same text as
+// DisplayText for numbers and dates and AsString for the rest; whole
+// numbers, floats and dates on a walk's streamed rows need no string or
+// QVariant of their own.
+class TFieldFormatter {
+public:
+    explicit TFieldFormatter(const TField* field);
+    void Append(QString& out) const;
+
+private:
+    enum class TKind { Whole, Float, Date, Display, Text };
+    const TField* FField;
+    TKind FKind;
+    TDateTimePicture FDate;
+    QTime FDateTime; // what the date picture is given for the time
+};
