@@ -41,11 +41,25 @@ QList<TOdbcDataSource> OdbcDataSources() {
     return out;
 }
 
-QString OdbcDataSourceAttribute(const QString& dataSource, const QString& attribute) {
+namespace {
+
+QString ProfileString(const QString& section, const QString& attribute, const char* file) {
+    if (section.isEmpty())
+        return QString();
     char buffer[4096] = {0};
-    const QByteArray section = dataSource.toUtf8(), key = attribute.toUtf8();
-    const int n = SQLGetPrivateProfileString(section.constData(), key.constData(), "", buffer, int(sizeof buffer), "odbc.ini");
+    const QByteArray name = section.toUtf8(), key = attribute.toUtf8();
+    const int n = SQLGetPrivateProfileString(name.constData(), key.constData(), "", buffer, int(sizeof buffer), file);
     if (n <= 0)
         return QString();
     return QString::fromUtf8(buffer).trimmed();
+}
+
+} // namespace
+
+QString OdbcDataSourceAttribute(const QString& dataSource, const QString& attribute) {
+    return ProfileString(dataSource, attribute, "odbc.ini");
+}
+
+QString OdbcDriverAttribute(const QString& driver, const QString& attribute) {
+    return ProfileString(driver, attribute, "odbcinst.ini");
 }

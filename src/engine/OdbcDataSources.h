@@ -13,3 +13,5 @@ struct TOdbcDataSource {
 QList<TOdbcDataSource> OdbcDataSources();
 // One attribute of a data source's section ("" when absent).
 QString OdbcDataSourceAttribute(const QString& dataSource, const QString& attribute);
+// One attribute of a driver's section of the driver manager ("" when absent).
+QString OdbcDriverAttribute(const QString& driver, const QString& attribute);

@@ -80,13 +80,11 @@ Driver=$PSQLODBC
 Description=psqlODBC under the name the alias chooser lists
 Driver=$PSQLODBC
 INI
-    # UseDeclareFetch: rows come from a server-side cursor in blocks of
-    # Fetch rows instead of the whole result at once. BoolsAsChar=0: logical
-    # columns are logical, not texts.
+    # The cursor mode and block size are left to the program, as a user's
+    # data source leaves them. BoolsAsChar=0: logical columns are logical,
+    # not texts.
     server="Servername=127.0.0.1
 Port=$port
-UseDeclareFetch=1
-Fetch=1000
 BoolsAsChar=0"
     # TamselPgApp is the program's own data source: the alias chooser lists
     # the driver name "SQL Anywhere 11" only.

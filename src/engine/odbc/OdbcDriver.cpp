@@ -1,6 +1,7 @@
 #include "OdbcDriver.h"
 
 #include "engine/Exception.h"
+#include "engine/OdbcDataSources.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -1193,12 +1194,28 @@ QStringList OdbcSessionStatements(TDbms dbms) {
     return {};
 }
 
-std::unique_ptr<TDriverConnection> OpenOdbcConnection(const TAliasInfo& alias, const QString& userName,
-                                                      const QString& password, TTransIsolation isolation) {
+QString OdbcConnectString(const TAliasInfo& alias, const QString& userName, const QString& password) {
     QString connect = QStringLiteral("DSN=") + ConnectValue(alias.Name);
     if (!userName.isEmpty())
         connect += QStringLiteral(";UID=") + ConnectValue(userName);
     if (!password.isEmpty())
         connect += QStringLiteral(";PWD=") + ConnectValue(password);
-    return std::make_unique<TOdbcConnection>(alias.Name, connect, isolation);
+    // The data source names its driver's section, or the library itself.
+    const QString driver = OdbcDataSourceAttribute(alias.Name, QStringLiteral("Driver"));
+    QString library = OdbcDriverAttribute(driver, QStringLiteral("Driver"));
+    if (library.isEmpty())
+        library = driver;
+    if (library.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive)) {
+        // Past about 4,000 rows a block the walk gains nothing more.
+        if (OdbcDataSourceAttribute(alias.Name, QStringLiteral("UseDeclareFetch")).isEmpty())
+            connect += QStringLiteral(";UseDeclareFetch=1");
+        if (OdbcDataSourceAttribute(alias.Name, QStringLiteral("Fetch")).isEmpty())
+            connect += QStringLiteral(";Fetch=4000");
+    }
+    return connect;
+}
+
+std::unique_ptr<TDriverConnection> OpenOdbcConnection(const TAliasInfo& alias, const QString& userName,
+                                                      const QString& password, TTransIsolation isolation) {
+    return std::make_unique<TOdbcConnection>(alias.Name, OdbcConnectString(alias, userName, password), isolation);
 }
