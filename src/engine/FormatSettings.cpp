@@ -122,8 +122,16 @@ void TDateTimePicture::Append(QString& out, const QDate& date, const QTime& time
 }
 
 QString FormatDateTimePicture(const QString& picture, const QDate& date, const QTime& time) {
+    // A walk or a grid formats value after value with the same picture.
+    thread_local QString lastPicture;
+    thread_local TDateTimePicture parsed;
+    // The empty picture needs no parse: it is what both start as.
+    if (picture != lastPicture) {
+        parsed = TDateTimePicture(picture);
+        lastPicture = picture;
+    }
     QString out;
-    TDateTimePicture(picture).Append(out, date, time);
+    parsed.Append(out, date, time);
     return out;
 }
 

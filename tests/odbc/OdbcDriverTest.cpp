@@ -20,6 +20,7 @@ private slots:
     void values();
     void rowWindows_data();
     void rowWindows();
+    void longTextAmongShortOnes();
     void hostileValuesAreInert_data();
     void hostileValuesAreInert();
     void quotedNamesOpenFilterAndSort();
@@ -109,6 +110,38 @@ void OdbcDriverTest::values() {
     if (!expected.isNull())
         QCOMPARE(rows[1][1], expected);
     QCOMPARE(rows[2][1].isNull(), true);
+}
+
+// A text column without a bound is read in blocks; a value longer than the
+// block's room, in the middle of a walk, still comes whole, and so do the
+// rows after it.
+void OdbcDriverTest::longTextAmongShortOnes() {
+    RecreateTable(*FWriter, QStringLiteral("t_long"), QStringLiteral("id INTEGER, note TEXT"));
+    const QString rows = OnPostgres() ? QStringLiteral("generate_series(1, 3000) g")
+                                      : QStringLiteral("(WITH RECURSIVE c(g) AS (SELECT 1 UNION ALL SELECT g + 1 FROM c "
+                                                       "WHERE g < 3000) SELECT g FROM c)");
+    const QString longValue = OnPostgres() ? QStringLiteral("repeat('д', 5000)")
+                                           : QStringLiteral("replace(hex(zeroblob(5000)), '00', 'д')");
+    FWriter->Execute(QStringLiteral("INSERT INTO t_long SELECT g, CASE WHEN g = 1500 THEN %1 WHEN g % 10 = 0 THEN NULL "
+                                    "WHEN g % 7 = 0 THEN '' ELSE 'бележка ' || g END FROM %2")
+                         .arg(longValue, rows));
+    FConn = OpenTestConnection();
+    TSelectSpec spec;
+    spec.Table = FConn->QuoteIdentifier(QStringLiteral("t_long"));
+    spec.OrderBy << FConn->QuoteIdentifier(QStringLiteral("id"));
+    const auto cursor = FConn->Select(spec, 0);
+    const QList<QVariantList> read = ReadAll(*cursor);
+    QCOMPARE(read.size(), 3000);
+    for (int g = 1; g <= 3000; ++g) {
+        const QVariant note = read[g - 1][1];
+        QCOMPARE(read[g - 1][0].toInt(), g);
+        if (g == 1500)
+            QCOMPARE(note.toString(), QString(5000, QChar(0x434)));
+        else if (g % 10 == 0)
+            QVERIFY2(note.isNull(), qPrintable(QString::number(g)));
+        else
+            QCOMPARE(note.toString(), g % 7 == 0 ? QString() : QStringLiteral("бележка %1").arg(g));
+    }
 }
 
 // Rows 1..2500 in blocks and windows: every window must be the matching

@@ -612,20 +612,23 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
     FNextRow = position;
     FFailures = FLink->Failures;
 
-    // Bounded columns only; a long text or blob reads through SQLGetData.
-    constexpr SQLULEN maxBoundChars = 4000;
+    // A long text or blob column is bound at a size that most of its values
+    // fit; a longer value makes the rest of the walk read one row at a time.
+    constexpr SQLLEN maxBoundChars = 4000, longBoundChars = 1024;
     std::vector<TFetchKind> kinds;
+    std::vector<SQLLEN> sizes;
     SQLLEN rowBytes = 0;
     for (const TColumnInfo& c : FColumns) {
         const TFetchKind kind = FetchKindOf(c.Type);
         kinds.push_back(kind);
         SQLLEN size = kind == TFetchKind::Decimal ? DecimalBufferSize(c) : FixedSizeOf(kind);
         if (size == 0) {
-            if (c.Type == TFieldType::ftMemo || c.Type == TFieldType::ftBlob || c.Size <= 0 ||
-                SQLULEN(c.Size) > maxBoundChars)
-                FSingleRow = true;
-            size = kind == TFetchKind::Binary ? SQLLEN(c.Size) + 1 : (SQLLEN(c.Size) + 1) * SQLLEN(sizeof(SQLWCHAR));
+            const bool unbounded = c.Type == TFieldType::ftMemo || c.Type == TFieldType::ftBlob || c.Size <= 0 ||
+                                   c.Size > maxBoundChars;
+            const SQLLEN chars = unbounded ? longBoundChars : SQLLEN(c.Size);
+            size = kind == TFetchKind::Binary ? chars + 1 : (chars + 1) * SQLLEN(sizeof(SQLWCHAR));
         }
+        sizes.push_back(size);
         rowBytes += size + SQLLEN(sizeof(SQLLEN));
     }
 
@@ -648,10 +651,7 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
         for (qsizetype c = 0; c < FColumns.size(); ++c) {
             TBinding& b = FBindings[c];
             b.Kind = kinds[c];
-            b.ElementSize = b.Kind == TFetchKind::Decimal ? DecimalBufferSize(FColumns[c]) : FixedSizeOf(b.Kind);
-            if (b.ElementSize == 0)
-                b.ElementSize = b.Kind == TFetchKind::Binary ? SQLLEN(FColumns[c].Size) + 1
-                                                             : (SQLLEN(FColumns[c].Size) + 1) * SQLLEN(sizeof(SQLWCHAR));
+            b.ElementSize = sizes[size_t(c)];
             b.Data.assign(size_t(b.ElementSize) * FBlockRows, 0);
             b.Indicators.assign(FBlockRows, 0);
             FStmt->Check(SQLBindCol(FStmt->Get(), SQLUSMALLINT(c + 1), CTypeOf(b.Kind), b.Data.data(), b.ElementSize,
