@@ -7,7 +7,6 @@
 #include "engine/TTable.h"
 
 #include <QCoreApplication>
-#include <QScopedValueRollback>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QHeaderView>
@@ -15,6 +14,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSet>
 #include <QStyledItemDelegate>
@@ -228,6 +228,7 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), FModel(new TDBGridModel(
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TDBGrid::TitleClick);
     // The vertical scroll bar is the top record's position in the data set.
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TDBGrid::ScrollBarMoved);
+    connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, &TDBGrid::SyncScrollBar);
 
     const int rowHeight = fontMetrics().height() + 4;
     horizontalHeader()->setSectionsClickable(true);
@@ -393,15 +394,21 @@ void TDBGrid::SyncScrollBar() {
     const int page = WholeRows();
     const int top = FModel->Top();
     qint64 total = 0;
+    bool counted = true;
     if (TDataSet* dataSet = DataSet(); dataSet && dataSet->Active()) {
         const qint64 known = dataSet->KnownRecordCount();
+        counted = known >= 0;
         // Without a count the bar reaches past the records seen so far, and
         // grows as the user goes down.
         const qint64 seen = qMax<qint64>(dataSet->SeenRecordCount(), top + FModel->rowCount() - 1);
         total = known >= 0 ? known : seen + qMax<qint64>(seen, 4 * qint64(page));
     }
-    const int maximum = int(qBound<qint64>(qint64(top) - 1, total - page, std::numeric_limits<int>::max()));
     QScrollBar* bar = verticalScrollBar();
+    int maximum = int(qBound<qint64>(qint64(top) - 1, total - page, std::numeric_limits<int>::max()));
+    // A bar that grew under the dragging pointer would run away with it: it
+    // grows when the thumb is let go.
+    if (bar->isSliderDown() && !counted) maximum = qMax(top - 1, FBarMaximum);
+    FBarMaximum = maximum;
     {
         const QScopedValueRollback locked(FBarLocked, FBarLocked + 1);
         bar->setRange(0, maximum);
@@ -428,8 +435,8 @@ int TDBGrid::LastRecordUpTo(int recNo) const {
         // Reads the block of recNo; where the rows end before it, halves the
         // gap between the records seen and recNo rather than reading every
         // block in between.
-        int below = 0;      // exists
-        int above = recNo + 1; // does not exist
+        int below = 0;         // a record that exists
+        int above = recNo + 1; // one that does not
         int probe = recNo;
         for (;;) {
             const int known = dataSet->KnownRecordCount();

@@ -148,6 +148,7 @@ private:
     // While set, Qt's own layout changes the scroll bar and the grid keeps
     // its position.
     int FBarLocked = 0;
+    int FBarMaximum = 0;
     int FSelectedColumn = 0;
     bool FDragPending = false;
     int FDragThreshold = 0;

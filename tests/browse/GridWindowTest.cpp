@@ -121,6 +121,16 @@ private slots:
         QCOMPARE(F.Cell(form, 0, 0), QString::number(opened + 1));
         QVERIFY2(bar->maximum() > opened, qPrintable(QString::number(bar->maximum())));
         QCOMPARE(form->tblData->KnownRecordCount(), -1);
+        // Dragged, the thumb keeps its range under the pointer until let go.
+        const int before = bar->maximum();
+        bar->setSliderDown(true);
+        bar->setValue(before);
+        QCOMPARE(grid->TopRecord(), before + 1);
+        QCOMPARE(bar->maximum(), before);
+        bar->setSliderDown(false);
+        QVERIFY(bar->maximum() > before);
+        bar->setValue(opened);
+        QCOMPARE(grid->TopRecord(), opened + 1);
         // Someone asks for the count: the grid hears it afterwards.
         QCOMPARE(form->tblData->RecordCount(), Large);
         QTRY_COMPARE(bar->maximum(), Large - WholeRows(grid));
