@@ -14,8 +14,11 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QSet>
 #include <QStyledItemDelegate>
+#include <limits>
 
 namespace {
 
@@ -151,7 +154,7 @@ TDBGridModel::TDBGridModel(TDBGrid* grid) : QAbstractTableModel(grid), FGrid(gri
 
 void TDBGridModel::SetDataSet(TDataSet* dataSet) {
     FDataSet = dataSet;
-    Reload();
+    Reload(1, 0);
 }
 
 TField* TDBGridModel::Field(int column) const {
@@ -159,12 +162,29 @@ TField* TDBGridModel::Field(int column) const {
     return FDataSet->Fields(column);
 }
 
-void TDBGridModel::Reload() {
+void TDBGridModel::Reload(int top, int rows) {
     beginResetModel();
     const bool active = FDataSet && FDataSet->Active();
     FColumnCount = active ? FDataSet->FieldCount() : 0;
-    FRowCount = active ? FDataSet->RecordCount() : 0;
+    FTop = top;
+    FRowCount = active ? rows : 0;
     endResetModel();
+}
+
+void TDBGridModel::SetWindow(int top, int rows) {
+    const bool moved = top != FTop;
+    FTop = top;
+    if (rows > FRowCount) {
+        beginInsertRows({}, FRowCount, rows - 1);
+        FRowCount = rows;
+        endInsertRows();
+    } else if (rows < FRowCount) {
+        beginRemoveRows({}, rows, FRowCount - 1);
+        FRowCount = rows;
+        endRemoveRows();
+    }
+    if (moved && FRowCount > 0 && FColumnCount > 0)
+        emit dataChanged(index(0, 0), index(FRowCount - 1, FColumnCount - 1));
 }
 
 int TDBGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : FRowCount; }
@@ -177,7 +197,7 @@ QVariant TDBGridModel::data(const QModelIndex& index, int role) const {
     if (!field) return {};
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(AlignmentOf(field));
     try {
-        return field->DisplayTextFor(FDataSet->ValueAt(index.row() + 1, index.column()));
+        return field->DisplayTextFor(FDataSet->ValueAt(FTop + index.row(), index.column()));
     } catch (const Exception&) {
         // A row that cannot be read shows empty; the data set reports the
         // failure on the next operation that moves it.
@@ -206,6 +226,9 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), FModel(new TDBGridModel(
     disconnect(horizontalHeader(), &QHeaderView::sectionPressed, this, nullptr);
     disconnect(horizontalHeader(), &QHeaderView::sectionEntered, this, nullptr);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TDBGrid::TitleClick);
+    // The vertical scroll bar is the top record's position in the data set.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TDBGrid::ScrollBarMoved);
+    connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, &TDBGrid::SyncScrollBar);
 
     const int rowHeight = fontMetrics().height() + 4;
     horizontalHeader()->setSectionsClickable(true);
@@ -243,6 +266,7 @@ void TDBGrid::SetDataSource(TDataSource* source) {
     if (source) {
         connect(source, &TDataSource::DataSetChanged, this, &TDBGrid::DataSetChanged);
         connect(source, &TDataSource::RecordChanged, this, &TDBGrid::RecordChanged);
+        connect(source, &TDataSource::CountKnown, this, &TDBGrid::CountKnown);
     }
     FWasActive = false;
     FModel->SetDataSet(source ? source->DataSet() : nullptr);
@@ -268,6 +292,11 @@ int TDBGrid::ColumnAt(const QPoint& viewportPos) const {
     return columnAt(viewportPos.x());
 }
 
+int TDBGrid::RowOfRecord(int recNo) const {
+    const int row = recNo - FModel->Top();
+    return recNo >= 1 && row >= 0 && row < FModel->rowCount() ? row : -1;
+}
+
 void TDBGrid::DataSetChanged() {
     TDataSet* dataSet = DataSet();
     if (FModel->DataSet() != dataSet) FModel->SetDataSet(dataSet);
@@ -277,7 +306,13 @@ void TDBGrid::DataSetChanged() {
     QList<int> widths;
     if (FWasActive && active)
         for (int i = 0; i < ColumnCount(); ++i) widths << columnWidth(i);
-    FModel->Reload();
+    // A refresh keeps the rows where they were on the screen; a fresh open
+    // starts at the first record.
+    const int top = FWasActive && active ? FModel->Top() : 1;
+    {
+        const QScopedValueRollback following(FFollowing, true);
+        FModel->Reload(top, 0);
+    }
     if (active && !FWasActive) {
         FSelectedColumn = 0;
         SetDefaultWidths();
@@ -287,29 +322,149 @@ void TDBGrid::DataSetChanged() {
         SetDefaultWidths();
     }
     FWasActive = active;
+    SetTop(top);
     FollowRecord();
     viewport()->update();
 }
 
 void TDBGrid::RecordChanged() {
-    FollowRecord();
+    // A move the grid made itself is where the grid already is.
+    if (!FMoving) FollowRecord();
     // The stripes depend on the on-screen position, so every move repaints
     // the whole grid.
     viewport()->update();
     verticalHeader()->viewport()->update();
 }
 
+void TDBGrid::CountKnown() { SetTop(FModel->Top()); }
+
 void TDBGrid::FollowRecord() {
     TDataSet* dataSet = DataSet();
-    if (!dataSet || !dataSet->Active()) return;
-    const int row = dataSet->RecNo() - 1;
-    if (row < 0 || row >= FModel->rowCount()) return;
+    if (dataSet && dataSet->Active() && dataSet->RecNo() > 0) ShowRecord(dataSet->RecNo());
+    SyncCurrent();
+}
+
+void TDBGrid::ShowRecord(int recNo) {
+    const int whole = WholeRows();
+    int top = FModel->Top();
+    if (recNo < top)
+        top = recNo;
+    else if (recNo > top + whole - 1)
+        top = recNo - whole + 1;
+    if (top != FModel->Top() || RowOfRecord(recNo) < 0) SetTop(top);
+}
+
+void TDBGrid::SetTop(int top) {
+    TDataSet* dataSet = DataSet();
+    int rows = 0;
+    const int whole = WholeRows();
+    top = qBound(1, top, std::numeric_limits<int>::max() - whole);
+    if (dataSet && dataSet->Active() && ColumnCount() > 0) {
+        // One row more than fit whole: the last one shows in part.
+        const int last = LastRecordUpTo(top + whole);
+        if (last < top + whole - 1) top = qMax(1, last - whole + 1);
+        rows = qMax(0, last - top + 1);
+    } else {
+        top = 1;
+    }
+    {
+        const QScopedValueRollback following(FFollowing, true);
+        FModel->SetWindow(top, rows);
+    }
+    SyncCurrent();
+    SyncScrollBar();
+}
+
+// The current cell is on the data set's current record when that record is
+// on the screen, and there is none while it is scrolled away.
+void TDBGrid::SyncCurrent() {
+    TDataSet* dataSet = DataSet();
+    const int row = dataSet && dataSet->Active() ? RowOfRecord(dataSet->RecNo()) : -1;
     const int column = qBound(0, FSelectedColumn, qMax(0, ColumnCount() - 1));
-    const QModelIndex target = FModel->index(row, column);
+    const QModelIndex target = row >= 0 ? FModel->index(row, column) : QModelIndex();
     if (target == currentIndex()) return;
-    FFollowing = true;
-    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
-    FFollowing = false;
+    const QScopedValueRollback following(FFollowing, true);
+    if (target.isValid())
+        selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    else
+        selectionModel()->clear();
+}
+
+void TDBGrid::SyncScrollBar() {
+    const int page = WholeRows();
+    const int top = FModel->Top();
+    qint64 total = 0;
+    bool counted = true;
+    if (TDataSet* dataSet = DataSet(); dataSet && dataSet->Active()) {
+        const qint64 known = dataSet->KnownRecordCount();
+        counted = known >= 0;
+        // Without a count the bar reaches past the records seen so far, and
+        // grows as the user goes down.
+        const qint64 seen = qMax<qint64>(dataSet->SeenRecordCount(), top + FModel->rowCount() - 1);
+        total = known >= 0 ? known : seen + qMax<qint64>(seen, 4 * qint64(page));
+    }
+    QScrollBar* bar = verticalScrollBar();
+    int maximum = int(qBound<qint64>(qint64(top) - 1, total - page, std::numeric_limits<int>::max()));
+    // A bar that grew under the dragging pointer would run away with it: it
+    // grows when the thumb is let go.
+    if (bar->isSliderDown() && !counted) maximum = qMax(top - 1, FBarMaximum);
+    FBarMaximum = maximum;
+    {
+        const QScopedValueRollback locked(FBarLocked, FBarLocked + 1);
+        bar->setRange(0, maximum);
+        bar->setPageStep(page);
+        bar->setSingleStep(1);
+        bar->setValue(top - 1);
+    }
+    // Qt's layout moved the row titles with its own idea of the bar.
+    verticalHeader()->setOffset(0);
+}
+
+void TDBGrid::ScrollBarMoved(int value) {
+    if (FBarLocked == 0) SetTop(value + 1);
+}
+
+int TDBGrid::WholeRows() const {
+    return qMax(1, viewport()->height() / qMax(1, verticalHeader()->defaultSectionSize()));
+}
+
+int TDBGrid::LastRecordUpTo(int recNo) const {
+    TDataSet* dataSet = DataSet();
+    if (!dataSet || !dataSet->Active() || recNo < 1) return 0;
+    try {
+        // Reads the block of recNo; where the rows end before it, halves the
+        // gap between the records seen and recNo rather than reading every
+        // block in between.
+        int below = 0;         // a record that exists
+        int above = recNo + 1; // one that does not
+        int probe = recNo;
+        for (;;) {
+            const int known = dataSet->KnownRecordCount();
+            if (known >= 0) return qMin(recNo, known);
+            below = qMax(below, dataSet->SeenRecordCount());
+            if (below >= recNo) return recNo;
+            if (probe <= below || probe >= above) probe = below + (above - below) / 2;
+            if (probe <= below) return below;
+            dataSet->ValueAt(probe, 0);
+            if (dataSet->KnownRecordCount() < 0 && dataSet->SeenRecordCount() < probe) above = probe;
+        }
+    } catch (const Exception&) {
+        // A read that fails shows no further rows; the data set reports the
+        // failure on the next operation that moves it.
+        return qMin(recNo, dataSet->SeenRecordCount());
+    }
+}
+
+int TDBGrid::FirstColumn() const {
+    for (int i = 0; i < ColumnCount(); ++i)
+        if (!isColumnHidden(i)) return i;
+    return 0;
+}
+
+int TDBGrid::LastColumn() const {
+    for (int i = ColumnCount() - 1; i >= 0; --i)
+        if (!isColumnHidden(i)) return i;
+    return 0;
 }
 
 void TDBGrid::SetDefaultWidths() {
@@ -324,17 +479,148 @@ void TDBGrid::SetDefaultWidths() {
 }
 
 void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    QTableView::currentChanged(current, previous);
     if (current.isValid()) FSelectedColumn = current.column();
-    verticalHeader()->viewport()->update();
-    if (FFollowing || !current.isValid() || current.row() == previous.row()) return;
+    // The data set moves first: Qt's scrolling to the new cell then finds
+    // the record where the grid shows it.
     TDataSet* dataSet = DataSet();
-    if (!dataSet || !dataSet->Active()) return;
+    const int recNo = current.isValid() ? RecordOfRow(current.row()) : 0;
+    if (!FFollowing && recNo > 0 && dataSet && dataSet->Active() && recNo != dataSet->RecNo()) {
+        try {
+            const QScopedValueRollback moving(FMoving, true);
+            dataSet->SetRecNo(recNo);
+        } catch (const std::exception& error) {
+            TApplication::ShowException(error);
+        }
+        if (dataSet->RecNo() != recNo) FollowRecord();
+    }
+    QTableView::currentChanged(current, previous);
+    verticalHeader()->viewport()->update();
+}
+
+QModelIndex TDBGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+    TDataSet* dataSet = DataSet();
+    // Gaining the focus moves nothing: the current cell is the current
+    // record's, or none while that is scrolled away.
+    if (FFocusing || !dataSet || !dataSet->Active() || dataSet->RecNo() == 0 || ColumnCount() == 0) return {};
+    const int recNo = dataSet->RecNo();
+    // A key brings a current record that was scrolled away back first.
+    ShowRecord(recNo);
+    SyncCurrent();
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) return {};
+    // Across the row Qt's own moves serve; its moves between rows would stop
+    // at the rows on the screen, so those go by record number.
+    auto across = [&](CursorAction action) { return QTableView::moveCursor(action, Qt::NoModifier).column(); };
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    int column = current.column();
+    int target = recNo;
+    bool page = false;
+    bool last = false;
+    switch (cursorAction) {
+    case MoveUp:
+        --target;
+        break;
+    case MoveDown:
+        ++target;
+        break;
+    case MovePageUp:
+        target -= WholeRows();
+        page = true;
+        break;
+    case MovePageDown:
+        target += WholeRows();
+        page = true;
+        break;
+    case MoveHome:
+        column = FirstColumn();
+        if (ctrl) target = 1;
+        break;
+    case MoveEnd:
+        column = LastColumn();
+        last = ctrl;
+        break;
+    case MoveLeft:
+    case MoveRight:
+        column = across(cursorAction);
+        break;
+    case MoveNext:
+        // Tab goes on to the next record after the last column, and from the
+        // last record round to the first.
+        if (column != LastColumn()) {
+            column = across(MoveRight);
+        } else {
+            column = FirstColumn();
+            target = LastRecordUpTo(recNo + 1) > recNo ? recNo + 1 : 1;
+        }
+        break;
+    case MovePrevious:
+        if (column != FirstColumn()) {
+            column = across(MoveLeft);
+        } else {
+            column = LastColumn();
+            if (recNo > 1)
+                target = recNo - 1;
+            else
+                last = true;
+        }
+        break;
+    }
     try {
-        dataSet->SetRecNo(current.row() + 1);
+        if (last) {
+            dataSet->Last();
+            target = dataSet->RecNo();
+        } else if (target > recNo) {
+            target = qMax(recNo, LastRecordUpTo(target));
+        } else {
+            target = qMax(1, target);
+        }
     } catch (const std::exception& error) {
         TApplication::ShowException(error);
+        return {};
     }
+    // A page key moves the rows with the record, as far as they go.
+    if (page) SetTop(FModel->Top() + target - recNo);
+    ShowRecord(target);
+    const int row = RowOfRecord(target);
+    return row >= 0 && column >= 0 ? FModel->index(row, column) : QModelIndex();
+}
+
+void TDBGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    if (!index.isValid()) return;
+    {
+        // Across the columns Qt's own scrolling, on the top row, which is
+        // always in view; down the records the grid's.
+        const QScopedValueRollback locked(FBarLocked, FBarLocked + 1);
+        QTableView::scrollTo(FModel->index(0, index.column()), hint);
+    }
+    SyncScrollBar();
+    if (!FFollowing) ShowRecord(RecordOfRow(index.row()));
+}
+
+void TDBGrid::scrollContentsBy(int dx, int dy) {
+    // The rows do not move under the viewport: the window onto the data set
+    // does, in SetTop.
+    Q_UNUSED(dy);
+    if (dx != 0) QTableView::scrollContentsBy(dx, 0);
+}
+
+void TDBGrid::updateGeometries() {
+    {
+        const QScopedValueRollback locked(FBarLocked, FBarLocked + 1);
+        QTableView::updateGeometries();
+    }
+    SyncScrollBar();
+}
+
+void TDBGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    // As many rows as now fit.
+    SetTop(FModel->Top());
+}
+
+void TDBGrid::focusInEvent(QFocusEvent* event) {
+    const QScopedValueRollback focusing(FFocusing, true);
+    QTableView::focusInEvent(event);
 }
 
 void TDBGrid::keyPressEvent(QKeyEvent* event) {

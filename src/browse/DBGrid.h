@@ -1,9 +1,12 @@
 #pragma once
 
-// The data grid: a read-only table view over a data source. Its model reads
-// the rows it shows from the data set's cache by record number, so only the
-// visible rows are ever read; the grid's current row and the data set's
-// current record follow each other.
+// The data grid: a read-only table view over a data source, showing a window
+// onto the data set. Its model has only the rows that fit on the screen,
+// records Top..Top+n-1, read from the data set's cache by record number; the
+// vertical scroll bar is a position into the data set, not a layout of every
+// row, so the view's memory does not grow with the record count and no count
+// is asked before the first rows are drawn. The grid's current row and the
+// data set's current record follow each other.
 
 #include "common/ExportTxt.h"
 
@@ -33,8 +36,12 @@ public:
     void SetDataSet(TDataSet* dataSet);
     TDataSet* DataSet() const { return FDataSet; }
     TField* Field(int column) const;
-    // Rows and fields again from the data set (open, close, refresh, filter).
-    void Reload();
+    // Rows and fields again from the data set (open, close, refresh,
+    // filter): rows rows from record top.
+    void Reload(int top, int rows);
+    // The same fields, rows rows from record top (scrolling, resizing).
+    void SetWindow(int top, int rows);
+    int Top() const { return FTop; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -45,6 +52,7 @@ public:
 private:
     TDBGrid* FGrid;
     QPointer<TDataSet> FDataSet;
+    int FTop = 1;
     int FRowCount = 0;
     int FColumnCount = 0;
 };
@@ -64,6 +72,15 @@ public:
     int ColumnCount() const;
     // The data column under a point of the viewport, -1 outside the columns.
     int ColumnAt(const QPoint& viewportPos) const;
+
+    // The record shown in the top row (1 when there is none), the record of
+    // a row of the model, and the row of a record (-1 when not shown).
+    int TopRecord() const { return FModel->Top(); }
+    int RecordOfRow(int row) const { return FModel->Top() + row; }
+    int RowOfRecord(int recNo) const;
+    // Scrolls so that record recNo is shown whole, as far as the records
+    // go; the current record stays where it is.
+    void ShowRecord(int recNo);
 
     // Starts dragging the grid once the pointer has moved threshold pixels.
     void BeginDrag(int threshold);
@@ -95,11 +112,30 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     void DataSetChanged();
     void RecordChanged();
+    void CountKnown();
     void FollowRecord();
+    // Shows the records from top, pulled back so that the last record ends
+    // the screen rather than empty rows; reads only the rows shown.
+    void SetTop(int top);
+    void SyncCurrent();
+    void SyncScrollBar();
+    void ScrollBarMoved(int value);
+    // Rows that fit whole in the viewport, at least one.
+    int WholeRows() const;
+    // The highest record number up to recNo that exists, 0 when none.
+    int LastRecordUpTo(int recNo) const;
+    int FirstColumn() const;
+    int LastColumn() const;
     void SetDefaultWidths();
     void StartDrag();
 
@@ -107,6 +143,12 @@ private:
     QPointer<TDataSource> FDataSource;
     bool FWasActive = false;
     bool FFollowing = false;
+    bool FMoving = false;   // the grid is moving the data set itself
+    bool FFocusing = false; // Qt's focus-in looks for a cell to make current
+    // While set, Qt's own layout changes the scroll bar and the grid keeps
+    // its position.
+    int FBarLocked = 0;
+    int FBarMaximum = 0;
     int FSelectedColumn = 0;
     bool FDragPending = false;
     int FDragThreshold = 0;

@@ -10,17 +10,33 @@
 #include "engine/TDatabase.h"
 #include "engine/TQuery.h"
 #include "engine/TTable.h"
+#include "engine/TField.h"
+#include "support/ScriptedMsgBox.h"
 #include "support/TestSqlite.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+
+// A click on the title of the named column with the given modifiers held.
+inline void ClickTitle(TDbTableForm* form, const QString& field, Qt::KeyboardModifiers modifiers) {
+    TDBGrid* grid = form->dbgData;
+    int column = -1;
+    for (int i = 0; i < grid->ColumnCount(); ++i)
+        if (grid->ColumnField(i)->FieldName() == field) column = i;
+    QVERIFY2(column >= 0, qPrintable(field));
+    QHeaderView* titles = grid->horizontalHeader();
+    const QPoint centre(titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2, titles->height() / 2);
+    ScopedModifiers keys{modifiers};
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, modifiers, centre);
+}
 
 class BrowseFixture {
 public:

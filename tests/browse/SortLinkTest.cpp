@@ -16,19 +16,6 @@
 
 namespace {
 
-// A click on the title of the named column with the given modifiers held.
-void ClickTitle(TDbTableForm* form, const QString& field, Qt::KeyboardModifiers modifiers) {
-    TDBGrid* grid = form->dbgData;
-    int column = -1;
-    for (int i = 0; i < grid->ColumnCount(); ++i)
-        if (grid->ColumnField(i)->FieldName() == field) column = i;
-    QVERIFY2(column >= 0, qPrintable(field));
-    QHeaderView* titles = grid->horizontalHeader();
-    const QPoint centre(titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2, titles->height() / 2);
-    ScopedModifiers keys{modifiers};
-    QTest::mouseClick(titles->viewport(), Qt::LeftButton, modifiers, centre);
-}
-
 QMdiSubWindow* SubWindow(TDbTableForm* form) { return qobject_cast<QMdiSubWindow*>(form->parentWidget()); }
 
 } // namespace
