@@ -366,7 +366,10 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         return false;
     if (index == Cur && (Live || CurBlock))
         return true;
-    if (auto b = CachedBlock(index)) {
+    // A walk on its stream takes the cursor's next row without looking
+    // through the cache for every record.
+    const bool onStream = Live && sequential && index == Cur + 1 && CursorNext == index && CursorLeft != 0;
+    if (auto b = onStream ? nullptr : CachedBlock(index)) {
         CurBlock = b;
         CurOffset = int(index - b->Start);
         Cur = index;
