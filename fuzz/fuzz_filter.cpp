@@ -48,9 +48,10 @@ sqlite3* Database() {
 }
 
 // Counts the "?" marks; breaks on anything but the grammar's words,
-// symbols, known quoted names and the LIKE escape.
+// symbols, known quoted names, UPPER of a caseless comparison and the LIKE
+// escape.
 int CheckShape(const QString& where, const QStringList& quotedNames) {
-    static const QStringList words = {"AND", "OR", "NOT", "IS", "NULL", "LIKE", "ESCAPE"};
+    static const QStringList words = {"AND", "OR", "NOT", "IS", "NULL", "LIKE", "ESCAPE", "UPPER"};
     static const QStringList symbols = {"<=", ">=", "<>", "(", ")", "=", "<", ">"};
     int marks = 0;
     qsizetype i = 0;

@@ -1,32 +1,23 @@
 // TextToNumber and FormatNumber: a text is a number or an EConvertError; a
-// number is written after any picture, or refused only when its scaled value
-// leaves the 64-bit range.
+// finite number is written after any picture, and so is any exact decimal;
+// only NaN and the infinities are refused.
 
 #include "FuzzInput.h"
 #include "common/ZorvMathUnit.h"
+#include "engine/TDecimal.h"
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace {
-
-// The digits after the picture's "." that FormatNumber keeps (at most 31).
-int Decimals(const QString& picture) {
-    const qsizetype point = picture.indexOf(QLatin1Char('.'));
-    return point < 0 ? 0 : int(qMin<qsizetype>(picture.size() - point - 1, 31));
-}
 
 void Format(const QString& picture, long double value) {
     try {
         const QString text = FormatNumber(picture, value);
         Q_UNUSED(text);
     } catch (const EConvertError& error) {
-        // The one refusal there is today: a value too large for the
-        // picture's 64-bit scaled integer.
-        long double scaled = std::fabs(value);
-        for (int i = 0; i < Decimals(picture); ++i) scaled *= 10;
-        if (std::isfinite(value) && scaled + 1 < 9223372036854775808.0L)
-            Broken("refused a number that fits", error.Message());
+        if (std::isfinite(value)) Broken("refused a finite number", error.Message());
     }
 }
 
@@ -44,6 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!std::isfinite(value)) Broken("a number that is not finite", text);
         Format(picture, value);
     } catch (const EConvertError&) {
+    }
+    if (const std::optional<TDecimal> exact = TDecimal::FromText(QStringView(text))) {
+        try {
+            const QString written = FormatNumber(picture, *exact);
+            Q_UNUSED(written);
+        } catch (const EConvertError& error) {
+            Broken("refused an exact decimal", error.Message());
+        }
     }
     // The raw bytes as a value too, for values no text reaches.
     if (size >= sizeof(double)) {
