@@ -6,6 +6,7 @@
 //   order <file> <table> <field> <runs>   median ms to open ordered by a field and read 50 records
 // Prints "NAME: VALUE UNIT" lines.
 
+#include "BenchSupport.h"
 #include "engine/Exception.h"
 #include "engine/Session.h"
 #include "engine/TDatabase.h"
@@ -20,18 +21,6 @@
 #include <vector>
 
 namespace {
-
-// A line of /proc/self/status in kB: VmHWM is the peak resident set (with
-// the pages of a memory-mapped database file), RssAnon the private memory now.
-long StatusKb(const char* key) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 // Opens the table, reads the first 50 records' texts, closes it.
 double OpenFirst50(const QString& file, const QString& table, const QString& filter, const QString& order) {
@@ -54,11 +43,6 @@ double OpenFirst50(const QString& file, const QString& table, const QString& fil
     if (chars == 0)
         std::fprintf(stderr, "no rows read\n");
     return ms;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 // the folder named by TAMSEL_BENCH_DIR, else the temporary folder, and reused
 // while it has the same number of rows)
 
+#include "BenchSupport.h"
 #include "common/Application.h"
 #include "common/ExportTxt.h"
 #include "common/ZorvUtilUnit.h"
@@ -22,49 +23,9 @@
 
 #include <sqlite3.h>
 
-#include <chrono>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
-
-struct TRun {
-    double Seconds = 0;
-    double PeakMb = 0;
-    bool Ok = false;
-};
-
-// Runs a program with its standard output in a file (when given).
-TRun Spawn(const QStringList& args, const QString& stdoutFile = QString()) {
-    std::vector<QByteArray> bytes;
-    for (const QString& a : args) bytes.push_back(a.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& b : bytes) argv.push_back(b.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const QByteArray out = stdoutFile.toLocal8Bit();
-    if (!stdoutFile.isEmpty()) posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    TRun run;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        wait4(pid, &status, 0, &usage);
-        run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        run.PeakMb = double(usage.ru_maxrss) / 1024.0;
-        run.Ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return run;
-}
 
 bool Exec(sqlite3* db, const char* sql) {
     char* error = nullptr;

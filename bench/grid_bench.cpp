@@ -5,6 +5,7 @@
 // bench/run.sh] [pages to step, default 2000]
 // Prints "NAME: VALUE UNIT" lines.
 
+#include "BenchSupport.h"
 #include "browse/DBGrid.h"
 #include "browse/DbTableUnit.h"
 #include "common/ColumnStatistics.h"
@@ -24,13 +25,7 @@
 
 namespace {
 
-long RssMb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field)) return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong() / 1024;
-    return -1;
-}
+long RssMb(const char* field) { return StatusKb(field) / 1024; }
 
 void Print(const char* name, double value, const char* unit) { std::printf("%s: %.3f %s\n", name, value, unit); }
 

@@ -18,7 +18,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -31,8 +30,8 @@ QString StateDir;
 
 [[noreturn]] void Fail(const QString& what) { throw std::runtime_error(what.toStdString()); }
 
-// The tests' server script and fixture, beside this source in the tree.
-QString TestsDir() { return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../tests/odbc/"); }
+// The tests' server script and fixture, in the source tree.
+QString TestsDir() { return QStringLiteral(TAMSEL_SOURCE_DIR "/tests/odbc/"); }
 
 void ServerScript(const QStringList& args) {
     QProcess script;

@@ -1,6 +1,8 @@
 #!/bin/bash
-# Engine figures on generated SQLite files (10,000,000 and 1,000,000 rows of
-# 8 columns), beside the sqlite3 command-line tool on the same files.
+# Figures of the engine and of the table window on generated SQLite files
+# (10,000,000 and 1,000,000 rows of 8 columns), beside the sqlite3
+# command-line tool on the same files, and of the ODBC driver on a loopback
+# PostgreSQL server beside psql.
 # Usage: bench/run.sh [build folder] [data folder]
 # Prints "NAME: VALUE UNIT" lines. The files are made once and kept.
 set -euo pipefail
@@ -8,12 +10,17 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build-bench}
 data=${2:-${TMPDIR:-/tmp}/tamsel-bench}
 bench=$build/bench/bench_EngineBench
+window=$build/bench/bench_window_bench
+odbc=$build/bench/bench_odbc_bench
 mkdir -p "$data"
 
-if [ ! -x "$bench" ]; then
+[ -f "$build/build.ninja" ] ||
   cmake -S "$here/.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  ninja -C "$build" bench_EngineBench >/dev/null
-fi
+cmake --build "$build" --parallel 2 --target bench_EngineBench bench_window_bench bench_grid_bench bench_sqlite_bench \
+  bench_export_bench bench_odbc_bench >/dev/null
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-${TMPDIR:-/tmp}/runtime-$(id -u)}
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
 make_file() { # rows file
   [ -f "$2" ] && return
@@ -79,3 +86,37 @@ cli_order=$(sqlite_ms "$big" "select * from t order by x limit 50")
 echo "order_unindexed_first50_10m: $order ms"
 echo "sqlite3_order_limit50_10m: $cli_order ms"
 echo "order_over_sqlite3: $(ratio "$order" "$cli_order") ratio"
+
+# The table window as the user drives it. Memory is measured in a process of
+# its own each time; the median of three.
+window_open10=$("$window" open "$big" 5 | value window_open_first_rows)
+window_open1=$("$window" open "$small" 5 | value window_open_first_rows)
+echo "window_open_first_rows_10m: $window_open10 ms"
+echo "window_open_first_rows_1m: $window_open1 ms"
+echo "window_open_10m_over_1m: $(ratio "$window_open10" "$window_open1")"
+echo "window_filter_first_rows_10m: $("$window" filter "$big" 3 | value window_filter_first_rows) ms"
+sorted=$("$window" sort "$big" 3)
+echo "window_sort_first_rows_10m: $(echo "$sorted" | value window_sort_first_rows) ms"
+echo "window_last_after_sort_10m: $(echo "$sorted" | value window_last_after_sort) ms"
+heap=$(for _ in 1 2 3; do "$window" heap "$big" | value window_heap_growth; done | sort -n | sed -n 2p)
+echo "window_heap_growth_10m: $heap MB"
+exported=$("$window" export "$big" 3)
+echo "window_export_plain_8col_10m: $(echo "$exported" | value window_export_plain) ms"
+echo "sqlite3_tabs_header_10m: $(echo "$exported" | value sqlite3_tabs) ms"
+echo "window_export_plain_8col_over_sqlite3: $(echo "$exported" | value window_export_plain_over_sqlite3)"
+stats=$("$window" stats "$big" 3)
+echo "window_stats_10m: $(echo "$stats" | value window_stats) ms"
+echo "sqlite3_sum_count_10m: $(echo "$stats" | value sqlite3_sum_count) ms"
+echo "window_stats_over_sqlite3: $(echo "$stats" | value window_stats_over_sqlite3)"
+
+# The grid's page steps, the embedded driver's walk and unload, and the
+# export and unload of a 4-column table (kept in the data folder), each
+# printing its own lines.
+"$build/bench/bench_grid_bench" "$big"
+"$build/bench/bench_sqlite_bench" "$big"
+TAMSEL_BENCH_DIR=$data "$build/bench/bench_export_bench"
+
+# The ODBC driver's full walk of 1,000,000 rows against psql's COPY of them,
+# each run on a server of its own; the median of three.
+odbc_ratio=$(for _ in 1 2 3; do "$odbc" | sed -n 's/^walk \/ psql: *\([0-9.]*\).*/\1/p'; done | sort -n | sed -n 2p)
+echo "odbc_walk_over_psql_copy: $odbc_ratio"
