@@ -202,7 +202,7 @@ public:
     double SortBy(TDbTableForm* form, const QString& field) {
         TDBGrid* grid = form->dbgData;
         const int column = ColumnOf(grid, field);
-        grid->scrollTo(grid->model()->index(0, column));
+        static_cast<QAbstractItemView*>(grid)->scrollTo(grid->model()->index(0, column));
         QHeaderView* header = grid->horizontalHeader();
         const QPoint title(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
         TTable* table = form->tblData;
