@@ -8,7 +8,8 @@
 #include <charconv>
 #include <cmath>
 
-TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKind::Text) {
+TFieldFormatter::TFieldFormatter(const TField* field)
+    : FField(field), FKind(TKind::Text), FFloat(field->DisplayFormat()) {
     const bool formatted = !field->DisplayFormat().isEmpty();
     switch (field->DataType()) {
     case TFieldType::ftSmallint:
@@ -19,7 +20,7 @@ TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKi
         FKind = formatted ? TKind::Display : TKind::Whole;
         break;
     case TFieldType::ftFloat:
-        FKind = formatted ? TKind::Display : TKind::Float;
+        FKind = formatted ? TKind::FloatPicture : TKind::Float;
         break;
     case TFieldType::ftDate:
         // A date's display text is its picture, or the short date.
@@ -49,11 +50,19 @@ void TFieldFormatter::Append(QString& out) const {
         }
         break;
     }
-    case TKind::Float: {
+    case TKind::Float:
+    case TKind::FloatPicture: {
         double value = 0;
         bool null = false;
         if (dataSet && dataSet->CurrentNull(index, null) && null)
             return;
+        if (FKind == TKind::FloatPicture) {
+            if (dataSet && dataSet->CurrentFloat(index, value)) {
+                out += FFloat.Format(value);
+                return;
+            }
+            break;
+        }
         if (dataSet && dataSet->CurrentFloat(index, value) && std::isfinite(value)) {
             // As FloatToDisplayText writes it.
             char digits[32];

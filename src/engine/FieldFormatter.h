@@ -1,8 +1,7 @@
 #pragma once
 
 #include "FormatText.h"
-
-class TField;
+#include "TField.h"
 
 // The text that the export writes for one field, record after record: the
 // field's kind and format are looked at once, and the current record's text
@@ -16,9 +15,10 @@ public:
     void Append(QString& out) const;
 
 private:
-    enum class TKind { Whole, Float, Date, Display, Text };
+    enum class TKind { Whole, Float, FloatPicture, Date, Display, Text };
     const TField* FField;
     TKind FKind;
+    TFloatPicture FFloat;
     TDateTimePicture FDate;
     QTime FDateTime; // what the date picture is given for the time
 };

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 TField::TField(TDataSet* dataSet, int index, QString fieldName, TFieldType dataType, int size)
     : FDataSet(dataSet), FIndex(index), FFieldName(std::move(fieldName)), FDataType(dataType), FSize(size) {
@@ -435,14 +436,31 @@ bool IsNegativeValue(const TDecimal& value) { return value.IsNegative(); }
 double Magnitude(double value) { return std::fabs(value); }
 const TDecimal& Magnitude(const TDecimal& value) { return value; } // sections write the magnitude
 
+} // namespace
+
+// Sections in picture order; a section that is empty in the picture is
+// absent, and the first one takes its values.
+struct TFloatPicture::TParsed {
+    QList<std::optional<TPictureSection>> Sections;
+};
+
+TFloatPicture::TFloatPicture(const QString& picture) {
+    auto parsed = std::make_shared<TParsed>();
+    for (const QString& section : SplitSections(picture))
+        parsed->Sections << (section.isEmpty() ? std::nullopt : std::optional<TPictureSection>(ParseSection(section)));
+    d = std::move(parsed);
+}
+
+namespace {
+
 template <class TValue>
-QString FormatWithPicture(const QString& picture, const TValue& value) {
-    const QStringList sections = SplitSections(picture);
-    if (IsZeroValue(value) && sections.size() >= 3 && !sections[2].isEmpty())
-        return FormatSection(ParseSection(sections[2]), 0.0);
-    if (IsNegativeValue(value) && sections.size() >= 2 && !sections[1].isEmpty())
-        return FormatSection(ParseSection(sections[1]), Magnitude(value));
-    const TPictureSection p = ParseSection(sections[0]);
+QString FormatWithPicture(const TFloatPicture::TParsed& parsed, const TValue& value) {
+    const auto& sections = parsed.Sections;
+    if (IsZeroValue(value) && sections.size() >= 3 && sections[2])
+        return FormatSection(*sections[2], 0.0);
+    if (IsNegativeValue(value) && sections.size() >= 2 && sections[1])
+        return FormatSection(*sections[1], Magnitude(value));
+    const TPictureSection p = sections[0].value_or(TPictureSection());
     const QString text = FormatSection(p, Magnitude(value));
     // A value that rounds to zero loses its sign.
     bool nonZero = false;
@@ -453,14 +471,16 @@ QString FormatWithPicture(const QString& picture, const TValue& value) {
 
 } // namespace
 
+QString TFloatPicture::Format(double value) const { return FormatWithPicture(*d, value); }
+
 QString FormatFloat(const QString& picture, double value) {
     if (picture.isEmpty())
         return FloatToDisplayText(value);
-    return FormatWithPicture(picture, value);
+    return TFloatPicture(picture).Format(value);
 }
 
 QString FormatFloat(const QString& picture, const TDecimal& value) {
     if (picture.isEmpty())
         return DecimalToText(value);
-    return FormatWithPicture(picture, value);
+    return FormatWithPicture(*TFloatPicture(picture).d, value);
 }

@@ -76,6 +76,7 @@ private slots:
         QTest::addColumn<QString>("dateFormat");
         QTest::newRow("default formats") << QString() << QString();
         QTest::newRow("pictures") << QStringLiteral("#,##0.00") << QStringLiteral("yyyy/mm/dd");
+        QTest::newRow("sections") << QStringLiteral("### ### ##0.00##;(0.0);'нула'") << QStringLiteral("d mmm yy");
     }
 
     // Record for record, streamed or cached, the formatter writes what the
