@@ -1,3 +1,4 @@
+#include "browse/BrowseFixture.h"
 #include "connect/TestDataSources.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestRegistry.h"
@@ -130,13 +131,6 @@ class FrameHabitsTest : public QObject {
     QStringList Status() const {
         return {FForm->sbPosition->text(), FForm->sbFilter->text(), FForm->sbOrder->text(), FForm->sbLink->text()};
     }
-    void ClickTitle(TDbTableForm* form, int column, Qt::KeyboardModifiers modifiers) {
-        QHeaderView* titles = form->dbgData->horizontalHeader();
-        ScopedModifiers keys{modifiers};
-        QTest::mouseClick(titles->viewport(), Qt::LeftButton, modifiers,
-                          QPoint(titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2,
-                                 titles->height() / 2));
-    }
 
 private slots:
     void initTestCase() { qApp->setQuitOnLastWindowClosed(false); }
@@ -174,7 +168,7 @@ private slots:
         Activate();
         QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::ControlModifier);
         QCOMPARE(Status(), QStringList({"Запис 1 от 2", "Филтър: GRP=2", "", ""}));
-        ClickTitle(goods, 1, Qt::ControlModifier);
+        BrowseFixture::ClickTitle(goods, QStringLiteral("NAME"), Qt::ControlModifier);
         QCOMPARE(goods->tblData->IndexFieldNames(), QStringLiteral("NAME"));
         QCOMPARE(Status(), QStringList({"Запис 1 от 2", "Филтър: GRP=2", "Ред: NAME", ""}));
 
