@@ -82,6 +82,12 @@ TDrovikForm::TDrovikForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 TDrovikForm::~TDrovikForm() {
+    // Nothing the closing windows signal reaches the frame being destroyed.
+    disconnect(MdiArea, nullptr, this, nullptr);
+    if (FStatusForm) {
+        disconnect(FStatusForm->dsData, nullptr, this, nullptr);
+        disconnect(FStatusForm, nullptr, this, nullptr);
+    }
     // The table windows go before the connection they read from.
     for (QMdiSubWindow* child : MdiArea->subWindowList()) delete child;
     if (CurrentDatabase == TargetDatabase) CurrentDatabase = nullptr;
@@ -184,7 +190,10 @@ void TDrovikForm::FollowActiveTable(QMdiSubWindow* window) {
     if (!window) window = MdiArea->currentSubWindow();
     auto* form = window ? qobject_cast<TDbTableForm*>(window->widget()) : nullptr;
     if (form != FStatusForm) {
-        if (FStatusForm) disconnect(FStatusForm->dsData, nullptr, this, nullptr);
+        if (FStatusForm) {
+            disconnect(FStatusForm->dsData, nullptr, this, nullptr);
+            disconnect(FStatusForm, nullptr, this, nullptr);
+        }
         FStatusForm = form;
         if (form) {
             connect(form->dsData, &TDataSource::DataSetChanged, this, &TDrovikForm::UpdateStatusBar);
