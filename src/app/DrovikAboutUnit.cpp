@@ -23,9 +23,6 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(9);
-    setFont(font);
     setFixedSize(298, 213);
 
     Panel1 = new QFrame(this);
@@ -48,7 +45,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
     ProductName = new QLabel(QStringLiteral("Drovik"), Panel1);
     ProductName->setObjectName(QStringLiteral("ProductName"));
-    QFont bold = font;
+    QFont bold = font();
     bold.setBold(true);
     ProductName->setFont(bold);
     ProductName->move(118, 22);

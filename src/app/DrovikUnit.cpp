@@ -1,13 +1,17 @@
 #include "DrovikUnit.h"
 
 #include "DrovikAboutUnit.h"
+#include "KeysUnit.h"
 #include "common/Application.h"
+#include "common/KeyTable.h"
 #include "browse/DbTableUnit.h"
+#include "browse/TableStatus.h"
 #include "common/WindowMessage.h"
 #include "common/ZorvUtilUnit.h"
 #include "common/ZorvWorkQuery.h"
 #include "connect/LoginDialog.h"
 #include "connect/SelectDbUnit.h"
+#include "engine/TDataSource.h"
 #include "engine/TDatabase.h"
 #include "output/ExportDBUnit.h"
 
@@ -17,11 +21,13 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QIcon>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QShowEvent>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -50,9 +56,6 @@ const int MsgClearFilter = 2037;
 TDrovikForm::TDrovikForm(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Tamsel ++"));
     QApplication::setWindowIcon(QIcon(ProgramPicture()));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(9);
-    setFont(font);
     resize(790, 440);
 
     TargetDatabase = new TDatabase(this);
@@ -73,10 +76,18 @@ TDrovikForm::TDrovikForm(QWidget* parent) : QMainWindow(parent) {
     layout->addWidget(MdiArea, 1);
     setCentralWidget(central);
     CreateMenu();
+    CreateStatusBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, &TDrovikForm::UpdateWindowMenu);
+    connect(MdiArea, &QMdiArea::subWindowActivated, this, &TDrovikForm::FollowActiveTable);
 }
 
 TDrovikForm::~TDrovikForm() {
+    // Nothing the closing windows signal reaches the frame being destroyed.
+    disconnect(MdiArea, nullptr, this, nullptr);
+    if (FStatusForm) {
+        disconnect(FStatusForm->dsData, nullptr, this, nullptr);
+        disconnect(FStatusForm, nullptr, this, nullptr);
+    }
     // The table windows go before the connection they read from.
     for (QMdiSubWindow* child : MdiArea->subWindowList()) delete child;
     if (CurrentDatabase == TargetDatabase) CurrentDatabase = nullptr;
@@ -128,31 +139,83 @@ void TDrovikForm::CreateMenu() {
     mnExportTxtData = item(mnStart, "mnExportTxtData", QStringLiteral("Експортиране към текстов файл"), {},
                            &TDrovikForm::mnExportTxtDataClick);
     mnStart->addSeparator();
-    mnOpenTable = item(mnStart, "mnOpenTable", QStringLiteral("Таблица от БД"), QKeySequence(Qt::Key_F5),
+    mnOpenTable = item(mnStart, "mnOpenTable", QStringLiteral("Таблица от БД"), KeyOf(TKeyCommand::OpenTable),
                        &TDrovikForm::mnOpenTableClick);
-    mnSelectDbAlias = item(mnStart, "mnSelectDbAlias", QStringLiteral("Избор на БД"), QKeySequence(Qt::Key_F7),
+    mnSelectDbAlias = item(mnStart, "mnSelectDbAlias", QStringLiteral("Избор на БД"), KeyOf(TKeyCommand::SelectDb),
                            &TDrovikForm::mnSelectDbAliasClick);
     mnStart->addSeparator();
-    mnMainExit = item(mnStart, "mnMainExit", QStringLiteral("Изход"), QKeySequence(Qt::ALT | Qt::Key_F4),
+    mnMainExit = item(mnStart, "mnMainExit", QStringLiteral("Изход"), KeyOf(TKeyCommand::Exit),
                       &TDrovikForm::mnMainExitClick);
 
     mnActions = MainMenu1->addMenu(QStringLiteral("Действия"));
     mnApplyFilter = item(mnActions, "mnApplyFilter", QStringLiteral("Приложи филтър"),
-                         QKeySequence(Qt::CTRL | Qt::Key_F3), &TDrovikForm::mnApplyFilterClick);
+                         KeyOf(TKeyCommand::ApplyFilter), &TDrovikForm::mnApplyFilterClick);
     mnFilterbyField = item(mnActions, "mnFilterbyField", QStringLiteral("Филтър според избраното поле"),
-                           QKeySequence(Qt::ALT | Qt::Key_F3), &TDrovikForm::mnFilterbyFieldClick);
+                           KeyOf(TKeyCommand::FilterByField), &TDrovikForm::mnFilterbyFieldClick);
     mnClearFilter = item(mnActions, "mnClearFilter", QStringLiteral("Изчистване на филтър"),
-                         QKeySequence(Qt::SHIFT | Qt::Key_F3), &TDrovikForm::mnClearFilterClick);
+                         KeyOf(TKeyCommand::ClearFilter), &TDrovikForm::mnClearFilterClick);
 
     mnWindow = MainMenu1->addMenu(QStringLiteral("Прозорец"));
-    mnClose = item(mnWindow, "mnClose", QStringLiteral("Затвори"), QKeySequence(Qt::Key_F4),
+    mnClose = item(mnWindow, "mnClose", QStringLiteral("Затвори"), KeyOf(TKeyCommand::CloseWindow),
                    &TDrovikForm::mnCloseClick);
     mnCascade = item(mnWindow, "mnCascade", QStringLiteral("Каскадно"), {}, &TDrovikForm::mnCascadeClick);
     mnTile = item(mnWindow, "mnTile", QStringLiteral("Мозайка"), {}, &TDrovikForm::mnTileClick);
     connect(mnWindow, &QMenu::aboutToShow, this, &TDrovikForm::UpdateWindowMenu);
 
     mnHelp = MainMenu1->addMenu(QStringLiteral("Помощ"));
+    mnKeys = item(mnHelp, "mnKeys", QStringLiteral("Клавиши"), {}, &TDrovikForm::mnKeysClick);
     mnAbout = item(mnHelp, "mnAbout", QStringLiteral("За продукта"), {}, &TDrovikForm::mnAboutClick);
+}
+
+void TDrovikForm::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setSizeGripEnabled(false);
+    auto label = [bar](const char* name, int stretch) {
+        auto* item = new QLabel(bar);
+        item->setObjectName(QLatin1String(name));
+        item->setTextFormat(Qt::PlainText);
+        bar->addWidget(item, stretch);
+        return item;
+    };
+    sbPosition = label("sbPosition", 0);
+    sbFilter = label("sbFilter", 2);
+    sbOrder = label("sbOrder", 1);
+    sbLink = label("sbLink", 2);
+}
+
+void TDrovikForm::FollowActiveTable(QMdiSubWindow* window) {
+    // The frame losing the focus reports no active window: the status
+    // stays with the current one.
+    if (!window) window = MdiArea->currentSubWindow();
+    auto* form = window ? qobject_cast<TDbTableForm*>(window->widget()) : nullptr;
+    if (form != FStatusForm) {
+        if (FStatusForm) {
+            disconnect(FStatusForm->dsData, nullptr, this, nullptr);
+            disconnect(FStatusForm, nullptr, this, nullptr);
+        }
+        FStatusForm = form;
+        if (form) {
+            connect(form->dsData, &TDataSource::DataSetChanged, this, &TDrovikForm::UpdateStatusBar);
+            connect(form->dsData, &TDataSource::RecordChanged, this, &TDrovikForm::UpdateStatusBar);
+            connect(form->dsData, &TDataSource::CountKnown, this, &TDrovikForm::UpdateStatusBar);
+            connect(form, &QObject::destroyed, this, &TDrovikForm::UpdateStatusBar);
+        }
+    }
+    UpdateStatusBar();
+}
+
+void TDrovikForm::UpdateStatusBar() {
+    const TTableStatus status = TableStatusOf(FStatusForm);
+    // A long filter is cut; the label's tooltip holds it whole.
+    const int longest = 80;
+    sbPosition->setText(status.Position);
+    sbFilter->setText(status.Filter.size() > longest ? status.Filter.left(longest - 1) + QChar(0x2026) : status.Filter);
+    sbFilter->setToolTip(status.Filter);
+    sbOrder->setText(status.Order);
+    sbOrder->setToolTip(status.Order);
+    sbLink->setText(status.Link);
+    sbLink->setToolTip(status.Link);
 }
 
 void TDrovikForm::UpdateWindowMenu() {
@@ -340,6 +403,11 @@ void TDrovikForm::mnTileClick() {
 
 void TDrovikForm::mnAboutClick() {
     auto box = std::make_unique<TAboutBox>(this);
+    box->exec();
+}
+
+void TDrovikForm::mnKeysClick() {
+    auto box = std::make_unique<TKeysForm>(this);
     box->exec();
 }
 

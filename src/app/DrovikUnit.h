@@ -4,15 +4,19 @@
 // connection, the main menu, the toolbar and the table windows.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 class QAction;
 class QFrame;
+class QLabel;
+class QMdiSubWindow;
 class QMdiArea;
 class QMenu;
 class QMenuBar;
 class QToolButton;
 class TDatabase;
+class TDbTableForm;
 
 // True until the first connect command has taken its database name; only
 // then is the command line looked at.
@@ -38,6 +42,12 @@ public:
     QToolButton* btOpenTable;
     QToolButton* btExportDB;
 
+    // The status bar follows the active table window.
+    QLabel* sbPosition;
+    QLabel* sbFilter;
+    QLabel* sbOrder;
+    QLabel* sbLink;
+
     QMenuBar* MainMenu1;
     QMenu* mnStart;
     QAction* mnExportTxtData;
@@ -53,6 +63,7 @@ public:
     QAction* mnCascade;
     QAction* mnTile;
     QMenu* mnHelp;
+    QAction* mnKeys;
     QAction* mnAbout;
 
     bool StartingUp() const { return FStartingUp; }
@@ -70,6 +81,7 @@ public slots:
     void mnCloseClick();
     void mnCascadeClick();
     void mnTileClick();
+    void mnKeysClick();
     void mnAboutClick();
     void mnMainExitClick();
 
@@ -82,8 +94,13 @@ private:
     void CreateMenu();
     // Lists the open child windows below the fixed items of "Прозорец".
     void UpdateWindowMenu();
+    void CreateStatusBar();
+    // Listens to the data source of the window that became active.
+    void FollowActiveTable(QMdiSubWindow* window);
+    void UpdateStatusBar();
 
     bool FStartingUp = false;
     bool FShown = false;
     QList<QAction*> FWindowItems;
+    QPointer<TDbTableForm> FStatusForm;
 };

@@ -1,5 +1,6 @@
 #include "DBGrid.h"
 
+#include "browse/SortMarks.h"
 #include "common/Application.h"
 #include "engine/Exception.h"
 #include "engine/TDataSource.h"
@@ -206,9 +207,14 @@ QVariant TDBGridModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant TDBGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (orientation != Qt::Horizontal) return {};
+    if (role == Qt::ToolTipRole) return SortTitleToolTip();
+    if (role != Qt::DisplayRole) return {};
     const TField* field = Field(section);
-    return field ? field->DisplayName() : QString();
+    if (!field) return QString();
+    const auto* table = qobject_cast<const TTable*>(FDataSet.data());
+    return table ? SortMarkedTitle(field->DisplayName(), field->FieldName(), table->IndexFieldNames())
+                 : field->DisplayName();
 }
 
 Qt::ItemFlags TDBGridModel::flags(const QModelIndex& index) const {
@@ -473,7 +479,8 @@ void TDBGrid::SetDefaultWidths() {
     for (int i = 0; i < ColumnCount(); ++i) {
         const TField* field = ColumnField(i);
         const int byData = field->DisplayWidth() * digit + 4;
-        const int byTitle = metrics.horizontalAdvance(field->DisplayName()) + 4;
+        const int byTitle =
+            metrics.horizontalAdvance(FModel->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString()) + 4;
         setColumnWidth(i, qMax(byData, byTitle));
     }
 }

@@ -5,6 +5,7 @@
 #include "common/Application.h"
 #include "common/ColumnStatistics.h"
 #include "common/ExportTxt.h"
+#include "common/KeyTable.h"
 #include "common/KeyboardState.h"
 #include "common/WindowMessage.h"
 #include "common/ZorvUtilUnit.h"
@@ -476,7 +477,7 @@ bool TDbTableForm::FilterEvent(QObject* watched, QEvent* event) {
 
 bool TDbTableForm::dbgDataKeyDown(QKeyEvent* key) {
     const Qt::KeyboardModifiers shift = key->modifiers() & ~Qt::KeypadModifier;
-    if (key->key() == Qt::Key_C && (KeyboardState() & Qt::ControlModifier)) {
+    if (key->key() == KeyCodeOf(TKeyCommand::CopyValue) && (KeyboardState() & Qt::ControlModifier)) {
         if (const TField* field = dbgData->SelectedField())
             QGuiApplication::clipboard()->setText(field->AsString());
         return false;
@@ -488,7 +489,7 @@ bool TDbTableForm::dbgDataKeyDown(QKeyEvent* key) {
         dbgDataDblClick();
         return true;
     }
-    if (key->text() == QChar(21) || (key->key() == Qt::Key_U && shift == Qt::ControlModifier)) {
+    if (key->text() == QChar(21) || (key->key() == KeyCodeOf(TKeyCommand::Statistics) && shift == Qt::ControlModifier)) {
         SendWindowMessage(this, msgStatistics);
         return true;
     }
@@ -502,7 +503,7 @@ void TDbTableForm::dbgDataContextPopup(const QPoint& pos) {
                    [this] { SendWindowMessage(this, msgExportPlain); });
     QAction* sum = menu.addAction(QStringLiteral("Сума на колоната"), this,
                                   [this] { SendWindowMessage(this, msgStatistics); });
-    sum->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    sum->setShortcut(KeyOf(TKeyCommand::Statistics));
     sum->setShortcutContext(Qt::WidgetShortcut);
     sum->setShortcutVisibleInContextMenu(true);
     menu.exec(dbgData->viewport()->mapToGlobal(pos));

@@ -4,6 +4,8 @@
 #include "engine/Exception.h"
 
 #include <QFont>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The application title. It is not set as the display name: Qt would
@@ -14,6 +16,18 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // Sans keeps its widths closely enough for the fixed-size captions to
     // fit; DejaVu Sans is wider and cuts them.
     QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    // Every window, the dialogs and message boxes included, takes the forms'
+    // font (the table window sets its smaller size on top).
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(9);
+    setFont(font);
+    // Qt's own texts (standard buttons, the file dialog, the context menus
+    // of edits) in Bulgarian; the program's texts are its own and untouched.
+    auto* translator = new QTranslator(this);
+    if (translator->load(QStringLiteral("qtbase_bg"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(translator);
+    else
+        qWarning("Qt's Bulgarian translation (qtbase_bg) is not installed");
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

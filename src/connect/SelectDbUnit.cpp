@@ -49,9 +49,6 @@ QString OdbcText(const SQLCHAR* text) {
 
 TSelectDbForm::TSelectDbForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Select Database Alias"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(9);
-    setFont(font);
     setMinimumSize(300 - (318 - ClientWidth), 200 - (448 - ClientHeight));
     resize(ClientWidth, ClientHeight);
     move(200, 165);

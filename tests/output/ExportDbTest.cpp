@@ -313,7 +313,7 @@ private slots:
         SetMsgPresenter(previous);
         const QStringList log = Log();
         QVERIFY2(log.last().startsWith(QStringLiteral("ВЪЗНИКНА ГРЕШКА ПРИ ЕКСПОРТ : ")) &&
-                     log.last().contains(QLatin1String("No space left on device")),
+                     log.last().contains(QCoreApplication::translate("QIODevice", "No space left on device")),
                  qPrintable(log.join('\n')));
         QVERIFY(!log.contains(QStringLiteral("ЕКСПОРТА ПРИКЛЮЧИ УСПЕШНО!")));
         QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("T01Table.txt")});

@@ -466,13 +466,13 @@ void Bind(sqlite3* db, sqlite3_stmt* statement, const QVariantList& params) {
     }
 }
 
-// The catalogue of a SQL Anywhere server, over SQLite's own.
+// The catalogue of a SQL Anywhere server, over SQLite's own. SQLite's
+// internal tables (sqlite_schema, sqlite_stat1, ...) are no objects of such a
+// server and stay out; the view that stands for its catalogue is one.
 const char* const CatalogueView = R"(
 CREATE TEMP VIEW systable (table_name, table_type, creator) AS
-  SELECT name, CASE type WHEN 'view' THEN 'VIEW' ELSE 'BASE' END,
-         CASE WHEN name LIKE 'sqlite\_%' ESCAPE '\' THEN 0 ELSE 1 END
-    FROM main.sqlite_schema WHERE type IN ('table', 'view')
-  UNION ALL SELECT 'sqlite_schema', 'BASE', 0
+  SELECT name, CASE type WHEN 'view' THEN 'VIEW' ELSE 'BASE' END, 1
+    FROM main.sqlite_schema WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite\_%' ESCAPE '\'
   UNION ALL SELECT 'systable', 'VIEW', 0
 )";
 
@@ -532,10 +532,9 @@ TSqliteConnection::TSqliteConnection(const QString& file) {
 
 QStringList TSqliteConnection::TableNames() {
     const TSqliteStatement statement = PrepareSqlite(FDb.get(), QByteArrayLiteral(
-        "SELECT name FROM main.sqlite_schema WHERE type IN ('table', 'view') "
-        "UNION SELECT 'sqlite_schema' "
-        "UNION SELECT name FROM temp.sqlite_schema WHERE type IN ('table', 'view') "
-        "ORDER BY 1 COLLATE NOCASE"));
+        "SELECT name FROM (SELECT name FROM main.sqlite_schema WHERE type IN ('table', 'view') "
+        "UNION SELECT name FROM temp.sqlite_schema WHERE type IN ('table', 'view')) "
+        "WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY 1 COLLATE NOCASE"));
     QStringList names;
     while (StepSqlite(FDb.get(), statement.get()))
         names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
