@@ -168,7 +168,7 @@ private slots:
         Activate();
         QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::ControlModifier);
         QCOMPARE(Status(), QStringList({"Запис 1 от 2", "Филтър: GRP=2", "", ""}));
-        BrowseFixture::ClickTitle(goods, QStringLiteral("NAME"), Qt::ControlModifier);
+        ClickTitle(goods, QStringLiteral("NAME"), Qt::ControlModifier);
         QCOMPARE(goods->tblData->IndexFieldNames(), QStringLiteral("NAME"));
         QCOMPARE(Status(), QStringList({"Запис 1 от 2", "Филтър: GRP=2", "Ред: NAME", ""}));
 

@@ -66,11 +66,11 @@ private slots:
         auto* form = F.OpenForm(QStringLiteral("ITEMS"));
         for (const QString& click : clicks) {
             if (click.startsWith('!'))
-                BrowseFixture::ClickTitle(form, click.mid(1), Qt::NoModifier);
+                ClickTitle(form, click.mid(1), Qt::NoModifier);
             else if (click.startsWith('+'))
-                BrowseFixture::ClickTitle(form, click.mid(1), Qt::ControlModifier | Qt::AltModifier);
+                ClickTitle(form, click.mid(1), Qt::ControlModifier | Qt::AltModifier);
             else
-                BrowseFixture::ClickTitle(form, click, Qt::ControlModifier);
+                ClickTitle(form, click, Qt::ControlModifier);
         }
         QCOMPARE(form->tblData->IndexFieldNames(), order);
         QCOMPARE(form->Sorter->SortList, QString(order).replace(';', ','));
@@ -106,9 +106,9 @@ private slots:
         ScriptedMsgBox boxes;
         for (const QString& click : clicks) {
             if (click.startsWith('+'))
-                BrowseFixture::ClickTitle(form, click.mid(1), Qt::ControlModifier | Qt::AltModifier);
+                ClickTitle(form, click.mid(1), Qt::ControlModifier | Qt::AltModifier);
             else
-                BrowseFixture::ClickTitle(form, click, Qt::ControlModifier);
+                ClickTitle(form, click, Qt::ControlModifier);
         }
         QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
         QVERIFY(form->tblData->Active());
@@ -124,7 +124,7 @@ private slots:
         QVERIFY(detail->LinkToMaster(master->dbgData, 0)); // a,b = c;d
         QCOMPARE(detail->LinkField, QStringLiteral("a,b"));
         QCOMPARE(F.Column(detail, 3), (QStringList{"Two", "Two"}));
-        BrowseFixture::ClickTitle(detail, QStringLiteral("c;d"), Qt::ControlModifier);
+        ClickTitle(detail, QStringLiteral("c;d"), Qt::ControlModifier);
         QCOMPARE(detail->tblData->IndexFieldNames(), QStringLiteral("[a,b];[c;d]"));
         QCOMPARE(F.Column(detail, 1), (QStringList{"0", "1"}));
     }
@@ -187,11 +187,11 @@ private slots:
         auto* detail = F.OpenForm(QStringLiteral("ITEMS"));
         F.Select(master, 0, 0);
         QVERIFY(detail->LinkToMaster(master->dbgData, 0)); // ITEMS.L = CUST.ID
-        BrowseFixture::ClickTitle(detail, QStringLiteral("A"), Qt::ControlModifier);
+        ClickTitle(detail, QStringLiteral("A"), Qt::ControlModifier);
         QCOMPARE(detail->tblData->IndexFieldNames(), QStringLiteral("L;A"));
-        BrowseFixture::ClickTitle(detail, QStringLiteral("L"), Qt::ControlModifier);
+        ClickTitle(detail, QStringLiteral("L"), Qt::ControlModifier);
         QCOMPARE(detail->tblData->IndexFieldNames(), QStringLiteral("L"));
-        BrowseFixture::ClickTitle(detail, QStringLiteral("B"), Qt::ControlModifier | Qt::AltModifier);
+        ClickTitle(detail, QStringLiteral("B"), Qt::ControlModifier | Qt::AltModifier);
         QCOMPARE(detail->tblData->IndexFieldNames(), QStringLiteral("L;B"));
         QCOMPARE(F.Column(detail, 2), (QStringList{"7", "8"}));
     }

@@ -185,14 +185,6 @@ class OdbcProgramTest : public QObject {
         form->edFilter->setEditText(text);
         QTest::keyClick(form->edFilter->lineEdit(), Qt::Key_Return);
     }
-    static void ClickTitle(TDbTableForm* form, const QString& field, Qt::KeyboardModifiers modifiers) {
-        QHeaderView* titles = form->dbgData->horizontalHeader();
-        const int column = ColumnOf(form, field);
-        const QPoint centre(titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2,
-                            titles->height() / 2);
-        ScopedModifiers keys{modifiers};
-        QTest::mouseClick(titles->viewport(), Qt::LeftButton, modifiers, centre);
-    }
     QList<QVariantList> ServerRows(const QString& statement) {
         const auto cursor = FServer->Query(statement);
         return ReadAll(*cursor);
