@@ -113,6 +113,7 @@ struct TDataSet::Impl {
     bool Locate(qint64 index, bool sequential);
     std::shared_ptr<TRowBlock> FetchBlock(qint64 block, bool sequential);
     std::shared_ptr<TRowBlock> FetchFromEnd(qint64 block);
+    std::shared_ptr<TRowBlock> Keep(std::shared_ptr<TRowBlock> block);
     std::shared_ptr<TRowBlock> CachedBlock(qint64 index);
     void Materialise();
     static QVariantList CursorRow(const TCursor& cursor);

@@ -8,8 +8,7 @@
 #include <charconv>
 #include <cmath>
 
-TFieldFormatter::TFieldFormatter(const TField* field)
-    : FField(field), FKind(TKind::Text), FFloat(field->DisplayFormat()) {
+TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKind::Text) {
     const bool formatted = !field->DisplayFormat().isEmpty();
     switch (field->DataType()) {
     case TFieldType::ftSmallint:
@@ -58,7 +57,7 @@ void TFieldFormatter::Append(QString& out) const {
             return;
         if (FKind == TKind::FloatPicture) {
             if (dataSet && dataSet->CurrentFloat(index, value)) {
-                out += FFloat.Format(value);
+                out += FormatFloat(FField->DisplayFormat(), value);
                 return;
             }
             break;

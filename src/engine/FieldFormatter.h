@@ -18,7 +18,6 @@ private:
     enum class TKind { Whole, Float, FloatPicture, Date, Display, Text };
     const TField* FField;
     TKind FKind;
-    TFloatPicture FFloat;
     TDateTimePicture FDate;
     QTime FDateTime; // what the date picture is given for the time
 };

@@ -324,10 +324,7 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
     LastFetchedBlock = block;
     if (b->Rows.empty())
         return nullptr;
-    Blocks.push_front(b);
-    while (int(Blocks.size()) > MaxBlocks)
-        Blocks.pop_back();
-    return b;
+    return Keep(std::move(b));
 }
 
 // A block nearer the end than the start is read backwards from the end, so
@@ -355,10 +352,15 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchFromEnd(qint64 block) {
     }
     std::reverse(b->Rows.begin(), b->Rows.end());
     LastFetchedBlock = block;
-    Blocks.push_front(b);
+    return Keep(std::move(b));
+}
+
+// The newest block goes first; the least recently used ones go.
+std::shared_ptr<TRowBlock> TDataSet::Impl::Keep(std::shared_ptr<TRowBlock> block) {
+    Blocks.push_front(std::move(block));
     while (int(Blocks.size()) > MaxBlocks)
         Blocks.pop_back();
-    return b;
+    return Blocks.front();
 }
 
 bool TDataSet::Impl::Locate(qint64 index, bool sequential) {

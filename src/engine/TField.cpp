@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <optional>
 
 TField::TField(TDataSet* dataSet, int index, QString fieldName, TFieldType dataType, int size)
@@ -438,6 +439,14 @@ const TDecimal& Magnitude(const TDecimal& value) { return value; } // sections w
 
 } // namespace
 
+// A float picture read once, for value after value.
+class TFloatPicture {
+public:
+    explicit TFloatPicture(const QString& picture);
+    struct TParsed;
+    std::shared_ptr<const TParsed> d;
+};
+
 // Sections in picture order; a section that is empty in the picture is
 // absent, and the first one takes its values.
 struct TFloatPicture::TParsed {
@@ -471,16 +480,29 @@ QString FormatWithPicture(const TFloatPicture::TParsed& parsed, const TValue& va
 
 } // namespace
 
-QString TFloatPicture::Format(double value) const { return FormatWithPicture(*d, value); }
+namespace {
+
+// The grid paints cell after cell of a column with the same picture.
+const TFloatPicture& Parsed(const QString& picture) {
+    thread_local QString lastPicture;
+    thread_local TFloatPicture parsed{QString()};
+    if (picture != lastPicture) {
+        parsed = TFloatPicture(picture);
+        lastPicture = picture;
+    }
+    return parsed;
+}
+
+} // namespace
 
 QString FormatFloat(const QString& picture, double value) {
     if (picture.isEmpty())
         return FloatToDisplayText(value);
-    return TFloatPicture(picture).Format(value);
+    return FormatWithPicture(*Parsed(picture).d, value);
 }
 
 QString FormatFloat(const QString& picture, const TDecimal& value) {
     if (picture.isEmpty())
         return DecimalToText(value);
-    return FormatWithPicture(*TFloatPicture(picture).d, value);
+    return FormatWithPicture(*Parsed(picture).d, value);
 }

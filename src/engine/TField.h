@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QVariant>
-#include <memory>
 
 class TDataSet;
 
@@ -105,16 +104,3 @@ private:
 // digit, "." decimal mark, "," grouping, other characters literal.
 QString FormatFloat(const QString& picture, double value);
 QString FormatFloat(const QString& picture, const TDecimal& value);
-
-// Such a picture read once, for a walk that writes many values with it.
-class TFloatPicture {
-public:
-    explicit TFloatPicture(const QString& picture);
-    QString Format(double value) const; // as FormatFloat with this picture
-
-    struct TParsed;
-
-private:
-    friend QString FormatFloat(const QString& picture, const TDecimal& value);
-    std::shared_ptr<const TParsed> d;
-};
