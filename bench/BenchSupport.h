@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
-
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
@@ -30,14 +29,17 @@ struct TRun {
 // from the spawn to the end of the wait.
 inline TRun Spawn(const QStringList& args, const QString& stdoutFile = QString()) {
     std::vector<QByteArray> bytes;
-    for (const QString& a : args) bytes.push_back(a.toLocal8Bit());
+    for (const QString& a : args)
+        bytes.push_back(a.toLocal8Bit());
     std::vector<char*> argv;
-    for (QByteArray& b : bytes) argv.push_back(b.data());
+    for (QByteArray& b : bytes)
+        argv.push_back(b.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     const QByteArray out = stdoutFile.toLocal8Bit();
-    if (!stdoutFile.isEmpty()) posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!stdoutFile.isEmpty())
+        posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     TRun run;
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;

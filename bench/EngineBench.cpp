@@ -40,8 +40,7 @@ double OpenFirst50(const QString& file, const QString& table, const QString& fil
         for (int f = 0; f < t.FieldCount(); ++f)
             chars += t.Fields(f)->DisplayText().size();
     const double ms = double(timer.nsecsElapsed()) / 1e6;
-    if (chars == 0)
-        std::fprintf(stderr, "no rows read\n");
+    if (chars == 0) std::fprintf(stderr, "no rows read\n");
     return ms;
 }
 
@@ -51,7 +50,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: %s open|walk|sum|filter|order <file> <table> [argument] [runs]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s open|walk|sum|filter|order <file> <table> [argument] [runs]\n",
+                     argv[0]);
         return 2;
     }
     const QString figure = args[1], file = args[2], table = args[3];
@@ -61,15 +61,18 @@ int main(int argc, char** argv) {
         TDatabase db;
         db.SetDatabaseName(file);
         db.SetConnected(true);
-        if (figure == QLatin1String("open") || figure == QLatin1String("filter") || figure == QLatin1String("order")) {
+        if (figure == QLatin1String("open") || figure == QLatin1String("filter") ||
+            figure == QLatin1String("order")) {
             const bool plain = figure == QLatin1String("open");
             const QString argument = plain ? QString() : args.value(4);
             const int runs = args.value(plain ? 4 : 5, QStringLiteral("7")).toInt();
             std::vector<double> times;
             for (int i = 0; i < runs; ++i)
-                times.push_back(OpenFirst50(file, table, figure == QLatin1String("filter") ? argument : QString(),
+                times.push_back(OpenFirst50(file, table,
+                                            figure == QLatin1String("filter") ? argument : QString(),
                                             figure == QLatin1String("order") ? argument : QString()));
-            std::printf("%s: %.2f ms\n", qPrintable(figure + QLatin1String("_first50_median")), Median(times));
+            std::printf("%s: %.2f ms\n", qPrintable(figure + QLatin1String("_first50_median")),
+                        Median(times));
         } else if (figure == QLatin1String("walk") || figure == QLatin1String("sum")) {
             TTable t;
             t.SetDatabaseName(file);
@@ -92,8 +95,7 @@ int main(int argc, char** argv) {
                 for (t.First(); !t.Eof(); t.Next()) {
                     for (int f = 0; f < t.FieldCount(); ++f)
                         sum += double(t.Fields(f)->AsString().size());
-                    if (++records % 100000 == 0)
-                        privatePeak = std::max(privatePeak, StatusKb("RssAnon:"));
+                    if (++records % 100000 == 0) privatePeak = std::max(privatePeak, StatusKb("RssAnon:"));
                 }
             }
             t.EnableControls();

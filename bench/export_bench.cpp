@@ -17,13 +17,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QListWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
-
-#include <sqlite3.h>
-
 #include <cstdio>
+#include <sqlite3.h>
 
 namespace {
 
@@ -40,7 +38,8 @@ qint64 CountRows(const QString& file) {
     qint64 rows = -1;
     if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "select count(*) from BIG", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        if (sqlite3_prepare_v2(db, "select count(*) from BIG", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
             rows = sqlite3_column_int64(st, 0);
         sqlite3_finalize(st);
     }
@@ -52,13 +51,15 @@ bool MakeDatabase(const QString& file, qint64 rows) {
     if (CountRows(file) == rows) return true;
     QFile::remove(file);
     sqlite3* db = nullptr;
-    bool ok = sqlite3_open(file.toUtf8().constData(), &db) == SQLITE_OK
-              && Exec(db, "pragma journal_mode=off; pragma synchronous=off;")
-              && Exec(db, "create table BIG (ID integer primary key, NAME varchar(30), AMOUNT float, CODE integer)");
-    const QByteArray insert = QStringLiteral("insert into BIG with recursive c(x) as (select 1 union all select x + 1 "
-                                             "from c where x < %1) select x, 'name ' || x, x * 0.25, x % 1000 from c")
-                                  .arg(rows)
-                                  .toUtf8();
+    bool ok =
+        sqlite3_open(file.toUtf8().constData(), &db) == SQLITE_OK &&
+        Exec(db, "pragma journal_mode=off; pragma synchronous=off;") &&
+        Exec(db, "create table BIG (ID integer primary key, NAME varchar(30), AMOUNT float, CODE integer)");
+    const QByteArray insert =
+        QStringLiteral("insert into BIG with recursive c(x) as (select 1 union all select x + 1 "
+                       "from c where x < %1) select x, 'name ' || x, x * 0.25, x % 1000 from c")
+            .arg(rows)
+            .toUtf8();
     ok = ok && Exec(db, insert.constData());
     sqlite3_close(db);
     return ok;
@@ -110,7 +111,8 @@ int RunUnload(const QString& database, const QString& folder) {
     TExportDbForm form;
     PrepareUnloadDialog(&form, &db);
     for (int i = 0; i < form.cblTables->count(); ++i)
-        if (form.cblTables->item(i)->text() == QLatin1String("BIG")) form.cblTables->item(i)->setCheckState(Qt::Checked);
+        if (form.cblTables->item(i)->text() == QLatin1String("BIG"))
+            form.cblTables->item(i)->setCheckState(Qt::Checked);
     form.dirEdit->setText(folder);
     form.btnExportClick();
     const QString log = form.LogMemo->toPlainText();
@@ -121,7 +123,9 @@ int RunUnload(const QString& database, const QString& folder) {
     return 0;
 }
 
-void Print(const char* name, double value, const char* unit) { std::printf("%s: %.3f %s\n", name, value, unit); }
+void Print(const char* name, double value, const char* unit) {
+    std::printf("%s: %.3f %s\n", name, value, unit);
+}
 
 } // namespace
 
@@ -139,7 +143,8 @@ int main(int argc, char** argv) {
         const QString database = QString::fromLocal8Bit(argv[2]);
         const QString target = QString::fromLocal8Bit(argv[3]);
         try {
-            return mode == QLatin1String("--export") ? RunExport(database, target) : RunUnload(database, target);
+            return mode == QLatin1String("--export") ? RunExport(database, target)
+                                                     : RunUnload(database, target);
         } catch (const std::exception& error) {
             std::fprintf(stderr, "%s\n", error.what());
             return 1;
@@ -147,7 +152,8 @@ int main(int argc, char** argv) {
     }
 
     const qint64 rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 10000000;
-    const QString base = qEnvironmentVariable("TAMSEL_BENCH_DIR", QDir::tempPath()) + QStringLiteral("/tamsel-export-bench");
+    const QString base =
+        qEnvironmentVariable("TAMSEL_BENCH_DIR", QDir::tempPath()) + QStringLiteral("/tamsel-export-bench");
     QDir().mkpath(base + QStringLiteral("/unload"));
     const QString database = base + QStringLiteral("/bench.db");
     if (rows <= 0 || !MakeDatabase(database, rows)) {
@@ -159,11 +165,12 @@ int main(int argc, char** argv) {
     const QString exportFile = base + QStringLiteral("/export.txt");
     const QString unloadFile = base + QStringLiteral("/unload/BIGTable.txt");
 
-    const TRun baseline = Spawn({QStringLiteral("sqlite3"), QStringLiteral("-tabs"), QStringLiteral("-noheader"), database,
-                                 QStringLiteral("select * from BIG")},
+    const TRun baseline = Spawn({QStringLiteral("sqlite3"), QStringLiteral("-tabs"),
+                                 QStringLiteral("-noheader"), database, QStringLiteral("select * from BIG")},
                                 baselineFile);
     const TRun exported = Spawn({self, QStringLiteral("--export"), database, exportFile});
-    const TRun unloaded = Spawn({self, QStringLiteral("--unload"), database, base + QStringLiteral("/unload")});
+    const TRun unloaded =
+        Spawn({self, QStringLiteral("--unload"), database, base + QStringLiteral("/unload")});
     if (!baseline.Ok) {
         std::fprintf(stderr, "sqlite3 failed\n");
         return 1;
@@ -187,6 +194,7 @@ int main(int argc, char** argv) {
     QFile::remove(baselineFile);
     QFile::remove(exportFile);
     QFile::remove(unloadFile);
-    if (!exported.Ok || !unloaded.Ok) std::fprintf(stderr, "a run failed (export %d, unload %d)\n", exported.Ok, unloaded.Ok);
+    if (!exported.Ok || !unloaded.Ok)
+        std::fprintf(stderr, "a run failed (export %d, unload %d)\n", exported.Ok, unloaded.Ok);
     return exported.Ok && unloaded.Ok ? 0 : 1;
 }

@@ -25,16 +25,22 @@
 
 namespace {
 
-long RssMb(const char* field) { return StatusKb(field) / 1024; }
+long RssMb(const char* field) {
+    return StatusKb(field) / 1024;
+}
 
-void Print(const char* name, double value, const char* unit) { std::printf("%s: %.3f %s\n", name, value, unit); }
+void Print(const char* name, double value, const char* unit) {
+    std::printf("%s: %.3f %s\n", name, value, unit);
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    const QString file = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/tamsel-bench/rows10m.db");
+    const QString file =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/tamsel-bench/rows10m.db");
     const int pages = argc > 2 ? atoi(argv[2]) : 2000;
     if (!QFile::exists(file)) {
         std::fprintf(stderr, "no file %s (bench/run.sh makes it)\n", qPrintable(file));

@@ -28,16 +28,19 @@ namespace {
 
 QString StateDir;
 
-[[noreturn]] void Fail(const QString& what) { throw std::runtime_error(what.toStdString()); }
+[[noreturn]] void Fail(const QString& what) {
+    throw std::runtime_error(what.toStdString());
+}
 
 // The tests' server script and fixture, in the source tree.
-QString TestsDir() { return QStringLiteral(TAMSEL_SOURCE_DIR "/tests/odbc/"); }
+QString TestsDir() {
+    return QStringLiteral(TAMSEL_SOURCE_DIR "/tests/odbc/");
+}
 
 void ServerScript(const QStringList& args) {
     QProcess script;
     script.setProcessChannelMode(QProcess::ForwardedChannels);
-    script.start(QStringLiteral("sh"),
-                 QStringList{TestsDir() + QStringLiteral("pg_server.sh")} + args);
+    script.start(QStringLiteral("sh"), QStringList{TestsDir() + QStringLiteral("pg_server.sh")} + args);
     if (!script.waitForFinished(300000) || script.exitCode() != 0)
         Fail(QStringLiteral("the server script failed: ") + args.join(QLatin1Char(' ')));
 }
@@ -55,8 +58,9 @@ double Psql(const QStringList& commands) {
     psql.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer timer;
     timer.start();
-    QStringList args{QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
-                     QStringLiteral("-p"), port, QStringLiteral("-U"), QStringLiteral("tamsel"), QStringLiteral("-d"),
+    QStringList args{QStringLiteral("-X"),        QStringLiteral("-q"),     QStringLiteral("-h"),
+                     QStringLiteral("127.0.0.1"), QStringLiteral("-p"),     port,
+                     QStringLiteral("-U"),        QStringLiteral("tamsel"), QStringLiteral("-d"),
                      QStringLiteral("tamsel")};
     for (const QString& command : commands)
         args << QStringLiteral("-c") << command;
@@ -87,8 +91,7 @@ double FirstRecords(TDatabase& db, const QString& order, int n) {
         for (int f = 0; f < table.FieldCount(); ++f)
             (void)table.Fields(f)->AsString();
     const double ms = double(timer.nsecsElapsed()) / 1e6;
-    if (read != n)
-        Fail(QStringLiteral("read %1 records, not %2").arg(read).arg(n));
+    if (read != n) Fail(QStringLiteral("read %1 records, not %2").arg(read).arg(n));
     return ms;
 }
 
@@ -110,8 +113,9 @@ int main(int argc, char** argv) {
 
         std::printf("making a %lld-row table...\n", static_cast<long long>(rows));
         std::fflush(stdout);
-        Psql({QStringLiteral("CREATE TABLE big (id INTEGER, name VARCHAR(40), amount NUMERIC(12,2), made DATE, "
-                             "note VARCHAR(100))"),
+        Psql({QStringLiteral(
+                  "CREATE TABLE big (id INTEGER, name VARCHAR(40), amount NUMERIC(12,2), made DATE, "
+                  "note VARCHAR(100))"),
               QStringLiteral("INSERT INTO big SELECT g, 'Клиент ' || (g % 5000), (g % 100000) / 100.0, "
                              "DATE '2020-01-01' + (g % 1500), 'бележка ' || g FROM generate_series(1, %1) g")
                   .arg(rows),
@@ -144,14 +148,14 @@ int main(int argc, char** argv) {
                 chars += table.Fields(f)->AsString().size();
         table.EnableControls();
         const double walkMs = double(timer.nsecsElapsed()) / 1e6;
-        if (walked != rows)
-            Fail(QStringLiteral("walked %1 records, not %2").arg(walked).arg(rows));
+        if (walked != rows) Fail(QStringLiteral("walked %1 records, not %2").arg(walked).arg(rows));
         table.Close();
 
         const double psqlMs = Psql({QStringLiteral("COPY (SELECT * FROM big) TO STDOUT")});
 
         std::printf("connect:                          %8.1f ms\n", connectMs);
-        std::printf("open + first 50 records:          %8.1f ms (again %.1f ms; target < 100 ms)\n", first, firstAgain);
+        std::printf("open + first 50 records:          %8.1f ms (again %.1f ms; target < 100 ms)\n", first,
+                    firstAgain);
         std::printf("open sorted on note + first 50:   %8.1f ms\n", firstSorted);
         std::printf("full walk, every field as text:   %8.1f ms (%lld records, %lld characters)\n", walkMs,
                     static_cast<long long>(walked), static_cast<long long>(chars));

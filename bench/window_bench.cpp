@@ -41,7 +41,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -54,11 +53,17 @@ using Clock = std::chrono::steady_clock;
 
 const QString TableName = QStringLiteral("t");
 
-[[noreturn]] void Fail(const QString& what) { throw std::runtime_error(what.toStdString()); }
+[[noreturn]] void Fail(const QString& what) {
+    throw std::runtime_error(what.toStdString());
+}
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
-void Print(const char* name, double value, const char* unit) { std::printf("%s: %.2f %s\n", name, value, unit); }
+void Print(const char* name, double value, const char* unit) {
+    std::printf("%s: %.2f %s\n", name, value, unit);
+}
 
 // The paint the user waits for: of this viewport, once the state it shows
 // is the one the action brings.
@@ -76,7 +81,8 @@ public:
     using TApplication::TApplication;
     bool notify(QObject* receiver, QEvent* event) override {
         const bool result = TApplication::notify(receiver, event);
-        if (Watch && !Watch->Done && event->type() == QEvent::Paint && receiver == Watch->Target && Watch->Ready()) {
+        if (Watch && !Watch->Done && event->type() == QEvent::Paint && receiver == Watch->Target &&
+            Watch->Ready()) {
             Watch->At = Clock::now();
             Watch->Done = true;
         }
@@ -110,7 +116,8 @@ double UntilPainted(TDBGrid* grid, const std::function<void()>& action, std::fun
 // A time in ms per run; the median of runs.
 double MedianOf(int runs, const std::function<double()>& run) {
     std::vector<double> times;
-    for (int i = 0; i < runs; ++i) times.push_back(run());
+    for (int i = 0; i < runs; ++i)
+        times.push_back(run());
     return Median(times);
 }
 
@@ -125,7 +132,8 @@ void Settle() {
 
 // The table is open with rows and the grid has rows to show.
 bool Showing(TDbTableForm* form) {
-    return form->tblData->Active() && form->tblData->SeenRecordCount() > 0 && form->dbgData->model()->rowCount() > 0;
+    return form->tblData->Active() && form->tblData->SeenRecordCount() > 0 &&
+           form->dbgData->model()->rowCount() > 0;
 }
 
 class TWindowBench {
@@ -204,11 +212,16 @@ public:
         const int column = ColumnOf(grid, field);
         static_cast<QAbstractItemView*>(grid)->scrollTo(grid->model()->index(0, column));
         QHeaderView* header = grid->horizontalHeader();
-        const QPoint title(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+        const QPoint title(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                           header->height() / 2);
         TTable* table = form->tblData;
-        const TKeyboardStateProvider saved = SetKeyboardStateProvider([] { return Qt::KeyboardModifiers(Qt::ControlModifier); });
+        const TKeyboardStateProvider saved =
+            SetKeyboardStateProvider([] { return Qt::KeyboardModifiers(Qt::ControlModifier); });
         const double ms = UntilPainted(
-            grid, [header, title] { QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::ControlModifier, title); },
+            grid,
+            [header, title] {
+                QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::ControlModifier, title);
+            },
             [form, table, field] { return table->IndexFieldNames() == field && Showing(form); });
         SetKeyboardStateProvider(saved);
         CheckNoBox();
@@ -258,8 +271,8 @@ public:
     // export.
     double ExportPlain(TDbTableForm* form, const QString& path) {
         QFile::remove(path);
-        const TSaveFileResponder saved =
-            SetSaveFileResponder([path](const QString&, const QString&, const QString&, const QString&) { return path; });
+        const TSaveFileResponder saved = SetSaveFileResponder(
+            [path](const QString&, const QString&, const QString&, const QString&) { return path; });
         Clock::time_point start;
         bool chosen = false;
         QTimer::singleShot(0, [&] {
@@ -329,7 +342,8 @@ qint64 LineCount(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return -1;
     qint64 lines = 0;
-    while (!file.atEnd()) lines += file.read(1 << 20).count('\n');
+    while (!file.atEnd())
+        lines += file.read(1 << 20).count('\n');
     return lines;
 }
 
@@ -343,21 +357,25 @@ double Sqlite3(const QStringList& args, const QString& out) {
 int Run(const QString& figure, const QString& file, int runs) {
     TWindowBench bench(file);
     if (figure == QLatin1String("open")) {
-        Print("window_open_first_rows", MedianOf(runs, [&] {
-                  TDbTableForm* form = bench.NewWindow();
-                  const double ms = bench.Open(form);
-                  bench.CloseWindow(form);
-                  return ms;
-              }),
+        Print("window_open_first_rows",
+              MedianOf(runs,
+                       [&] {
+                           TDbTableForm* form = bench.NewWindow();
+                           const double ms = bench.Open(form);
+                           bench.CloseWindow(form);
+                           return ms;
+                       }),
               "ms");
     } else if (figure == QLatin1String("filter")) {
-        Print("window_filter_first_rows", MedianOf(runs, [&] {
-                  TDbTableForm* form = bench.NewWindow();
-                  bench.Open(form);
-                  const double ms = bench.Filter(form, QStringLiteral("k=7"));
-                  bench.CloseWindow(form);
-                  return ms;
-              }),
+        Print("window_filter_first_rows",
+              MedianOf(runs,
+                       [&] {
+                           TDbTableForm* form = bench.NewWindow();
+                           bench.Open(form);
+                           const double ms = bench.Filter(form, QStringLiteral("k=7"));
+                           bench.CloseWindow(form);
+                           return ms;
+                       }),
               "ms");
     } else if (figure == QLatin1String("sort")) {
         std::vector<double> sorts, lasts;
@@ -391,7 +409,9 @@ int Run(const QString& figure, const QString& file, int runs) {
                                    QStringLiteral("select * from ") + TableName},
                                   theirs));
             if (i == 0 && LineCount(ours) != LineCount(theirs))
-                Fail(QStringLiteral("the export wrote %1 lines, sqlite3 %2").arg(LineCount(ours)).arg(LineCount(theirs)));
+                Fail(QStringLiteral("the export wrote %1 lines, sqlite3 %2")
+                         .arg(LineCount(ours))
+                         .arg(LineCount(theirs)));
             QFile::remove(ours);
             QFile::remove(theirs);
         }
@@ -407,7 +427,8 @@ int Run(const QString& figure, const QString& file, int runs) {
         std::vector<double> window, cli;
         for (int i = 0; i < runs; ++i) {
             window.push_back(bench.Statistics(form, QStringLiteral("qty")));
-            cli.push_back(Sqlite3({file, QStringLiteral("select sum(qty), count(qty) from ") + TableName}, out));
+            cli.push_back(
+                Sqlite3({file, QStringLiteral("select sum(qty), count(qty) from ") + TableName}, out));
         }
         // The box's sum and count against sqlite3's, blanks of the grouping
         // taken out.
@@ -417,7 +438,8 @@ int Run(const QString& figure, const QString& file, int runs) {
         const QString box = QString(bench.BoxText()).remove(QLatin1Char(' '));
         if (expected.size() != 2 || !box.contains(QLatin1Char(':') + expected[0] + QLatin1Char('\r')) ||
             !box.contains(QStringLiteral("Бройредове") + expected[1]))
-            Fail(QStringLiteral("the box says %1, sqlite3 %2").arg(bench.BoxText(), expected.join(QLatin1Char('|'))));
+            Fail(QStringLiteral("the box says %1, sqlite3 %2")
+                     .arg(bench.BoxText(), expected.join(QLatin1Char('|'))));
         bench.CloseWindow(form);
         Print("window_stats", Median(window), "ms");
         Print("sqlite3_sum_count", Median(cli), "ms");
@@ -437,7 +459,8 @@ int main(int argc, char** argv) {
     // keyboard for it, and says so at every export; the rest goes on.
     static const QtMessageHandler qtHandler = qInstallMessageHandler(nullptr);
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (qtHandler && !text.startsWith(QLatin1String("This plugin does not support"))) qtHandler(type, context, text);
+        if (qtHandler && !text.startsWith(QLatin1String("This plugin does not support")))
+            qtHandler(type, context, text);
     });
     TBenchApplication app(argc, argv);
     const QStringList args = app.arguments();

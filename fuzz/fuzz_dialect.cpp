@@ -11,16 +11,20 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = InputText(data, size);
     QString joined;
-    for (const TSqlToken& token : TokenizeSql(text)) joined += token.Text;
+    for (const TSqlToken& token : TokenizeSql(text))
+        joined += token.Text;
     if (joined != text) Broken("tokens do not cover the text", text);
 
     // Names that begin with "v" are connection variables.
-    const TIsVariable isVariable = [](const QString& name) { return name.startsWith(QLatin1Char('v'), Qt::CaseInsensitive); };
+    const TIsVariable isVariable = [](const QString& name) {
+        return name.startsWith(QLatin1Char('v'), Qt::CaseInsensitive);
+    };
     try {
         const TDialectStatement statement = TranslateStatement(text, isVariable);
         static const QRegularExpression dialect(QStringLiteral("\\\\|\\b(list|sys|call|v\\w*|@\\w*)\\b|;"),
                                                 QRegularExpression::CaseInsensitiveOption);
-        if (statement.Kind == TDialectStatement::TKind::Sql && !text.contains(dialect) && statement.Sql != text)
+        if (statement.Kind == TDialectStatement::TKind::Sql && !text.contains(dialect) &&
+            statement.Sql != text)
             Broken("plain SQL changed", text + QStringLiteral(" -> ") + statement.Sql);
     } catch (const EDatabaseError&) {
     }

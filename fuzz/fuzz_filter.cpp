@@ -31,7 +31,10 @@ QList<TColumnInfo> Columns() {
             column(QStringLiteral("a]b; *"), TFieldType::ftMemo)};
 }
 
-QString Quote(const QString& name) { return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"'); }
+QString Quote(const QString& name) {
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
+}
 
 // The table the clause is prepared against, once per process.
 sqlite3* Database() {
@@ -39,9 +42,10 @@ sqlite3* Database() {
         sqlite3* handle = nullptr;
         sqlite3_open(":memory:", &handle);
         QStringList names;
-        for (const TColumnInfo& c : Columns()) names << Quote(c.Name);
-        sqlite3_exec(handle, ("CREATE TABLE t (" + names.join(", ") + ")").toUtf8().constData(), nullptr, nullptr,
-                     nullptr);
+        for (const TColumnInfo& c : Columns())
+            names << Quote(c.Name);
+        sqlite3_exec(handle, ("CREATE TABLE t (" + names.join(", ") + ")").toUtf8().constData(), nullptr,
+                     nullptr, nullptr);
         return handle;
     }();
     return db;
@@ -64,7 +68,8 @@ int CheckShape(const QString& where, const QStringList& quotedNames) {
             ++i;
         } else if (c == QLatin1Char('"')) {
             qsizetype j = i + 1;
-            while (j < where.size() && !(where[j] == QLatin1Char('"') && (j + 1 >= where.size() || where[j + 1] != QLatin1Char('"'))))
+            while (j < where.size() && !(where[j] == QLatin1Char('"') &&
+                                         (j + 1 >= where.size() || where[j + 1] != QLatin1Char('"'))))
                 j += where[j] == QLatin1Char('"') ? 2 : 1;
             const QString name = where.mid(i, j + 1 - i);
             if (!quotedNames.contains(name)) Broken("unknown name in the clause", where);
@@ -73,7 +78,8 @@ int CheckShape(const QString& where, const QStringList& quotedNames) {
             i += 3; // the LIKE escape, ESCAPE '\'
         } else if (c.isLetter()) {
             qsizetype j = i;
-            while (j < where.size() && where[j].isLetter()) ++j;
+            while (j < where.size() && where[j].isLetter())
+                ++j;
             if (!words.contains(where.mid(i, j - i))) Broken("a word outside the grammar", where);
             i = j;
         } else {
@@ -96,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QList<TColumnInfo> columns = Columns();
     static const QStringList quotedNames = [] {
         QStringList names;
-        for (const TColumnInfo& c : Columns()) names << Quote(c.Name);
+        for (const TColumnInfo& c : Columns())
+            names << Quote(c.Name);
         return names;
     }();
     TCompiledFilter filter;
@@ -109,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!filter.Params.isEmpty()) Broken("values without a clause", QString());
         return 0;
     }
-    if (CheckShape(filter.Where, quotedNames) != filter.Params.size()) Broken("marks and values differ", filter.Where);
+    if (CheckShape(filter.Where, quotedNames) != filter.Params.size())
+        Broken("marks and values differ", filter.Where);
 
     const QByteArray sql = ("SELECT * FROM t WHERE " + filter.Where).toUtf8();
     sqlite3_stmt* statement = nullptr;

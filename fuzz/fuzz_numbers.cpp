@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* nul = static_cast<const uint8_t*>(std::memchr(data, 0, size));
     const size_t textSize = nul ? size_t(nul - data) : size;
     const QString text = InputText(data, textSize);
-    const QString picture = nul ? InputText(nul + 1, size - textSize - 1) : QStringLiteral("### ### ##0.00##");
+    const QString picture =
+        nul ? InputText(nul + 1, size - textSize - 1) : QStringLiteral("### ### ##0.00##");
 
     try {
         const long double value = TextToNumber(text);

@@ -7,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    if (ToWin1251(FromWin1251(bytes)) != bytes) Broken("bytes do not come back", QString::fromLatin1(bytes.toHex()));
+    if (ToWin1251(FromWin1251(bytes)) != bytes)
+        Broken("bytes do not come back", QString::fromLatin1(bytes.toHex()));
 
     const QString text = InputText(data, size);
     qsizetype characters = text.size();
@@ -17,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     QByteArray converted = bytes;
     ConvertCodePage(converted, size ? data[0] % 3 : 0);
-    if (converted.size() != bytes.size()) Broken("conversion changed the length", QString::fromLatin1(bytes.toHex()));
+    if (converted.size() != bytes.size())
+        Broken("conversion changed the length", QString::fromLatin1(bytes.toHex()));
     return 0;
 }

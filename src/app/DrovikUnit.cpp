@@ -2,10 +2,10 @@
 
 #include "DrovikAboutUnit.h"
 #include "KeysUnit.h"
-#include "common/Application.h"
-#include "common/KeyTable.h"
 #include "browse/DbTableUnit.h"
 #include "browse/TableStatus.h"
+#include "common/Application.h"
+#include "common/KeyTable.h"
 #include "common/WindowMessage.h"
 #include "common/ZorvUtilUnit.h"
 #include "common/ZorvWorkQuery.h"
@@ -89,7 +89,8 @@ TDrovikForm::~TDrovikForm() {
         disconnect(FStatusForm, nullptr, this, nullptr);
     }
     // The table windows go before the connection they read from.
-    for (QMdiSubWindow* child : MdiArea->subWindowList()) delete child;
+    for (QMdiSubWindow* child : MdiArea->subWindowList())
+        delete child;
     if (CurrentDatabase == TargetDatabase) CurrentDatabase = nullptr;
 }
 
@@ -141,8 +142,8 @@ void TDrovikForm::CreateMenu() {
     mnStart->addSeparator();
     mnOpenTable = item(mnStart, "mnOpenTable", QStringLiteral("Таблица от БД"), KeyOf(TKeyCommand::OpenTable),
                        &TDrovikForm::mnOpenTableClick);
-    mnSelectDbAlias = item(mnStart, "mnSelectDbAlias", QStringLiteral("Избор на БД"), KeyOf(TKeyCommand::SelectDb),
-                           &TDrovikForm::mnSelectDbAliasClick);
+    mnSelectDbAlias = item(mnStart, "mnSelectDbAlias", QStringLiteral("Избор на БД"),
+                           KeyOf(TKeyCommand::SelectDb), &TDrovikForm::mnSelectDbAliasClick);
     mnStart->addSeparator();
     mnMainExit = item(mnStart, "mnMainExit", QStringLiteral("Изход"), KeyOf(TKeyCommand::Exit),
                       &TDrovikForm::mnMainExitClick);
@@ -210,7 +211,8 @@ void TDrovikForm::UpdateStatusBar() {
     // A long filter is cut; the label's tooltip holds it whole.
     const int longest = 80;
     sbPosition->setText(status.Position);
-    sbFilter->setText(status.Filter.size() > longest ? status.Filter.left(longest - 1) + QChar(0x2026) : status.Filter);
+    sbFilter->setText(status.Filter.size() > longest ? status.Filter.left(longest - 1) + QChar(0x2026)
+                                                     : status.Filter);
     sbFilter->setToolTip(status.Filter);
     sbOrder->setText(status.Order);
     sbOrder->setToolTip(status.Order);
@@ -304,8 +306,8 @@ void TDrovikForm::mnSelectDbAliasClick() {
             TargetDatabase->SetDatabaseName(newName);
             TargetDatabase->SetAliasName(newName);
             if (!userName.isEmpty() && !password.isEmpty()) {
-                TargetDatabase->Params() << QStringLiteral("USER NAME=") + userName
-                                         << QStringLiteral("PASSWORD=") + password;
+                TargetDatabase->Params()
+                    << QStringLiteral("USER NAME=") + userName << QStringLiteral("PASSWORD=") + password;
                 TargetDatabase->SetLoginPrompt(false);
             }
             TargetDatabase->SetConnected(true);
@@ -325,7 +327,8 @@ void TDrovikForm::mnSelectDbAliasClick() {
     }
     if (outcome == TSelectDbForm::mrOk && TargetDatabase->DatabaseName() != oldName) {
         const QList<QMdiSubWindow*> children = MdiArea->subWindowList(QMdiArea::CreationOrder);
-        for (int i = children.size() - 1; i >= 0; --i) children[i]->close();
+        for (int i = children.size() - 1; i >= 0; --i)
+            children[i]->close();
     }
     chooser.reset();
     btSelectDb->setText(QStringLiteral("DB: ") + TargetDatabase->DatabaseName());

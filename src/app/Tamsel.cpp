@@ -10,7 +10,8 @@ int main(int argc, char** argv) {
     // Read before the application object takes out what looks like its own
     // options ("-reverse", "-style"): a password may look like one.
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     {
         TApplication app(argc, argv);
         CommandLineArguments = arguments;

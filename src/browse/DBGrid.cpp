@@ -95,7 +95,8 @@ protected:
         painter->drawLine(rect.bottomLeft(), rect.bottomRight());
         if (orientation() == Qt::Horizontal) {
             painter->setPen(palette().color(QPalette::WindowText));
-            const QString title = model()->headerData(logicalIndex, Qt::Horizontal, Qt::DisplayRole).toString();
+            const QString title =
+                model()->headerData(logicalIndex, Qt::Horizontal, Qt::DisplayRole).toString();
             painter->drawText(rect.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, title);
         } else if (logicalIndex == FGrid->currentIndex().row()) {
             const QPoint c = rect.center();
@@ -117,7 +118,8 @@ class TDBGridDelegate : public QStyledItemDelegate {
 public:
     explicit TDBGridDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), FGrid(grid) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
         // Positions count in the grid's own coordinates, the title row included.
@@ -188,9 +190,13 @@ void TDBGridModel::SetWindow(int top, int rows) {
         emit dataChanged(index(0, 0), index(FRowCount - 1, FColumnCount - 1));
 }
 
-int TDBGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : FRowCount; }
+int TDBGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : FRowCount;
+}
 
-int TDBGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : FColumnCount; }
+int TDBGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : FColumnCount;
+}
 
 QVariant TDBGridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole) return {};
@@ -264,7 +270,9 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), FModel(new TDBGridModel(
     LiveGrids().insert(this);
 }
 
-TDBGrid::~TDBGrid() { LiveGrids().remove(this); }
+TDBGrid::~TDBGrid() {
+    LiveGrids().remove(this);
+}
 
 void TDBGrid::SetDataSource(TDataSource* source) {
     if (FDataSource) disconnect(FDataSource, nullptr, this, nullptr);
@@ -279,13 +287,21 @@ void TDBGrid::SetDataSource(TDataSource* source) {
     DataSetChanged();
 }
 
-TDataSource* TDBGrid::DataSource() const { return FDataSource; }
+TDataSource* TDBGrid::DataSource() const {
+    return FDataSource;
+}
 
-TDataSet* TDBGrid::DataSet() const { return FDataSource ? FDataSource->DataSet() : nullptr; }
+TDataSet* TDBGrid::DataSet() const {
+    return FDataSource ? FDataSource->DataSet() : nullptr;
+}
 
-TField* TDBGrid::ColumnField(int column) const { return FModel->Field(column); }
+TField* TDBGrid::ColumnField(int column) const {
+    return FModel->Field(column);
+}
 
-int TDBGrid::ColumnCount() const { return FModel->columnCount(); }
+int TDBGrid::ColumnCount() const {
+    return FModel->columnCount();
+}
 
 TField* TDBGrid::SelectedField() const {
     const int count = ColumnCount();
@@ -311,7 +327,8 @@ void TDBGrid::DataSetChanged() {
     // a fresh open sizes them from the fields.
     QList<int> widths;
     if (FWasActive && active)
-        for (int i = 0; i < ColumnCount(); ++i) widths << columnWidth(i);
+        for (int i = 0; i < ColumnCount(); ++i)
+            widths << columnWidth(i);
     // A refresh keeps the rows where they were on the screen; a fresh open
     // starts at the first record.
     const int top = FWasActive && active ? FModel->Top() : 1;
@@ -323,7 +340,8 @@ void TDBGrid::DataSetChanged() {
         FSelectedColumn = 0;
         SetDefaultWidths();
     } else if (widths.size() == ColumnCount()) {
-        for (int i = 0; i < widths.size(); ++i) setColumnWidth(i, widths[i]);
+        for (int i = 0; i < widths.size(); ++i)
+            setColumnWidth(i, widths[i]);
     } else {
         SetDefaultWidths();
     }
@@ -342,7 +360,9 @@ void TDBGrid::RecordChanged() {
     verticalHeader()->viewport()->update();
 }
 
-void TDBGrid::CountKnown() { SetTop(FModel->Top()); }
+void TDBGrid::CountKnown() {
+    SetTop(FModel->Top());
+}
 
 void TDBGrid::FollowRecord() {
     TDataSet* dataSet = DataSet();
@@ -517,7 +537,9 @@ QModelIndex TDBGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers
     if (!current.isValid()) return {};
     // Across the row Qt's own moves serve; its moves between rows would stop
     // at the rows on the screen, so those go by record number.
-    auto across = [&](CursorAction action) { return QTableView::moveCursor(action, Qt::NoModifier).column(); };
+    auto across = [&](CursorAction action) {
+        return QTableView::moveCursor(action, Qt::NoModifier).column();
+    };
     const bool ctrl = modifiers & Qt::ControlModifier;
     int column = current.column();
     int target = recNo;
@@ -701,18 +723,31 @@ bool TDBGrid::AcceptsDragFrom(const TDBGrid* source) const {
     return true;
 }
 
-void TDBGrid::dragEnterEvent(QDragEnterEvent* event) { AcceptLink(this, event); }
-
-void TDBGrid::dragMoveEvent(QDragMoveEvent* event) { AcceptLink(this, event); }
-
-void TDBGrid::dropEvent(QDropEvent* event) {
-    if (TDBGrid* source = AcceptLink(this, event)) emit DragDrop(source, ColumnAt(event->position().toPoint()));
+void TDBGrid::dragEnterEvent(QDragEnterEvent* event) {
+    AcceptLink(this, event);
 }
 
-TDataSet* TDBGrid::ExportDataSet() const { return DataSet(); }
+void TDBGrid::dragMoveEvent(QDragMoveEvent* event) {
+    AcceptLink(this, event);
+}
 
-int TDBGrid::ExportColumnCount() const { return ColumnCount(); }
+void TDBGrid::dropEvent(QDropEvent* event) {
+    if (TDBGrid* source = AcceptLink(this, event))
+        emit DragDrop(source, ColumnAt(event->position().toPoint()));
+}
 
-TField* TDBGrid::ExportColumnField(int column) const { return isColumnHidden(column) ? nullptr : ColumnField(column); }
+TDataSet* TDBGrid::ExportDataSet() const {
+    return DataSet();
+}
 
-int TDBGrid::ExportColumnWidth(int column) const { return columnWidth(column); }
+int TDBGrid::ExportColumnCount() const {
+    return ColumnCount();
+}
+
+TField* TDBGrid::ExportColumnField(int column) const {
+    return isColumnHidden(column) ? nullptr : ColumnField(column);
+}
+
+int TDBGrid::ExportColumnWidth(int column) const {
+    return columnWidth(column);
+}

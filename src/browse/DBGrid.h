@@ -152,6 +152,6 @@ private:
     int FSelectedColumn = 0;
     bool FDragPending = false;
     int FDragThreshold = 0;
-    QPoint FDragOrigin;    // global
+    QPoint FDragOrigin; // global
     QPoint FLastMouseGlobal;
 };

@@ -40,15 +40,15 @@ QStringList FilterHistory;
 
 namespace {
 
-constexpr int msgExport = WM_USER + 3;          // 1027
-constexpr int msgExportPlain = WM_USER + 4;     // 1028
-constexpr int msgExecute = WM_USER + 1000;      // 2024
-constexpr int msgStatistics = WM_USER + 1003;   // 2027
-constexpr int msgFocusFilter = WM_USER + 1010;  // 2034
-constexpr int msgApplyFilter = WM_USER + 1011;  // 2035
+constexpr int msgExport = WM_USER + 3;           // 1027
+constexpr int msgExportPlain = WM_USER + 4;      // 1028
+constexpr int msgExecute = WM_USER + 1000;       // 2024
+constexpr int msgStatistics = WM_USER + 1003;    // 2027
+constexpr int msgFocusFilter = WM_USER + 1010;   // 2034
+constexpr int msgApplyFilter = WM_USER + 1011;   // 2035
 constexpr int msgFilterByField = WM_USER + 1012; // 2036
-constexpr int msgClearFilter = WM_USER + 1013;  // 2037
-constexpr int msgBreakLink = WM_USER + 1014;    // 2038
+constexpr int msgClearFilter = WM_USER + 1013;   // 2037
+constexpr int msgBreakLink = WM_USER + 1014;     // 2038
 
 // Panel1 is laid out for a client width of 612 pixels; edFilter stretches
 // and btFilterByField keeps its distance from the right edge.
@@ -78,8 +78,8 @@ QIcon FilterPicture() {
 }
 
 bool IsEnterKey(const QKeyEvent* key) {
-    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->text() == QLatin1String("\r") ||
-           key->text() == QLatin1String("\n");
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+           key->text() == QLatin1String("\r") || key->text() == QLatin1String("\n");
 }
 
 } // namespace
@@ -110,7 +110,7 @@ TDbTableForm::TDbTableForm(QMdiArea* frame) : QWidget(nullptr), Sorter(std::make
     edFilter->setObjectName(QStringLiteral("edFilter"));
     edFilter->setEditable(true);
     edFilter->setInsertPolicy(QComboBox::NoInsert);
-    edFilter->setCompleter(nullptr); // the text stays exactly as typed
+    edFilter->setCompleter(nullptr);                                     // the text stays exactly as typed
     edFilter->lineEdit()->setMaxLength(std::numeric_limits<int>::max()); // however long
     edFilter->setMaxVisibleItems(20);
     edFilter->setGeometry(248, 2, 341, 21);
@@ -160,7 +160,8 @@ TDbTableForm::TDbTableForm(QMdiArea* frame) : QWidget(nullptr), Sorter(std::make
     connect(dbgData, &TDBGrid::DragDrop, this, Guarded(this, &TDbTableForm::dbgDataDragDrop));
     // The master went over to a table without the link's field.
     connect(tblData, &TTable::MasterLinkBroken, this, &TDbTableForm::BreakMasterLink);
-    connect(dbgData, &QWidget::customContextMenuRequested, this, Guarded(this, &TDbTableForm::dbgDataContextPopup));
+    connect(dbgData, &QWidget::customContextMenuRequested, this,
+            Guarded(this, &TDbTableForm::dbgDataContextPopup));
 
     FSubWindow = frame->addSubWindow(this);
     FSubWindow->setAttribute(Qt::WA_DeleteOnClose);
@@ -180,7 +181,9 @@ TDbTableForm::~TDbTableForm() {
     tblData->Close();
 }
 
-TDatabase* TDbTableForm::Database() const { return FDatabase; }
+TDatabase* TDbTableForm::Database() const {
+    return FDatabase;
+}
 
 void TDbTableForm::SetDatabase(TDatabase* database) {
     tblData->Close();
@@ -206,7 +209,8 @@ void TDbTableForm::Show() {
         const QSignalBlocker blocker(cbTableName);
         cbTableName->clear();
         cbTableName->addItems(names);
-        cbTableName->setCurrentIndex(cbTableName->findText(chosen, Qt::MatchFixedString | Qt::MatchCaseSensitive));
+        cbTableName->setCurrentIndex(
+            cbTableName->findText(chosen, Qt::MatchFixedString | Qt::MatchCaseSensitive));
     }
     if (cbTableName->currentText() != chosen) TableOpened = false;
     if (isVisible()) cbTableName->setFocus();
@@ -315,7 +319,8 @@ void TDbTableForm::FilterByField() {
         condition += value;
     } else {
         if (value.endsWith(QLatin1Char('*'))) condition += QLatin1Char('=');
-        condition += QLatin1Char('\'') + value.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+        condition +=
+            QLatin1Char('\'') + value.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
     }
     QString text = edFilter->currentText();
     if (!text.contains(condition)) {
@@ -327,11 +332,14 @@ void TDbTableForm::FilterByField() {
     edFilter->lineEdit()->setCursorPosition(int(edFilter->currentText().size()));
 }
 
-void TDbTableForm::btFilterByFieldClick() { FilterByField(); }
+void TDbTableForm::btFilterByFieldClick() {
+    FilterByField();
+}
 
 void TDbTableForm::StoreFilterHistory() {
     FilterHistory.clear();
-    for (int i = 0; i < edFilter->count(); ++i) FilterHistory << edFilter->itemText(i);
+    for (int i = 0; i < edFilter->count(); ++i)
+        FilterHistory << edFilter->itemText(i);
 }
 
 void TDbTableForm::LoadFilterHistory() {
@@ -439,8 +447,8 @@ bool TDbTableForm::FilterEvent(QObject* watched, QEvent* event) {
     if (watched == cbTableName && event->type() == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         // Opening the drop-down or switching to another window is no leaving.
-        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason || cbTableName->view()->isVisible() ||
-            FClosing)
+        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason ||
+            cbTableName->view()->isVisible() || FClosing)
             return false;
         if (!TableOpened && FFailedName != cbTableName->currentText()) Execute();
         return false;
@@ -453,7 +461,8 @@ bool TDbTableForm::FilterEvent(QObject* watched, QEvent* event) {
             dbgData->setFocus();
             return true;
         }
-        if (!key->text().isEmpty() && key->text().at(0) >= QLatin1Char(' ') && !cbTableName->view()->isVisible())
+        if (!key->text().isEmpty() && key->text().at(0) >= QLatin1Char(' ') &&
+            !cbTableName->view()->isVisible())
             cbTableName->showPopup();
         return false;
     }
@@ -489,7 +498,8 @@ bool TDbTableForm::dbgDataKeyDown(QKeyEvent* key) {
         dbgDataDblClick();
         return true;
     }
-    if (key->text() == QChar(21) || (key->key() == KeyCodeOf(TKeyCommand::Statistics) && shift == Qt::ControlModifier)) {
+    if (key->text() == QChar(21) ||
+        (key->key() == KeyCodeOf(TKeyCommand::Statistics) && shift == Qt::ControlModifier)) {
         SendWindowMessage(this, msgStatistics);
         return true;
     }
@@ -498,7 +508,8 @@ bool TDbTableForm::dbgDataKeyDown(QKeyEvent* key) {
 
 void TDbTableForm::dbgDataContextPopup(const QPoint& pos) {
     QMenu menu(this);
-    menu.addAction(QStringLiteral("Експорт в текстов файл..."), this, [this] { SendWindowMessage(this, msgExport); });
+    menu.addAction(QStringLiteral("Експорт в текстов файл..."), this,
+                   [this] { SendWindowMessage(this, msgExport); });
     menu.addAction(QStringLiteral("Експорт като таблица..."), this,
                    [this] { SendWindowMessage(this, msgExportPlain); });
     QAction* sum = menu.addAction(QStringLiteral("Сума на колоната"), this,
@@ -554,7 +565,8 @@ void TDbTableForm::HandleMessage(int msg) {
 
 void TDbTableForm::ExportGrid(bool plain) {
     // A window derived from the table window exports under a neutral title.
-    const QString title = metaObject() == &TDbTableForm::staticMetaObject ? windowTitle() : QStringLiteral("Export");
+    const QString title =
+        metaObject() == &TDbTableForm::staticMetaObject ? windowTitle() : QStringLiteral("Export");
     QStringList headerLines;
     if (!edFilter->currentText().isEmpty()) headerLines << edFilter->currentText();
     const TExportTxtOpts saved = ExportTxtOpts;
@@ -567,5 +579,6 @@ void TDbTableForm::ExportGrid(bool plain) {
         ExportTxtOpts.CodePage = 0;
     }
     QString status;
-    ExportToTextFile(static_cast<const TExportGrid*>(dbgData), &headerLines, nullptr, title, QString(), status);
+    ExportToTextFile(static_cast<const TExportGrid*>(dbgData), &headerLines, nullptr, title, QString(),
+                     status);
 }

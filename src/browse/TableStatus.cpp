@@ -26,17 +26,21 @@ TTableStatus TableStatusOf(const TDbTableForm* form) {
         else if (count < 0)
             status.Position = QStringLiteral("Запис ") + GroupedNumber(table->RecNo());
         else
-            status.Position = QStringLiteral("Запис %1 от %2").arg(GroupedNumber(table->RecNo()), GroupedNumber(count));
+            status.Position =
+                QStringLiteral("Запис %1 от %2").arg(GroupedNumber(table->RecNo()), GroupedNumber(count));
     }
-    if (table->Filtered() && !table->Filter().isEmpty()) status.Filter = QStringLiteral("Филтър: ") + table->Filter();
+    if (table->Filtered() && !table->Filter().isEmpty())
+        status.Filter = QStringLiteral("Филтър: ") + table->Filter();
     const QStringList order = SplitFieldNames(table->IndexFieldNames(), QLatin1Char(';'));
     if (!order.isEmpty()) status.Order = QStringLiteral("Ред: ") + order.join(QStringLiteral(", "));
     if (const TDataSource* master = table->MasterSource()) {
         const auto* masterForm = qobject_cast<const TDbTableForm*>(master->parent());
         const QString masterName = masterForm ? masterForm->windowTitle() : QString();
-        status.Link = QStringLiteral("Връзка: %1 (%2 = %3)")
-                          .arg(masterName, SplitFieldNames(table->MasterFields(), QLatin1Char(';')).join(QStringLiteral(", ")),
-                               form->LinkField);
+        status.Link =
+            QStringLiteral("Връзка: %1 (%2 = %3)")
+                .arg(masterName,
+                     SplitFieldNames(table->MasterFields(), QLatin1Char(';')).join(QStringLiteral(", ")),
+                     form->LinkField);
     }
     return status;
 }

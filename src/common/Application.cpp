@@ -15,7 +15,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The forms are laid out for Tahoma, which Linux rarely has. Liberation
     // Sans keeps its widths closely enough for the fixed-size captions to
     // fit; DejaVu Sans is wider and cuts them.
-    QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     // Every window, the dialogs and message boxes included, takes the forms'
     // font (the table window sets its smaller size on top).
     QFont font(QStringLiteral("Tahoma"));

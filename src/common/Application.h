@@ -24,11 +24,9 @@ public:
 // as the default error report does. Qt's input dispatch does not clean up
 // after an exception that passes through it, so every one would leak what
 // Qt's frames hold.
-template <typename F>
-auto Guarded(F handler) {
-    return [handler = std::move(handler)](auto&&... args)
-               requires std::invocable<const F&, decltype(args)...>
-    {
+template <typename F> auto Guarded(F handler) {
+    return [handler =
+                std::move(handler)](auto&&... args) requires std::invocable<const F&, decltype(args)...> {
         try {
             handler(std::forward<decltype(args)>(args)...);
         } catch (...) {
@@ -38,7 +36,6 @@ auto Guarded(F handler) {
 }
 
 // A member function as a guarded handler.
-template <typename T, typename... A>
-auto Guarded(T* object, void (T::*method)(A...)) {
+template <typename T, typename... A> auto Guarded(T* object, void (T::*method)(A...)) {
     return Guarded([object, method](A... args) { (object->*method)(std::forward<A>(args)...); });
 }

@@ -7,7 +7,6 @@
 #include "engine/TField.h"
 
 #include <QScopeGuard>
-
 #include <cmath>
 
 namespace {
@@ -38,7 +37,8 @@ public:
     }
     double Value() const { return FExact ? TDecimal::FromScaled(FSum, FScale).ToDouble() : FFloat; }
     QString Format(const QString& picture) const {
-        return FExact ? FormatNumber(picture, TDecimal::FromScaled(FSum, FScale)) : FormatNumber(picture, FFloat);
+        return FExact ? FormatNumber(picture, TDecimal::FromScaled(FSum, FScale))
+                      : FormatNumber(picture, FFloat);
     }
 
 private:
@@ -94,7 +94,7 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
     }
     QString label = field->DisplayName();
     if (label.isEmpty()) label = fieldName;
-    const TSumKind kind = field->IsFloat() ? TSumKind::Floating
+    const TSumKind kind = field->IsFloat()     ? TSumKind::Floating
                           : field->IsNumeric() ? TSumKind::Numeric
                                                : TSumKind::Text;
     const QString picture = SumPicture(field, kind);
@@ -140,8 +140,9 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
                 try {
                     value = double(TextToNumber(text));
                 } catch (const EConvertError& error) {
-                    const int answer = ShowMsg(error.Message() + QStringLiteral("\rZero is assumed!\r\rPress [Cancel] to abort."),
-                                               QStringLiteral("Error"), MB_OKCANCEL | MB_ICONEXCLAMATION);
+                    const int answer = ShowMsg(
+                        error.Message() + QStringLiteral("\rZero is assumed!\r\rPress [Cancel] to abort."),
+                        QStringLiteral("Error"), MB_OKCANCEL | MB_ICONEXCLAMATION);
                     if (answer == IDCANCEL) {
                         aborted = true;
                         break;
@@ -157,10 +158,12 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
     // A walk the user stopped has no sum to show.
     if (show && !cancelled) {
         const QString sumText = aborted ? QStringLiteral("<n.a.>") : sum.Format(picture);
-        QString text = QStringLiteral("Сума колона \"") + label + QStringLiteral("\":   ") + sumText + QLatin1Char('\r') +
-                       QLatin1Char('\r') + QStringLiteral("Брой редове   ") + QString::number(dataSet->RecordCount()) +
-                       QLatin1Char('\r');
-        if (emptyCount > 0) text += QStringLiteral("Брой null стойности   ") + QString::number(emptyCount) + QLatin1Char('\r');
+        QString text = QStringLiteral("Сума колона \"") + label + QStringLiteral("\":   ") + sumText +
+                       QLatin1Char('\r') + QLatin1Char('\r') + QStringLiteral("Брой редове   ") +
+                       QString::number(dataSet->RecordCount()) + QLatin1Char('\r');
+        if (emptyCount > 0)
+            text +=
+                QStringLiteral("Брой null стойности   ") + QString::number(emptyCount) + QLatin1Char('\r');
         ShowMsg(text, QStringLiteral("Съобщение"), MB_ICONINFORMATION);
     }
     return sum.Value();

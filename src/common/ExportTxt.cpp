@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
 #include <memory>
 
 TExportTxtOpts ExportTxtOpts;
@@ -40,7 +39,8 @@ QString FolderOf(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     if (slash < 0) return {};
     QString folder = path.left(slash);
-    while (folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    while (folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
     return folder.isEmpty() ? QStringLiteral("/") : folder;
 }
 
@@ -53,16 +53,15 @@ bool ChooseFile(const QString& title, QString& path) {
     if (!ownName) proposed = StripPunctuation(proposed);
     for (;;) {
         const std::optional<QString> chosen =
-            PromptSaveFile(QStringLiteral("Запис в текстов файл"), QStringLiteral("Text files (*.txt);;All files (*)"),
-                           proposed, LastUserDir);
+            PromptSaveFile(QStringLiteral("Запис в текстов файл"),
+                           QStringLiteral("Text files (*.txt);;All files (*)"), proposed, LastUserDir);
         if (!chosen) return false;
         QString file = *chosen;
         if (!HasExtension(file)) file += QStringLiteral(".txt");
         LastUserDir = FolderOf(file);
-        if (!QFileInfo::exists(file)
-            || ShowMsg(QLatin1Char('"') + file + QStringLiteral("\" Already Exists Overwrite"), QStringLiteral("Внимание"),
-                       MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2)
-                   == IDYES) {
+        if (!QFileInfo::exists(file) ||
+            ShowMsg(QLatin1Char('"') + file + QStringLiteral("\" Already Exists Overwrite"),
+                    QStringLiteral("Внимание"), MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) == IDYES) {
             path = file;
             return true;
         }
@@ -83,15 +82,21 @@ void AppendEscaped(QString& out, const QString& text) {
         return u <= u'\\' && (u == u'\t' || u == u'\n' || u == u'\r' || u == u'\\');
     };
     qsizetype i = 0;
-    while (i < size && !special(chars[i])) ++i;
+    while (i < size && !special(chars[i]))
+        ++i;
     out.append(chars, i);
     for (; i < size; ++i) {
         const QChar c = chars[i];
-        if (c == QLatin1Char('\t')) out += QLatin1String("\\-");
-        else if (c == QLatin1Char('\n')) out += QLatin1String("\\_");
-        else if (c == QLatin1Char('\r')) out += QLatin1String("\\.");
-        else if (c == QLatin1Char('\\')) out += QLatin1String("\\\\");
-        else out += c;
+        if (c == QLatin1Char('\t'))
+            out += QLatin1String("\\-");
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("\\_");
+        else if (c == QLatin1Char('\r'))
+            out += QLatin1String("\\.");
+        else if (c == QLatin1Char('\\'))
+            out += QLatin1String("\\\\");
+        else
+            out += c;
     }
 }
 
@@ -99,8 +104,10 @@ void AppendEscaped(QString& out, const QString& text) {
 QString TrimBlank(const QString& text) {
     qsizetype first = 0;
     qsizetype last = text.size();
-    while (first < last && text.at(first).unicode() <= 32) ++first;
-    while (last > first && text.at(last - 1).unicode() <= 32) --last;
+    while (first < last && text.at(first).unicode() <= 32)
+        ++first;
+    while (last > first && text.at(last - 1).unicode() <= 32)
+        --last;
     return text.mid(first, last - first);
 }
 
@@ -225,9 +232,15 @@ public:
             FPadded.resize(0);
             AppendEscaped(FPadded, text);
             switch (c.Field->Alignment()) {
-            case TAlignment::taRightJustify: PadLeft(FPadded, c.Width); break;
-            case TAlignment::taCenter: PadCenter(FPadded, c.Width); break;
-            case TAlignment::taLeftJustify: PadRight(FPadded, c.Width); break;
+            case TAlignment::taRightJustify:
+                PadLeft(FPadded, c.Width);
+                break;
+            case TAlignment::taCenter:
+                PadCenter(FPadded, c.Width);
+                break;
+            case TAlignment::taLeftJustify:
+                PadRight(FPadded, c.Width);
+                break;
             }
             line += FPadded;
         } else {
@@ -291,8 +304,8 @@ private:
 };
 
 // Writes everything but the file's commit; false when the user cancelled.
-bool WriteExport(TExportWriter& writer, TDataSet* dataSet, const TExportTxtOpts& opts, const QStringList* headerLines,
-                 const QStringList* trailerLines, const QString& title) {
+bool WriteExport(TExportWriter& writer, TDataSet* dataSet, const TExportTxtOpts& opts,
+                 const QStringList* headerLines, const QStringList* trailerLines, const QString& title) {
     if (title.startsWith(QLatin1Char('[')) && title.endsWith(QLatin1Char(']'))) {
         writer.WriteLine(title);
     } else if (opts.WithHeader) {
@@ -300,7 +313,8 @@ bool WriteExport(TExportWriter& writer, TDataSet* dataSet, const TExportTxtOpts&
         writer.WriteLine(title);
         writer.WriteLine(withLines ? QString(title.size(), QLatin1Char('=')) : QString());
         if (withLines)
-            for (const QString& line : *headerLines) writer.WriteLine(line);
+            for (const QString& line : *headerLines)
+                writer.WriteLine(line);
     }
 
     const QString rule = writer.RuleLine();
@@ -310,7 +324,8 @@ bool WriteExport(TExportWriter& writer, TDataSet* dataSet, const TExportTxtOpts&
         if (opts.WithHeader) writer.WriteLine(rule);
     }
 
-    TWalkProgress progress(dataSet, QStringLiteral("Запис в текстов файл"), QStringLiteral("Записани редове"));
+    TWalkProgress progress(dataSet, QStringLiteral("Запис в текстов файл"),
+                           QStringLiteral("Записани редове"));
     dataSet->First();
     while (!dataSet->Eof()) {
         writer.WriteLine(writer.RecordLine());
@@ -325,7 +340,8 @@ bool WriteExport(TExportWriter& writer, TDataSet* dataSet, const TExportTxtOpts&
             writer.WriteLine(rule);
             if (trailerLines && !trailerLines->isEmpty()) {
                 writer.WriteLine(QString());
-                for (const QString& line : *trailerLines) writer.WriteLine(line, false);
+                for (const QString& line : *trailerLines)
+                    writer.WriteLine(line, false);
             }
         }
     }
@@ -341,8 +357,8 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
 
     TExportFile file(path);
     if (!file.Open()) {
-        status = QStringLiteral("Impossible Writing To File \"") + path + QStringLiteral("\".\rCheck If it is Open(")
-                 + file.ErrorString() + QLatin1Char(')');
+        status = QStringLiteral("Impossible Writing To File \"") + path +
+                 QStringLiteral("\".\rCheck If it is Open(") + file.ErrorString() + QLatin1Char(')');
         ShowMsg(status, QStringLiteral("Грешка"), MB_ICONSTOP);
         return;
     }
@@ -385,8 +401,9 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
 
 } // namespace
 
-void ExportToTextFile(const TExportGrid* grid, const QStringList* headerLines, const QStringList* trailerLines,
-                      const QString& title, const QString& fileName, QString& status) {
+void ExportToTextFile(const TExportGrid* grid, const QStringList* headerLines,
+                      const QStringList* trailerLines, const QString& title, const QString& fileName,
+                      QString& status) {
     status = NotExported;
     TDataSet* dataSet = grid ? grid->ExportDataSet() : nullptr;
     if (!dataSet) return;

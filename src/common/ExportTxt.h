@@ -35,7 +35,8 @@ public:
 // Status: empty when done, "smNotExportedToFile" when nothing was written,
 // or the error text shown to the user. An empty fileName asks with the save
 // dialog.
-void ExportToTextFile(const TExportGrid* grid, const QStringList* headerLines, const QStringList* trailerLines,
-                      const QString& title, const QString& fileName, QString& status);
+void ExportToTextFile(const TExportGrid* grid, const QStringList* headerLines,
+                      const QStringList* trailerLines, const QString& title, const QString& fileName,
+                      QString& status);
 void ExportToTextFile(TDataSet* dataSet, const QStringList* headerLines, const QStringList* trailerLines,
                       const QString& title, const QString& fileName, QString& status);

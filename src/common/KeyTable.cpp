@@ -23,12 +23,14 @@ const QList<TKeyEntry>& KeyTable() {
         Key(K::ApplyFilter, true, QKeySequence(Qt::CTRL | Qt::Key_F3), "Прилага филтъра от полето „Филтър“"),
         Key(K::FilterByField, true, QKeySequence(Qt::ALT | Qt::Key_F3),
             "Добавя към филтъра условие за стойността на текущата клетка"),
-        Key(K::ClearFilter, true, QKeySequence(Qt::SHIFT | Qt::Key_F3), "Изчиства филтъра и показва всички записи"),
+        Key(K::ClearFilter, true, QKeySequence(Qt::SHIFT | Qt::Key_F3),
+            "Изчиства филтъра и показва всички записи"),
         Key(K::CloseWindow, true, QKeySequence(Qt::Key_F4), "Затваря активния прозорец с таблица"),
         Key(K::Exit, true, QKeySequence(Qt::ALT | Qt::Key_F4), "Изход от програмата"),
         Key(K::OpenChosenTable, false, QKeySequence(Qt::Key_Enter),
             "В списъка „Таблица“: отваря избраната таблица (или я опреснява)"),
-        Key(K::ApplyTypedFilter, false, QKeySequence(Qt::Key_Enter), "В полето „Филтър“: прилага написания филтър"),
+        Key(K::ApplyTypedFilter, false, QKeySequence(Qt::Key_Enter),
+            "В полето „Филтър“: прилага написания филтър"),
         Key(K::CopyValue, false, QKeySequence(Qt::CTRL | Qt::Key_C),
             "Копира стойността на текущата клетка (с всичките ѝ цифри)"),
         Key(K::Statistics, false, QKeySequence(Qt::CTRL | Qt::Key_U),
@@ -44,15 +46,18 @@ const QList<TKeyEntry>& KeyTable() {
               "Свързва като подчинена: колоната = текущото поле на главната"),
         Mouse(K::FilterButton, "Щракване върху бутона до „Филтър“", "Като Alt+F3"),
         Mouse(K::ClearFilterButton, "Shift+щракване върху бутона", "Изчиства филтъра, като Shift+F3"),
-        Mouse(K::BreakLinkButton, "Shift+Alt+щракване върху бутона", "Изчиства филтъра и прекъсва връзката с главната"),
-        Mouse(K::GridMenu, "Десен бутон върху таблицата", "Меню: експорт в текстов файл, експорт като таблица, сума"),
+        Mouse(K::BreakLinkButton, "Shift+Alt+щракване върху бутона",
+              "Изчиства филтъра и прекъсва връзката с главната"),
+        Mouse(K::GridMenu, "Десен бутон върху таблицата",
+              "Меню: експорт в текстов файл, експорт като таблица, сума"),
     };
     return table;
 }
 
 QKeySequence KeyOf(TKeyCommand command) {
     const QList<TKeyEntry>& table = KeyTable();
-    const auto entry = std::find_if(table.begin(), table.end(), [command](const TKeyEntry& e) { return e.Command == command; });
+    const auto entry = std::find_if(table.begin(), table.end(),
+                                    [command](const TKeyEntry& e) { return e.Command == command; });
     return entry != table.end() ? entry->Key : QKeySequence();
 }
 

@@ -37,9 +37,9 @@ enum class TKeyCommand {
 
 struct TKeyEntry {
     TKeyCommand Command;
-    bool InFrame;         // the frame's command, else the table window's
-    QKeySequence Key;     // empty for a mouse gesture
-    QString Gesture;      // a mouse gesture as the list names it
+    bool InFrame;     // the frame's command, else the table window's
+    QKeySequence Key; // empty for a mouse gesture
+    QString Gesture;  // a mouse gesture as the list names it
     QString Description;
 };
 

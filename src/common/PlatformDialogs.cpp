@@ -24,9 +24,10 @@ TPlainMessageResponder& PlainMessageResponder() {
 
 } // namespace
 
-std::optional<QString> PromptSaveFile(const QString& title, const QString& filter, const QString& proposedName,
-                                      const QString& initialFolder) {
-    if (const auto& responder = SaveFileResponder()) return responder(title, filter, proposedName, initialFolder);
+std::optional<QString> PromptSaveFile(const QString& title, const QString& filter,
+                                      const QString& proposedName, const QString& initialFolder) {
+    if (const auto& responder = SaveFileResponder())
+        return responder(title, filter, proposedName, initialFolder);
     // The caller asks about overwriting and adds the extension itself.
     QFileDialog dialog(QApplication::activeWindow(), title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -47,9 +48,9 @@ TSaveFileResponder SetSaveFileResponder(TSaveFileResponder responder) {
 
 std::optional<QString> PromptFolder(const QString& initialFolder) {
     if (const auto& responder = FolderResponder()) return responder(initialFolder);
-    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString(), initialFolder,
-                                                             QFileDialog::ShowDirsOnly
-                                                                 | QFileDialog::DontUseNativeDialog);
+    const QString folder =
+        QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString(), initialFolder,
+                                          QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
     if (folder.isEmpty()) return std::nullopt;
     return folder;
 }

@@ -12,8 +12,8 @@
 
 // filter is in Qt's form ("Text files (*.txt);;All files (*.*)"); its first
 // entry is selected. Returns the chosen path, or nothing when cancelled.
-std::optional<QString> PromptSaveFile(const QString& title, const QString& filter, const QString& proposedName,
-                                      const QString& initialFolder);
+std::optional<QString> PromptSaveFile(const QString& title, const QString& filter,
+                                      const QString& proposedName, const QString& initialFolder);
 using TSaveFileResponder = std::function<std::optional<QString>(
     const QString& title, const QString& filter, const QString& proposedName, const QString& initialFolder)>;
 TSaveFileResponder SetSaveFileResponder(TSaveFileResponder responder);

@@ -22,8 +22,7 @@ TWalkProgress::~TWalkProgress() = default;
 
 bool TWalkProgress::Update() {
     if (!FDialog) {
-        if (FStarted.elapsed() < ShowAfterMs && FDone < ShowAfterRecords)
-            return true;
+        if (FStarted.elapsed() < ShowAfterMs && FDone < ShowAfterRecords) return true;
         FDialog = std::make_unique<QProgressDialog>(QApplication::activeWindow());
         FDialog->setWindowTitle(FTitle);
         FDialog->setCancelButtonText(QStringLiteral("Cancel"));

@@ -40,7 +40,8 @@ bool IsPlainNumber(const QByteArray& text) {
 // n / 10^d from the digits of |n|: "[-]digits[.decimals]", "." as mark and
 // "0" before a leading "."; a zero has no sign.
 QString FixedText(QByteArrayView digits, bool negative, int d) {
-    while (digits.size() > 1 && digits.front() == '0') digits = digits.sliced(1);
+    while (digits.size() > 1 && digits.front() == '0')
+        digits = digits.sliced(1);
     QString text = QString::fromLatin1(digits);
     if (text == QLatin1String("0")) negative = false;
     if (d > 0) {

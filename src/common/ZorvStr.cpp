@@ -10,7 +10,10 @@ void Fit(QString& text, int width, QChar fill, int (*before)(int)) {
     qsizetype units = 0;
     int characters = 0;
     while (units < text.size() && characters < width) {
-        units += text.at(units).isHighSurrogate() && units + 1 < text.size() && text.at(units + 1).isLowSurrogate() ? 2 : 1;
+        units +=
+            text.at(units).isHighSurrogate() && units + 1 < text.size() && text.at(units + 1).isLowSurrogate()
+                ? 2
+                : 1;
         ++characters;
     }
     if (characters < width) {

@@ -17,8 +17,8 @@ public:
     TZorvWorkQuery(QObject* owner, const QString& databaseName);
 };
 
-extern TDatabase* CurrentDatabase;  // not owned
-extern TZorvWorkQuery* WorkQuery;   // owned by the application object
+extern TDatabase* CurrentDatabase; // not owned
+extern TZorvWorkQuery* WorkQuery;  // owned by the application object
 extern bool ContinueOnSqlError;
 extern qint32 LastSqlError;
 extern qint32 ConnectionNumber;

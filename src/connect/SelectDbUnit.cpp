@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
-
 #include <sql.h>
 #include <sqlext.h>
 
@@ -62,15 +61,16 @@ TSelectDbForm::TSelectDbForm(QWidget* parent) : QDialog(parent) {
     btOk = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("O&k"), this);
     btOk->setObjectName(QStringLiteral("btOk"));
     btOk->setAutoDefault(false);
-    btCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral(" &Cancel"),
-                               this);
+    btCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                               QStringLiteral(" &Cancel"), this);
     btCancel->setObjectName(QStringLiteral("btCancel"));
     btCancel->setAutoDefault(false);
     connect(btOk, &QPushButton::clicked, this, [this] { done(mrOk); });
     connect(btCancel, &QPushButton::clicked, this, [this] { done(mrCancel); });
 
     installEventFilter(this);
-    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
     cbDbList->viewport()->installEventFilter(this);
 
     FillList();
@@ -107,12 +107,14 @@ void TSelectDbForm::FillList() {
         // The list keeps itself in alphabetical order, as a sorted list box does.
         const QString entry = OdbcText(name);
         int row = 0;
-        while (row < cbDbList->count() && QString::compare(cbDbList->item(row)->text(), entry, Qt::CaseInsensitive) <= 0)
+        while (row < cbDbList->count() &&
+               QString::compare(cbDbList->item(row)->text(), entry, Qt::CaseInsensitive) <= 0)
             ++row;
         cbDbList->insertItem(row, entry);
     }
 
-    const QString current = Session().DatabaseCount() > 0 ? Session().Databases(0)->DatabaseName() : QString();
+    const QString current =
+        Session().DatabaseCount() > 0 ? Session().Databases(0)->DatabaseName() : QString();
     cbDbList->setCurrentRow(-1);
     for (int row = 0; row < cbDbList->count(); ++row)
         if (QString::compare(cbDbList->item(row)->text(), current, Qt::CaseInsensitive) == 0) {
@@ -145,16 +147,21 @@ void TSelectDbForm::cbDbListDblClick() {
 
 bool TSelectDbForm::FormKeyPress(int key) {
     // As in a list box, an arrow key with nothing selected selects the first entry.
-    if ((key == Qt::Key_Down || key == Qt::Key_Up || key == Qt::Key_Home) && cbDbList->selectedItems().isEmpty() &&
-        cbDbList->count() > 0) {
+    if ((key == Qt::Key_Down || key == Qt::Key_Up || key == Qt::Key_Home) &&
+        cbDbList->selectedItems().isEmpty() && cbDbList->count() > 0) {
         cbDbList->setCurrentRow(0);
         return true;
     }
     switch (key) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: done(mrOk); return true;
-    case Qt::Key_Escape: done(mrCancel); return true;
-    default: return false;
+    case Qt::Key_Enter:
+        done(mrOk);
+        return true;
+    case Qt::Key_Escape:
+        done(mrCancel);
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -16,9 +16,9 @@ class TDatabase;
 
 // What a subclass asks to read when the data set opens.
 struct TDataSet::TOpenSpec {
-    QString TableName;          // a table by name ...
-    QString Sql;                // ... or a statement
-    QStringList OrderBy;        // field names, ascending
+    QString TableName;   // a table by name ...
+    QString Sql;         // ... or a statement
+    QStringList OrderBy; // field names, ascending
     bool UniDirectional = false;
     // Linked: rows where DetailFields[i] = the master's MasterFields[i]; none
     // while the master source is gone, closed or empty.

@@ -54,16 +54,18 @@ public:
 // A SELECT that the engine builds for a table: names are already quoted
 // with QuoteIdentifier, values are "?" parameters.
 struct TSelectSpec {
-    QString Table;      // quoted
+    QString Table;       // quoted
     QStringList Columns; // quoted column names to read, in order; empty: all
-    QString Where;      // "" or an expression with "?" placeholders
+    QString Where;       // "" or an expression with "?" placeholders
     QVariantList Params; // values of the placeholders, in order
     QStringList OrderBy; // quoted column names, ascending
     qint64 Limit = -1;   // at most this many rows will be read; -1 all
     // The whole order backwards, its row key included: the last rows first.
     bool Descending = false;
 
-    QString SelectList() const { return Columns.isEmpty() ? QStringLiteral("*") : Columns.join(QStringLiteral(", ")); }
+    QString SelectList() const {
+        return Columns.isEmpty() ? QStringLiteral("*") : Columns.join(QStringLiteral(", "));
+    }
 };
 
 // What breaks the ties of a table select's order: expressions that tell the

@@ -53,8 +53,7 @@ void TFieldFormatter::Append(QString& out) const {
     case TKind::FloatPicture: {
         double value = 0;
         bool null = false;
-        if (dataSet && dataSet->CurrentNull(index, null) && null)
-            return;
+        if (dataSet && dataSet->CurrentNull(index, null) && null) return;
         if (FKind == TKind::FloatPicture) {
             if (dataSet && dataSet->CurrentFloat(index, value)) {
                 out += FormatFloat(FField->DisplayFormat(), value);
@@ -65,7 +64,8 @@ void TFieldFormatter::Append(QString& out) const {
         if (dataSet && dataSet->CurrentFloat(index, value) && std::isfinite(value)) {
             // As FloatToDisplayText writes it.
             char digits[32];
-            char* end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 15).ptr;
+            char* end =
+                std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 15).ptr;
             const QChar separator = FormatSettings().DecimalSeparator;
             for (char* c = digits; c != end; ++c)
                 out += *c == '.' ? separator : QLatin1Char(*c);

@@ -34,8 +34,7 @@ QString FilterFieldName(const QString& name) {
     if (plain) {
         const QString up = name.toUpper();
         for (const char* word : {"AND", "OR", "NOT", "IS", "NULL"})
-            if (up == QLatin1String(word))
-                plain = false;
+            if (up == QLatin1String(word)) plain = false;
     }
     return plain ? name : BracketName(name);
 }
@@ -64,18 +63,15 @@ QStringList SplitFieldNames(const QString& list, QChar separator) {
             // Only a whole bracketed entry is unquoted; anything else that
             // begins with "[" is taken as written.
             if (next >= 0 && (next == list.size() || list[next] == separator)) {
-                if (!name.isEmpty())
-                    out << name;
+                if (!name.isEmpty()) out << name;
                 i = next + 1;
                 continue;
             }
         }
         qsizetype end = list.indexOf(separator, i);
-        if (end < 0)
-            end = list.size();
+        if (end < 0) end = list.size();
         const QString entry = list.mid(i, end - i).trimmed();
-        if (!entry.isEmpty())
-            out << entry;
+        if (!entry.isEmpty()) out << entry;
         i = end + 1;
     }
     return out;

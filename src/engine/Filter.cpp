@@ -44,8 +44,7 @@ public:
         for (;;) {
             TToken t = NextToken();
             out.append(t);
-            if (t.Type == Tok::End)
-                return out;
+            if (t.Type == Tok::End) return out;
         }
     }
 
@@ -58,8 +57,7 @@ private:
             ++i;
         TToken t;
         t.Position = i + 1;
-        if (i >= s.size())
-            return t;
+        if (i >= s.size()) return t;
         const QChar c = s[i];
         if (c == QLatin1Char('(') || c == QLatin1Char(')')) {
             t.Type = c == QLatin1Char('(') ? Tok::LParen : Tok::RParen;
@@ -83,7 +81,8 @@ private:
             ++i;
             for (;;) {
                 if (i >= s.size())
-                    Fail(int(s.size()) + 1, QStringLiteral("a closing quote of the text begun at position %1").arg(t.Position),
+                    Fail(int(s.size()) + 1,
+                         QStringLiteral("a closing quote of the text begun at position %1").arg(t.Position),
                          QStringLiteral("the end of the text"));
                 if (s[i] == QLatin1Char('\'')) {
                     if (i + 1 < s.size() && s[i + 1] == QLatin1Char('\'')) {
@@ -103,7 +102,8 @@ private:
             // Inside the brackets "]]" stands for one "]".
             const qsizetype after = ReadBracketName(s, i, t.Text);
             if (after < 0)
-                Fail(int(s.size()) + 1, QStringLiteral("\"]\" closing the field name begun at position %1").arg(t.Position),
+                Fail(int(s.size()) + 1,
+                     QStringLiteral("\"]\" closing the field name begun at position %1").arg(t.Position),
                      QStringLiteral("the end of the text"));
             t.Type = Tok::Name;
             if (t.Text.trimmed().isEmpty())
@@ -111,12 +111,12 @@ private:
             i = int(after);
             return t;
         }
-        const bool sign = (c == QLatin1Char('-') || c == QLatin1Char('+')) && i + 1 < s.size() &&
-                          (s[i + 1].isDigit() || (s[i + 1] == QLatin1Char('.') && i + 2 < s.size() && s[i + 2].isDigit()));
+        const bool sign =
+            (c == QLatin1Char('-') || c == QLatin1Char('+')) && i + 1 < s.size() &&
+            (s[i + 1].isDigit() || (s[i + 1] == QLatin1Char('.') && i + 2 < s.size() && s[i + 2].isDigit()));
         if (c.isDigit() || sign || (c == QLatin1Char('.') && i + 1 < s.size() && s[i + 1].isDigit())) {
             const int start = i;
-            if (sign)
-                ++i;
+            if (sign) ++i;
             while (i < s.size() && s[i].isDigit())
                 ++i;
             if (i < s.size() && s[i] == QLatin1Char('.')) {
@@ -126,8 +126,7 @@ private:
             }
             if (i < s.size() && (s[i] == QLatin1Char('e') || s[i] == QLatin1Char('E'))) {
                 int j = i + 1;
-                if (j < s.size() && (s[j] == QLatin1Char('-') || s[j] == QLatin1Char('+')))
-                    ++j;
+                if (j < s.size() && (s[j] == QLatin1Char('-') || s[j] == QLatin1Char('+'))) ++j;
                 if (j < s.size() && s[j].isDigit()) {
                     i = j;
                     while (i < s.size() && s[i].isDigit())
@@ -135,7 +134,8 @@ private:
                 }
             }
             if (i < s.size() && IsNameChar(s[i]))
-                Fail(i + 1, QStringLiteral("an operator or the end of the number"), QStringLiteral("\"%1\"").arg(s[i]));
+                Fail(i + 1, QStringLiteral("an operator or the end of the number"),
+                     QStringLiteral("\"%1\"").arg(s[i]));
             t.Type = Tok::Number;
             t.Text = s.mid(start, i - start);
             return t;
@@ -146,15 +146,16 @@ private:
                 ++i;
             t.Text = s.mid(start, i - start);
             const QString up = t.Text.toUpper();
-            t.Type = up == QLatin1String("AND")   ? Tok::And
-                     : up == QLatin1String("OR")  ? Tok::Or
-                     : up == QLatin1String("NOT") ? Tok::Not
-                     : up == QLatin1String("IS")  ? Tok::Is
+            t.Type = up == QLatin1String("AND")    ? Tok::And
+                     : up == QLatin1String("OR")   ? Tok::Or
+                     : up == QLatin1String("NOT")  ? Tok::Not
+                     : up == QLatin1String("IS")   ? Tok::Is
                      : up == QLatin1String("NULL") ? Tok::Null
                                                    : Tok::Name;
             return t;
         }
-        Fail(t.Position, QStringLiteral("a field name, a value, an operator or a parenthesis"), QStringLiteral("\"%1\"").arg(c));
+        Fail(t.Position, QStringLiteral("a field name, a value, an operator or a parenthesis"),
+             QStringLiteral("\"%1\"").arg(c));
     }
 };
 
@@ -167,8 +168,9 @@ public:
     PNode Parse() {
         PNode node = ParseOr();
         if (Peek().Type != Tok::End)
-            Fail(Peek().Position, Peek().Type == Tok::RParen ? QStringLiteral("no \")\" without its \"(\"")
-                                                             : QStringLiteral("AND, OR or the end of the text"),
+            Fail(Peek().Position,
+                 Peek().Type == Tok::RParen ? QStringLiteral("no \")\" without its \"(\"")
+                                            : QStringLiteral("AND, OR or the end of the text"),
                  Describe(Peek()));
         return node;
     }
@@ -184,8 +186,7 @@ private:
 
     PNode Combine(TFilterNode::Kind kind, Tok tok, PNode (TParser::*sub)()) {
         PNode first = (this->*sub)();
-        if (Peek().Type != tok)
-            return first;
+        if (Peek().Type != tok) return first;
         auto node = std::make_shared<TFilterNode>();
         node->Type = kind;
         node->Position = first->Position;
@@ -203,13 +204,11 @@ private:
     // tree's destruction) one level deeper; deep nesting is refused before it
     // can exhaust the stack.
     void Nest(const TToken& tok, const QString& fewer) {
-        if (++depth > MaxDepth)
-            Fail(tok.Position, fewer, Describe(tok));
+        if (++depth > MaxDepth) Fail(tok.Position, fewer, Describe(tok));
     }
 
     PNode ParseNot() {
-        if (Peek().Type != Tok::Not)
-            return ParsePrimary();
+        if (Peek().Type != Tok::Not) return ParsePrimary();
         const TToken no = Take();
         Nest(no, QStringLiteral("fewer nested NOTs"));
         auto node = std::make_shared<TFilterNode>();
@@ -226,7 +225,8 @@ private:
             Nest(open, QStringLiteral("fewer nested parentheses"));
             PNode inner = ParseOr();
             if (Peek().Type != Tok::RParen)
-                Fail(Peek().Position, QStringLiteral("\")\" closing the \"(\" at position %1").arg(open.Position),
+                Fail(Peek().Position,
+                     QStringLiteral("\")\" closing the \"(\" at position %1").arg(open.Position),
                      Describe(Peek()));
             Take();
             --depth;
@@ -276,7 +276,8 @@ private:
             return node;
         }
         if (Peek().Type != Tok::Op)
-            Fail(Peek().Position, QStringLiteral("a comparison operator (=, ==, <>, <, >, <=, >=) or IS"), Describe(Peek()));
+            Fail(Peek().Position, QStringLiteral("a comparison operator (=, ==, <>, <, >, <=, >=) or IS"),
+                 Describe(Peek()));
         const TToken op = Take();
         node->Op = op.Text;
         if (node->Op == QLatin1String("==")) {
@@ -331,7 +332,9 @@ public:
             QStringList parts;
             for (const auto& c : n.Children)
                 parts << Node(*c);
-            return QLatin1Char('(') + parts.join(n.Type == TFilterNode::Kind::And ? QLatin1String(" AND ") : QLatin1String(" OR ")) +
+            return QLatin1Char('(') +
+                   parts.join(n.Type == TFilterNode::Kind::And ? QLatin1String(" AND ")
+                                                               : QLatin1String(" OR ")) +
                    QLatin1Char(')');
         }
         case TFilterNode::Kind::Not:
@@ -339,7 +342,8 @@ public:
         case TFilterNode::Kind::IsNull: {
             if (n.Left.Type != TFilterNode::Operand::Field)
                 Fail(n.Left.Position, QStringLiteral("a field name before IS"), QStringLiteral("a value"));
-            return QStringLiteral("(%1 IS %2NULL)").arg(Name(n.Left), n.Negated ? QStringLiteral("NOT ") : QString());
+            return QStringLiteral("(%1 IS %2NULL)")
+                .arg(Name(n.Left), n.Negated ? QStringLiteral("NOT ") : QString());
         }
         case TFilterNode::Kind::Compare:
             return Compare(n);
@@ -355,13 +359,12 @@ private:
     const TColumnInfo& Column(const TFilterNode::TOperand& o) const {
         // A bracketed name may keep blanks at its ends; "[ x ]" still finds x.
         for (const TColumnInfo& c : cols)
-            if (c.Name.compare(o.Text, Qt::CaseInsensitive) == 0)
-                return c;
+            if (c.Name.compare(o.Text, Qt::CaseInsensitive) == 0) return c;
         const QString name = o.Text.trimmed();
         for (const TColumnInfo& c : cols)
-            if (c.Name.compare(name, Qt::CaseInsensitive) == 0)
-                return c;
-        throw EDatabaseError(QStringLiteral("Invalid filter at position %1: field '%2' not found").arg(o.Position).arg(name));
+            if (c.Name.compare(name, Qt::CaseInsensitive) == 0) return c;
+        throw EDatabaseError(
+            QStringLiteral("Invalid filter at position %1: field '%2' not found").arg(o.Position).arg(name));
     }
     QString Name(const TFilterNode::TOperand& o) const { return q(Column(o).Name); }
 
@@ -370,21 +373,19 @@ private:
         return QStringLiteral("?");
     }
 
-    [[noreturn]] static void BadValue(const TFilterNode::TOperand& o, const QString& kind, const QString& field) {
-        throw EDatabaseError(QStringLiteral("Invalid filter at position %1: '%2' is not a valid %3 for field '%4'")
-                                 .arg(o.Position)
-                                 .arg(o.Text, kind, field));
+    [[noreturn]] static void BadValue(const TFilterNode::TOperand& o, const QString& kind,
+                                      const QString& field) {
+        throw EDatabaseError(
+            QStringLiteral("Invalid filter at position %1: '%2' is not a valid %3 for field '%4'")
+                .arg(o.Position)
+                .arg(o.Text, kind, field));
     }
 
     static QString Mirror(const QString& op) {
-        if (op == QLatin1String("<"))
-            return QStringLiteral(">");
-        if (op == QLatin1String(">"))
-            return QStringLiteral("<");
-        if (op == QLatin1String("<="))
-            return QStringLiteral(">=");
-        if (op == QLatin1String(">="))
-            return QStringLiteral("<=");
+        if (op == QLatin1String("<")) return QStringLiteral(">");
+        if (op == QLatin1String(">")) return QStringLiteral("<");
+        if (op == QLatin1String("<=")) return QStringLiteral(">=");
+        if (op == QLatin1String(">=")) return QStringLiteral("<=");
         return op;
     }
 
@@ -396,13 +397,14 @@ private:
             const QString first = Param(from);
             const QString second = Param(to);
             const QString shape = op == QLatin1String("=") ? QStringLiteral("(%1 >= %2 AND %1 < %3)")
-                                                            : QStringLiteral("(%1 < %2 OR %1 >= %3)");
+                                                           : QStringLiteral("(%1 < %2 OR %1 >= %3)");
             return shape.arg(name, first, second);
         }
         if (op == QLatin1String("<") || op == QLatin1String(">="))
             return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(from));
         // ">" and "<=" compare with the end of the range.
-        return QStringLiteral("(%1 %2 %3)").arg(name, op == QLatin1String(">") ? QStringLiteral(">=") : QStringLiteral("<"), Param(to));
+        return QStringLiteral("(%1 %2 %3)")
+            .arg(name, op == QLatin1String(">") ? QStringLiteral(">=") : QStringLiteral("<"), Param(to));
     }
 
     QString Compare(const TFilterNode& n) {
@@ -410,7 +412,8 @@ private:
         QString op = n.Op;
         if (field.Type != TFilterNode::Operand::Field) {
             if (value.Type != TFilterNode::Operand::Field)
-                Fail(field.Position, QStringLiteral("a field name on one side of \"%1\"").arg(op), QStringLiteral("a value"));
+                Fail(field.Position, QStringLiteral("a field name on one side of \"%1\"").arg(op),
+                     QStringLiteral("a value"));
             std::swap(field, value);
             op = Mirror(op);
         }
@@ -425,7 +428,8 @@ private:
         const TFamily family = FamilyOf(col.Type);
         if (empty && (value.Type == TFilterNode::Operand::Null || family != TFamily::Text)) {
             if (!eq && !ne)
-                Fail(value.Position, QStringLiteral("\"=\" or \"<>\" with an empty value"), QStringLiteral("\"%1\"").arg(op));
+                Fail(value.Position, QStringLiteral("\"=\" or \"<>\" with an empty value"),
+                     QStringLiteral("\"%1\"").arg(op));
             return QStringLiteral("(%1 IS %2NULL)").arg(name, ne ? QStringLiteral("NOT ") : QString());
         }
 
@@ -434,8 +438,7 @@ private:
             bool ok = false;
             const QString text = value.Text.trimmed();
             const qint64 i = text.toLongLong(&ok);
-            if (ok)
-                return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(i));
+            if (ok) return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(i));
             // A fixed-point column compares with the literal's exact digits, and
             // an integer column with a whole number too long for 64 bits.
             const bool exactColumn = col.Type == TFieldType::ftBCD || col.Type == TFieldType::ftCurrency;
@@ -444,8 +447,7 @@ private:
                     return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(DecimalVariant(*decimal)));
             }
             const double d = text.toDouble(&ok);
-            if (!ok)
-                BadValue(value, QStringLiteral("number"), col.Name);
+            if (!ok) BadValue(value, QStringLiteral("number"), col.Name);
             return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(d));
         }
         case TFamily::Boolean: {
@@ -461,19 +463,17 @@ private:
         }
         case TFamily::Date: {
             const QDate date = QDate::fromString(value.Text.trimmed(), QStringLiteral("d.M.yyyy"));
-            if (!date.isValid())
-                BadValue(value, QStringLiteral("date (DD.MM.YYYY)"), col.Name);
+            if (!date.isValid()) BadValue(value, QStringLiteral("date (DD.MM.YYYY)"), col.Name);
             return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(date));
         }
         case TFamily::Time: {
             const QString t = value.Text.trimmed();
             QTime time = QTime::fromString(t, QStringLiteral("H:m:s"));
-            if (time.isValid())
-                return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(time));
+            if (time.isValid()) return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(time));
             time = QTime::fromString(t, QStringLiteral("H:m"));
-            if (!time.isValid())
-                BadValue(value, QStringLiteral("time (HH:MM)"), col.Name);
-            const QVariant to = time.hour() == 23 && time.minute() == 59 ? QVariant(QTime(23, 59, 59, 999)) : QVariant(time.addSecs(60));
+            if (!time.isValid()) BadValue(value, QStringLiteral("time (HH:MM)"), col.Name);
+            const QVariant to = time.hour() == 23 && time.minute() == 59 ? QVariant(QTime(23, 59, 59, 999))
+                                                                         : QVariant(time.addSecs(60));
             return Range(name, op, time, to);
         }
         case TFamily::DateTime: {
@@ -487,12 +487,10 @@ private:
             qint64 span = 60;
             if (!dt.isValid()) {
                 const QDate d = QDate::fromString(t, QStringLiteral("d.M.yyyy"));
-                if (d.isValid())
-                    dt = QDateTime(d, QTime(0, 0));
+                if (d.isValid()) dt = QDateTime(d, QTime(0, 0));
                 span = 86400;
             }
-            if (!dt.isValid())
-                BadValue(value, QStringLiteral("date and time (DD.MM.YYYY HH:MM)"), col.Name);
+            if (!dt.isValid()) BadValue(value, QStringLiteral("date and time (DD.MM.YYYY HH:MM)"), col.Name);
             dt.setTimeSpec(Qt::UTC);
             return Range(name, op, dt, dt.addSecs(span));
         }
@@ -501,7 +499,8 @@ private:
         }
 
         QString text = value.Text;
-        if (value.Type == TFilterNode::Operand::Text && text.endsWith(QLatin1Char('*')) && (eq || ne) && !n.Literal) {
+        if (value.Type == TFilterNode::Operand::Text && text.endsWith(QLatin1Char('*')) && (eq || ne) &&
+            !n.Literal) {
             text.chop(1);
             const bool letters = text.toUpper() != text || text.toLower() != text;
             if (letters && caseless) {
@@ -521,13 +520,11 @@ private:
             // compared in upper case on both sides, by the server's UPPER,
             // which knows every alphabet (LIKE alone ignores the case of
             // Latin letters at most).
-            if (!letters)
-                return QStringLiteral("(%1 %2 %3 ESCAPE '\\')").arg(name, like, Param(pattern));
+            if (!letters) return QStringLiteral("(%1 %2 %3 ESCAPE '\\')").arg(name, like, Param(pattern));
             return QStringLiteral("(UPPER(%1) %2 UPPER(%3) ESCAPE '\\')").arg(name, like, Param(pattern));
         }
         // An empty text also matches a NULL: the grid shows both the same.
-        if (text.isEmpty() && eq)
-            return QStringLiteral("(%1 IS NULL OR %1 = %2)").arg(name, Param(text));
+        if (text.isEmpty() && eq) return QStringLiteral("(%1 IS NULL OR %1 = %2)").arg(name, Param(text));
         if (text.isEmpty() && ne)
             return QStringLiteral("(%1 IS NOT NULL AND %1 <> %2)").arg(name, Param(text));
         return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(text));
@@ -537,8 +534,7 @@ private:
 } // namespace
 
 std::shared_ptr<TFilterNode> ParseFilter(const QString& text) {
-    if (text.trimmed().isEmpty())
-        return nullptr;
+    if (text.trimmed().isEmpty()) return nullptr;
     return TParser(TLexer(text).Tokens()).Parse();
 }
 
@@ -547,8 +543,7 @@ TCompiledFilter CompileFilter(const QString& text, const QList<TColumnInfo>& col
                               const TCaselessPrefix& caselessPrefix) {
     TCompiledFilter out;
     const auto tree = ParseFilter(text);
-    if (!tree)
-        return out;
+    if (!tree) return out;
     TCompiler c(columns, quote, caselessPrefix);
     out.Where = c.Node(*tree);
     out.Params = c.Params;

@@ -51,8 +51,8 @@ struct TCompiledFilter {
 // Raises for a field the columns do not have and for a value that the
 // field's kind cannot take.
 // caselessPrefix, where given, is the driver's TDriverConnection::CaselessPrefix.
-using TCaselessPrefix = std::function<QString(const QString& column, const QString& prefix, bool negated,
-                                              QVariantList& params)>;
+using TCaselessPrefix =
+    std::function<QString(const QString& column, const QString& prefix, bool negated, QVariantList& params)>;
 TCompiledFilter CompileFilter(const QString& text, const QList<TColumnInfo>& columns,
                               const std::function<QString(const QString&)>& quote,
                               const TCaselessPrefix& caselessPrefix = {});

@@ -4,7 +4,6 @@
 #include "TDecimal.h"
 
 #include <QLocale>
-
 #include <charconv>
 #include <cmath>
 
@@ -84,13 +83,15 @@ void TDateTimePicture::Append(QString& out, const QDate& date, const QTime& time
         switch (piece.Part) {
         case TPart::Day:
             if (piece.Run >= 3)
-                out += QLocale::c().dayName(date.dayOfWeek(), piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat);
+                out += QLocale::c().dayName(date.dayOfWeek(),
+                                            piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat);
             else
                 AppendNumber(out, date.day(), piece.Run);
             break;
         case TPart::Month:
             if (piece.Run >= 3)
-                out += QLocale::c().monthName(date.month(), piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat);
+                out += QLocale::c().monthName(date.month(),
+                                              piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat);
             else
                 AppendNumber(out, date.month(), piece.Run);
             break;
@@ -105,9 +106,15 @@ void TDateTimePicture::Append(QString& out, const QDate& date, const QTime& time
                 out += QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
             break;
         }
-        case TPart::Hour: AppendNumber(out, time.hour(), piece.Run); break;
-        case TPart::Minute: AppendNumber(out, time.minute(), piece.Run); break;
-        case TPart::Second: AppendNumber(out, time.second(), piece.Run); break;
+        case TPart::Hour:
+            AppendNumber(out, time.hour(), piece.Run);
+            break;
+        case TPart::Minute:
+            AppendNumber(out, time.minute(), piece.Run);
+            break;
+        case TPart::Second:
+            AppendNumber(out, time.second(), piece.Run);
+            break;
         case TPart::DateSeparator:
             for (int i = 0; i < piece.Run; ++i)
                 out += fs.DateSeparator;
@@ -116,7 +123,9 @@ void TDateTimePicture::Append(QString& out, const QDate& date, const QTime& time
             for (int i = 0; i < piece.Run; ++i)
                 out += fs.TimeSeparator;
             break;
-        case TPart::Literal: out += piece.Literal; break;
+        case TPart::Literal:
+            out += piece.Literal;
+            break;
         }
     }
 }
@@ -135,27 +144,28 @@ QString FormatDateTimePicture(const QString& picture, const QDate& date, const Q
     return out;
 }
 
-QString DateToText(const QDate& date) { return FormatDateTimePicture(FormatSettings().ShortDateFormat, date, QTime()); }
+QString DateToText(const QDate& date) {
+    return FormatDateTimePicture(FormatSettings().ShortDateFormat, date, QTime());
+}
 
-QString TimeToText(const QTime& time) { return FormatDateTimePicture(FormatSettings().LongTimeFormat, QDate(), time); }
+QString TimeToText(const QTime& time) {
+    return FormatDateTimePicture(FormatSettings().LongTimeFormat, QDate(), time);
+}
 
 QString DateTimeToText(const QDateTime& dateTime) {
     const QString date = DateToText(dateTime.date());
-    if (dateTime.time() == QTime(0, 0))
-        return date;
+    if (dateTime.time() == QTime(0, 0)) return date;
     return date + QLatin1Char(' ') + TimeToText(dateTime.time());
 }
 
 static QString WithSeparator(QString text) {
     const QChar sep = FormatSettings().DecimalSeparator;
-    if (sep != QLatin1Char('.'))
-        text.replace(QLatin1Char('.'), sep);
+    if (sep != QLatin1Char('.')) text.replace(QLatin1Char('.'), sep);
     return text;
 }
 
 QString FloatToText(double value) {
-    if (!std::isfinite(value))
-        return QString::number(value);
+    if (!std::isfinite(value)) return QString::number(value);
     char buffer[400];
     const double magnitude = std::fabs(value);
     const bool fixed = magnitude == 0 || (magnitude >= 1e-5 && magnitude < 1e15);
@@ -171,11 +181,12 @@ QString FloatToText(double value) {
     return WithSeparator(text);
 }
 
-QString DecimalToText(const TDecimal& value) { return WithSeparator(value.ToString()); }
+QString DecimalToText(const TDecimal& value) {
+    return WithSeparator(value.ToString());
+}
 
 QString FloatToDisplayText(double value) {
-    if (!std::isfinite(value))
-        return QString::number(value);
+    if (!std::isfinite(value)) return QString::number(value);
     // Every grid cell and export line of a float passes here: to_chars is
     // several times faster than QString::number for the same text.
     char buffer[32];

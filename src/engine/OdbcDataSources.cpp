@@ -32,8 +32,8 @@ QList<TOdbcDataSource> OdbcDataSources() {
     SQLCHAR name[256], description[256];
     SQLSMALLINT nameLen = 0, descLen = 0;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQLDataSources(env.Get(), direction, name, sizeof name, &nameLen, description, sizeof description, &descLen) ==
-           SQL_SUCCESS) {
+    while (SQLDataSources(env.Get(), direction, name, sizeof name, &nameLen, description, sizeof description,
+                          &descLen) == SQL_SUCCESS) {
         out.append({QString::fromUtf8(reinterpret_cast<const char*>(name)),
                     QString::fromUtf8(reinterpret_cast<const char*>(description))});
         direction = SQL_FETCH_NEXT;
@@ -44,13 +44,12 @@ QList<TOdbcDataSource> OdbcDataSources() {
 namespace {
 
 QString ProfileString(const QString& section, const QString& attribute, const char* file) {
-    if (section.isEmpty())
-        return QString();
+    if (section.isEmpty()) return QString();
     char buffer[4096] = {0};
     const QByteArray name = section.toUtf8(), key = attribute.toUtf8();
-    const int n = SQLGetPrivateProfileString(name.constData(), key.constData(), "", buffer, int(sizeof buffer), file);
-    if (n <= 0)
-        return QString();
+    const int n =
+        SQLGetPrivateProfileString(name.constData(), key.constData(), "", buffer, int(sizeof buffer), file);
+    if (n <= 0) return QString();
     return QString::fromUtf8(buffer).trimmed();
 }
 

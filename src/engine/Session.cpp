@@ -28,44 +28,45 @@ TSession::~TSession() {
     implicit.clear();
 }
 
-void TSession::Open() { d->Active = true; }
+void TSession::Open() {
+    d->Active = true;
+}
 
 void TSession::Close() {
     const QList<TDataSet*> sets = d->DataSets;
     for (TDataSet* ds : sets)
-        if (d->DataSets.contains(ds))
-            ds->Close();
+        if (d->DataSets.contains(ds)) ds->Close();
     const QList<TDatabase*> dbs = d->Databases;
     for (TDatabase* db : dbs)
-        if (d->Databases.contains(db))
-            db->SetConnected(false);
+        if (d->Databases.contains(db)) db->SetConnected(false);
     d->Implicit.clear();
     d->Active = false;
 }
 
-bool TSession::Active() const { return d->Active; }
+bool TSession::Active() const {
+    return d->Active;
+}
 
-int TSession::DatabaseCount() const { return int(d->Databases.size()); }
+int TSession::DatabaseCount() const {
+    return int(d->Databases.size());
+}
 
-TDatabase* TSession::Databases(int index) const { return d->Databases.value(index); }
+TDatabase* TSession::Databases(int index) const {
+    return d->Databases.value(index);
+}
 
 TDatabase* TSession::FindDatabase(const QString& databaseName) const {
-    if (databaseName.isEmpty())
-        return nullptr;
+    if (databaseName.isEmpty()) return nullptr;
     for (TDatabase* db : d->Databases)
-        if (db->DatabaseName().compare(databaseName, Qt::CaseInsensitive) == 0)
-            return db;
+        if (db->DatabaseName().compare(databaseName, Qt::CaseInsensitive) == 0) return db;
     return nullptr;
 }
 
 TDatabase* TSession::DatabaseFor(const QString& databaseName) {
-    if (TDatabase* db = FindDatabase(databaseName))
-        return db;
-    if (databaseName.isEmpty())
-        throw EDatabaseError(QStringLiteral("Database name is missing"));
+    if (TDatabase* db = FindDatabase(databaseName)) return db;
+    if (databaseName.isEmpty()) throw EDatabaseError(QStringLiteral("Database name is missing"));
     for (const auto& db : d->Implicit)
-        if (db->DatabaseName().compare(databaseName, Qt::CaseInsensitive) == 0)
-            return db.get();
+        if (db->DatabaseName().compare(databaseName, Qt::CaseInsensitive) == 0) return db.get();
     AliasInfo(databaseName); // raises for a name that is no alias
     auto db = std::make_unique<TDatabase>();
     Unregister(db.get());
@@ -76,8 +77,7 @@ TDatabase* TSession::DatabaseFor(const QString& databaseName) {
 }
 
 void TSession::GetTableNames(const QString& databaseName, QStringList& list) {
-    if (!d->Active)
-        Open();
+    if (!d->Active) Open();
     TDatabase* db = DatabaseFor(databaseName);
     list = db->Connection().TableNames();
 }
@@ -89,11 +89,9 @@ TAliasInfo TSession::AliasInfo(const QString& alias) const {
         const QList<TOdbcDataSource> sources = OdbcDataSources();
         const TOdbcDataSource* found = nullptr;
         for (const TOdbcDataSource& s : sources)
-            if (s.Name == name)
-                found = &s;
+            if (s.Name == name) found = &s;
         for (const TOdbcDataSource& s : sources)
-            if (!found && s.Name.compare(name, Qt::CaseInsensitive) == 0)
-                found = &s;
+            if (!found && s.Name.compare(name, Qt::CaseInsensitive) == 0) found = &s;
         if (found) {
             info.Name = found->Name;
             info.Driver = found->Driver;
@@ -117,8 +115,7 @@ TAliasInfo TSession::AliasInfo(const QString& alias) const {
 
 QString TSession::GetAliasDescription(const QString& alias) const {
     // No name names no database: nothing to describe, and nothing wrong.
-    if (alias.trimmed().isEmpty())
-        return QString();
+    if (alias.trimmed().isEmpty()) return QString();
     return AliasInfo(alias).Driver;
 }
 
@@ -139,18 +136,29 @@ QString TSession::AliasUserName(const QString& alias) const {
     }
 }
 
-void TSession::SetLoginCallback(TLoginCallback callback) { d->Login = std::move(callback); }
-const TLoginCallback& TSession::LoginCallback() const { return d->Login; }
+void TSession::SetLoginCallback(TLoginCallback callback) {
+    d->Login = std::move(callback);
+}
+const TLoginCallback& TSession::LoginCallback() const {
+    return d->Login;
+}
 
 void TSession::Register(TDatabase* database) {
-    if (!d->Databases.contains(database))
-        d->Databases.append(database);
+    if (!d->Databases.contains(database)) d->Databases.append(database);
 }
-void TSession::Unregister(TDatabase* database) { d->Databases.removeAll(database); }
+void TSession::Unregister(TDatabase* database) {
+    d->Databases.removeAll(database);
+}
 
-void TSession::RegisterDataSet(TDataSet* dataSet) { d->DataSets.append(dataSet); }
-void TSession::UnregisterDataSet(TDataSet* dataSet) { d->DataSets.removeAll(dataSet); }
-QList<TDataSet*> TSession::DataSets() const { return d->DataSets; }
+void TSession::RegisterDataSet(TDataSet* dataSet) {
+    d->DataSets.append(dataSet);
+}
+void TSession::UnregisterDataSet(TDataSet* dataSet) {
+    d->DataSets.removeAll(dataSet);
+}
+QList<TDataSet*> TSession::DataSets() const {
+    return d->DataSets;
+}
 
 TSession& Session() {
     static TSession session;

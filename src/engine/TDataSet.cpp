@@ -11,8 +11,12 @@
 
 namespace {
 
-[[noreturn]] void RaiseClosed() { throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset")); }
-[[noreturn]] void RaiseUni() { throw EDatabaseError(QStringLiteral("Operation not allowed on a unidirectional dataset")); }
+[[noreturn]] void RaiseClosed() {
+    throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+[[noreturn]] void RaiseUni() {
+    throw EDatabaseError(QStringLiteral("Operation not allowed on a unidirectional dataset"));
+}
 
 class TEmptyCursor : public TCursor {
 public:
@@ -61,29 +65,25 @@ QString RowsBefore(const QStringList& columns, const QStringList& placeholders, 
 
 class TTableSource : public TRowSource {
 public:
-    TTableSource(TDriverConnection& connection, QList<TColumnInfo> columns, TSelectSpec spec, QList<int> order,
-                 bool empty)
-        : FConnection(connection), FColumns(std::move(columns)), FSpec(std::move(spec)), FOrder(std::move(order)),
-          FEmpty(empty) {
-        if (!FEmpty)
-            FKey = FConnection.RowKeyOf(FSpec);
+    TTableSource(TDriverConnection& connection, QList<TColumnInfo> columns, TSelectSpec spec,
+                 QList<int> order, bool empty)
+        : FConnection(connection), FColumns(std::move(columns)), FSpec(std::move(spec)),
+          FOrder(std::move(order)), FEmpty(empty) {
+        if (!FEmpty) FKey = FConnection.RowKeyOf(FSpec);
     }
     const QList<TColumnInfo>& Columns() const override { return FColumns; }
     std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit, const QList<int>& columns) override {
-        if (FEmpty)
-            return std::make_unique<TEmptyCursor>(FColumns);
+        if (FEmpty) return std::make_unique<TEmptyCursor>(FColumns);
         TSelectSpec spec = FSpec;
         spec.Limit = limit;
         for (int c : columns)
             spec.Columns << FConnection.QuoteIdentifier(FColumns[c].Name);
-        if (columns.isEmpty() && !FKey.Columns.isEmpty())
-            spec.Columns << QStringLiteral("*") << FKey.Columns;
+        if (columns.isEmpty() && !FKey.Columns.isEmpty()) spec.Columns << QStringLiteral("*") << FKey.Columns;
         return FConnection.Select(spec, offset);
     }
     qint64 Count() override { return FEmpty ? 0 : FConnection.Count(FSpec); }
     std::unique_ptr<TCursor> OpenFromEnd(qint64 skip, qint64 limit) override {
-        if (FEmpty || FKey.Columns.isEmpty() || !FConnection.Reversible(FSpec))
-            return nullptr;
+        if (FEmpty || FKey.Columns.isEmpty() || !FConnection.Reversible(FSpec)) return nullptr;
         TSelectSpec spec = FSpec;
         spec.Limit = limit;
         spec.Descending = true;
@@ -92,8 +92,7 @@ public:
     }
     qint64 Place(const QVariantList& row, bool& byKey) override {
         byKey = !FKey.Columns.isEmpty() && row.size() == FColumns.size() + FKey.Columns.size();
-        if (FEmpty)
-            return -1;
+        if (FEmpty) return -1;
         QStringList columns = FSpec.OrderBy, placeholders(FOrder.size(), QStringLiteral("?"));
         QVariantList values;
         for (int c : FOrder)
@@ -103,10 +102,10 @@ public:
             placeholders << FKey.Placeholders;
             values << row.mid(FColumns.size());
         }
-        if (columns.isEmpty())
-            return -1;
+        if (columns.isEmpty()) return -1;
         TSelectSpec spec = FSpec;
-        const QString before = RowsBefore(columns, placeholders, values, FConnection.NullsFirst(), spec.Params);
+        const QString before =
+            RowsBefore(columns, placeholders, values, FConnection.NullsFirst(), spec.Params);
         spec.Where = spec.Where.isEmpty() ? before : QStringLiteral("(%1) AND (%2)").arg(spec.Where, before);
         return FConnection.Count(spec);
     }
@@ -152,13 +151,11 @@ private:
 
 const TColumnInfo* FindColumn(const QList<TColumnInfo>& columns, const QString& name) {
     for (const TColumnInfo& c : columns)
-        if (c.Name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
-            return &c;
+        if (c.Name.compare(name.trimmed(), Qt::CaseInsensitive) == 0) return &c;
     return nullptr;
 }
 
-template <typename Get>
-QString KeyOf(int count, Get get) {
+template <typename Get> QString KeyOf(int count, Get get) {
     // FNV-1a over the values' texts and types: equal rows give equal keys.
     quint64 h = 1469598103934665603ULL;
     auto mix = [&h](const QString& s) {
@@ -171,7 +168,8 @@ QString KeyOf(int count, Get get) {
     };
     for (int i = 0; i < count; ++i) {
         const QVariant v = get(i);
-        mix(v.isNull() ? QStringLiteral("\x01null") : QString::number(v.typeId()) + QLatin1Char(':') + v.toString());
+        mix(v.isNull() ? QStringLiteral("\x01null")
+                       : QString::number(v.typeId()) + QLatin1Char(':') + v.toString());
     }
     return QString::number(h, 16);
 }
@@ -181,8 +179,7 @@ QString KeyOf(int count, Get get) {
 // --- Impl --------------------------------------------------------------------
 
 void TDataSet::Impl::CheckActive() const {
-    if (!Active)
-        RaiseClosed();
+    if (!Active) RaiseClosed();
 }
 
 void TDataSet::Impl::CloseCursor() {
@@ -208,10 +205,8 @@ void TDataSet::Impl::OpenStream(qint64 index) {
     CloseCursor();
     QList<int> columns;
     for (int f : WalkFields)
-        if (f < Columns.size())
-            columns << f;
-    if (columns.size() == Columns.size())
-        columns.clear();
+        if (f < Columns.size()) columns << f;
+    if (columns.size() == Columns.size()) columns.clear();
     Cursor = Source->OpenAt(index, -1, columns);
     CursorNext = index;
     if (!columns.isEmpty() && Cursor->Columns().size() == columns.size()) {
@@ -224,11 +219,9 @@ void TDataSet::Impl::OpenStream(qint64 index) {
 // The live cursor's column for a field; a field that the cursor does not
 // bring has the record read again whole first.
 int TDataSet::Impl::CursorIndex(int field) {
-    if (CursorColumn.empty())
-        return field;
+    if (CursorColumn.empty()) return field;
     const int column = size_t(field) < CursorColumn.size() ? CursorColumn[size_t(field)] : -1;
-    if (column >= 0)
-        return column;
+    if (column >= 0) return column;
     ReadWhole();
     return field;
 }
@@ -251,10 +244,8 @@ void TDataSet::Impl::ReadWhole() {
 }
 
 void TDataSet::Impl::Materialise() {
-    if (!Live)
-        return;
-    if (!CursorColumn.empty())
-        ReadWhole(); // blocks hold whole rows only
+    if (!Live) return;
+    if (!CursorColumn.empty()) ReadWhole(); // blocks hold whole rows only
     auto b = std::make_shared<TRowBlock>();
     b->Start = Cur;
     b->Rows.push_back(CursorRow(*Cursor));
@@ -276,8 +267,7 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::CachedBlock(qint64 index) {
     for (auto it = Blocks.begin(); it != Blocks.end(); ++it) {
         const auto& b = *it;
         if (index >= b->Start && index < b->Start + qint64(b->Rows.size())) {
-            if (it != Blocks.begin())
-                Blocks.splice(Blocks.begin(), Blocks, it);
+            if (it != Blocks.begin()) Blocks.splice(Blocks.begin(), Blocks, it);
             return Blocks.front();
         }
     }
@@ -286,15 +276,12 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::CachedBlock(qint64 index) {
 
 std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequential) {
     const qint64 start = block * BlockSize;
-    if (start < 0 || (Count >= 0 && start >= Count))
-        return nullptr;
-    if (Spec.UniDirectional)
-        RaiseUni();
+    if (start < 0 || (Count >= 0 && start >= Count)) return nullptr;
+    if (Spec.UniDirectional) RaiseUni();
     Materialise();
     const bool reuse = Cursor && CursorColumn.empty() && CursorNext == start && CursorLeft != 0;
     if (!reuse && !sequential && Count >= 0 && Count - start < start) {
-        if (auto b = FetchFromEnd(block))
-            return b;
+        if (auto b = FetchFromEnd(block)) return b;
     }
     if (!reuse) {
         const qint64 limit = sequential || LastFetchedBlock == block - 1 ? -1 : BlockSize;
@@ -310,8 +297,7 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
         b->Rows.push_back(CursorRow(*Cursor));
         ++CursorNext;
         ++RowsRead;
-        if (CursorLeft > 0)
-            --CursorLeft;
+        if (CursorLeft > 0) --CursorLeft;
     }
     if (int(b->Rows.size()) < BlockSize && CursorLeft != 0) {
         // An empty block past the first only tells that the rows end before it.
@@ -322,8 +308,7 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
         CloseCursor();
     }
     LastFetchedBlock = block;
-    if (b->Rows.empty())
-        return nullptr;
+    if (b->Rows.empty()) return nullptr;
     return Keep(std::move(b));
 }
 
@@ -336,8 +321,7 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchFromEnd(qint64 block) {
     const qint64 end = std::min(start + BlockSize, Count);
     CloseCursor(); // some ODBC drivers hold one result open at a time
     std::unique_ptr<TCursor> c = Source->OpenFromEnd(Count - end, end - start);
-    if (!c)
-        return nullptr;
+    if (!c) return nullptr;
     auto b = std::make_shared<TRowBlock>();
     b->Start = start;
     b->Rows.reserve(size_t(end - start));
@@ -364,10 +348,8 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::Keep(std::shared_ptr<TRowBlock> block
 }
 
 bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
-    if (index < 0 || (Count >= 0 && index >= Count))
-        return false;
-    if (index == Cur && (Live || CurBlock))
-        return true;
+    if (index < 0 || (Count >= 0 && index >= Count)) return false;
+    if (index == Cur && (Live || CurBlock)) return true;
     // A walk on its stream takes the cursor's next row without looking
     // through the cache for every record.
     const bool onStream = Live && sequential && index == Cur + 1 && CursorNext == index && CursorLeft != 0;
@@ -390,8 +372,7 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         if (Cursor->Next()) {
             ++CursorNext;
             ++RowsRead;
-            if (CursorLeft > 0)
-                --CursorLeft;
+            if (CursorLeft > 0) --CursorLeft;
             Cur = index;
             Live = true;
             ReadBack = false;
@@ -410,11 +391,9 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         }
         return false;
     }
-    if (Spec.UniDirectional)
-        RaiseUni();
+    if (Spec.UniDirectional) RaiseUni();
     auto b = FetchBlock(index / BlockSize, sequential);
-    if (!b || index - b->Start >= qint64(b->Rows.size()))
-        return false;
+    if (!b || index - b->Start >= qint64(b->Rows.size())) return false;
     CurBlock = b;
     CurOffset = int(index - b->Start);
     Cur = index;
@@ -424,8 +403,7 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
 
 void TDataSet::Impl::ReadBackCurrent() {
     auto b = CachedBlock(Cur);
-    if (!b)
-        b = FetchBlock(Cur / BlockSize, false);
+    if (!b) b = FetchBlock(Cur / BlockSize, false);
     if (!b || Cur - b->Start >= qint64(b->Rows.size()))
         throw EDatabaseError(QStringLiteral("The current record is no longer there"));
     CurBlock = b;
@@ -434,22 +412,18 @@ void TDataSet::Impl::ReadBackCurrent() {
 }
 
 qint64 TDataSet::Impl::KnownCount() {
-    if (Count < 0)
-        LearnCount(Source->Count());
+    if (Count < 0) LearnCount(Source->Count());
     return Count;
 }
 
 QVariant TDataSet::Impl::Value(int field) {
-    if (!Active || Cur < 0 || field < 0 || field >= Columns.size())
-        return QVariant();
+    if (!Active || Cur < 0 || field < 0 || field >= Columns.size()) return QVariant();
     if (Live) {
         const int column = CursorIndex(field); // may replace the cursor
         return Cursor->Value(column);
     }
-    if (ReadBack)
-        ReadBackCurrent();
-    if (!CurBlock)
-        return QVariant();
+    if (ReadBack) ReadBackCurrent();
+    if (!CurBlock) return QVariant();
     return CurBlock->Rows[size_t(CurOffset)].value(field);
 }
 
@@ -459,12 +433,9 @@ QString TDataSet::Impl::RowKey() {
 
 // The current record whole, with its row key where the source reads one.
 QVariantList TDataSet::Impl::CurrentRow() {
-    if (Live && !CursorColumn.empty())
-        ReadWhole();
-    if (Live)
-        return CursorRow(*Cursor);
-    if (ReadBack)
-        ReadBackCurrent();
+    if (Live && !CursorColumn.empty()) ReadWhole();
+    if (Live) return CursorRow(*Cursor);
+    if (ReadBack) ReadBackCurrent();
     return CurBlock ? CurBlock->Rows[size_t(CurOffset)] : QVariantList();
 }
 
@@ -472,18 +443,14 @@ QVariantList TDataSet::Impl::CurrentRow() {
 // where beside), whose values hash to key; -1 when there is none.
 qint64 TDataSet::Impl::FindNear(const QString& key, qint64 near, bool beside) {
     const int n = int(Columns.size());
-    if (Spec.UniDirectional)
-        RaiseUni();
+    if (Spec.UniDirectional) RaiseUni();
     const qint64 home = near / BlockSize;
     qint64 found = -1;
     for (qint64 k : {home, home - 1, home + 1}) {
-        if (k != home && !beside)
-            break;
+        if (k != home && !beside) break;
         auto b = CachedBlock(k * BlockSize);
-        if (!b)
-            b = FetchBlock(k, false);
-        if (!b)
-            continue;
+        if (!b) b = FetchBlock(k, false);
+        if (!b) continue;
         for (size_t i = 0; i < b->Rows.size(); ++i) {
             const QVariantList& row = b->Rows[i];
             const qint64 index = b->Start + qint64(i);
@@ -491,8 +458,7 @@ qint64 TDataSet::Impl::FindNear(const QString& key, qint64 near, bool beside) {
                 KeyOf(n, [&row](int c) { return row.value(c); }) == key)
                 found = index;
         }
-        if (found == near)
-            break;
+        if (found == near) break;
     }
     return found;
 }
@@ -506,8 +472,7 @@ qint64 TDataSet::Impl::ScanFor(const QString& key) {
     qint64 index = 0;
     while (c->Next()) {
         ++RowsRead;
-        if (KeyOf(n, [&c](int col) { return c->Value(col); }) == key)
-            return index;
+        if (KeyOf(n, [&c](int col) { return c->Value(col); }) == key) return index;
         ++index;
     }
     LearnCount(index);
@@ -518,47 +483,38 @@ qint64 TDataSet::Impl::ScanFor(const QString& key) {
 // was at index old with these values; where it is gone, the one that took its
 // place, else the last. False when there are no rows.
 bool TDataSet::Impl::FindPlace(const QString& key, const QVariantList& row, qint64 old) {
-    if (Spec.UniDirectional)
-        RaiseUni();
+    if (Spec.UniDirectional) RaiseUni();
     // Where it was: among equal rows the only right one.
     const bool there = Locate(old, false);
-    if (there && RowKey() == key)
-        return true;
+    if (there && RowKey() == key) return true;
     // Elsewhere: where its values put it in the order, looked up on the server.
     bool byKey = false;
     const qint64 place = Source->Place(row, byKey);
-    if (place >= 0 && Locate(place, false) && RowKey() == key)
-        return true;
+    if (place >= 0 && Locate(place, false) && RowKey() == key) return true;
     // Found by its key, the row is gone unless the server compared a value a
     // little otherwise than it sorts it: the block there tells.
     const qint64 found = FindNear(key, place >= 0 ? place : old, !byKey);
-    if (found >= 0)
-        return Locate(found, false);
-    if (place >= 0 ? Locate(place, false) : there && Locate(old, false))
-        return true;
+    if (found >= 0) return Locate(found, false);
+    if (place >= 0 ? Locate(place, false) : there && Locate(old, false)) return true;
     return KnownCount() > 0 && Locate(Count - 1, false);
 }
 
 // The count is often learned in the middle of a read that a grid's paint
 // asked for; the data sources hear of it once that read is over.
 void TDataSet::Impl::LearnCount(qint64 count) {
-    if (count == Count)
-        return;
+    if (count == Count) return;
     Count = count;
-    if (CountPosted)
-        return;
+    if (CountPosted) return;
     CountPosted = true;
     QMetaObject::invokeMethod(
         Self,
         [this] {
             CountPosted = false;
-            if (!Active || Count < 0 || DisableCount > 0)
-                return;
+            if (!Active || Count < 0 || DisableCount > 0) return;
             const QList<TDataSource*> sources = Sources;
             for (TDataSource* s : sources) {
                 QPointer<TDataSource> guard(s);
-                if (guard && Sources.contains(s))
-                    emit s->CountKnown();
+                if (guard && Sources.contains(s)) emit s->CountKnown();
             }
         },
         Qt::QueuedConnection);
@@ -572,8 +528,7 @@ void TDataSet::Impl::Notify(bool full) {
     const QList<TDataSource*> sources = Sources;
     for (TDataSource* s : sources) {
         QPointer<TDataSource> guard(s);
-        if (!guard || !Sources.contains(s))
-            continue;
+        if (!guard || !Sources.contains(s)) continue;
         if (full)
             emit s->DataSetChanged();
         else
@@ -591,16 +546,14 @@ void TDataSet::Impl::BuildSource() {
         Source = std::move(source);
         return;
     }
-    if (Spec.TableName.trimmed().isEmpty())
-        throw EDatabaseError(QStringLiteral("Table name is not set"));
+    if (Spec.TableName.trimmed().isEmpty()) throw EDatabaseError(QStringLiteral("Table name is not set"));
     QList<TColumnInfo> columns = conn.TableColumns(Spec.TableName);
     TSelectSpec select;
     select.Table = conn.QuoteIdentifier(Spec.TableName);
     QList<int> order;
     for (const QString& name : Spec.OrderBy) {
         const TColumnInfo* c = FindColumn(columns, name);
-        if (!c)
-            throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name.trimmed()));
+        if (!c) throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name.trimmed()));
         select.OrderBy << conn.QuoteIdentifier(c->Name);
         order << int(c - columns.constData());
     }
@@ -621,7 +574,8 @@ void TDataSet::Impl::BuildSource() {
     if (Spec.Linked) {
         TDataSet* master = Spec.Master ? Spec.Master->DataSet() : nullptr;
         if (Spec.DetailFields.size() < Spec.MasterFields.size())
-            throw EDatabaseError(QStringLiteral("A linked table needs as many index fields as master fields"));
+            throw EDatabaseError(
+                QStringLiteral("A linked table needs as many index fields as master fields"));
         if (!master || !master->Active() || master->IsEmpty()) {
             empty = true;
         } else {
@@ -629,10 +583,10 @@ void TDataSet::Impl::BuildSource() {
                 const QVariant v = master->FieldByName(Spec.MasterFields[i])->Value();
                 const TColumnInfo* c = FindColumn(columns, Spec.DetailFields[i]);
                 if (!c)
-                    throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(Spec.DetailFields[i].trimmed()));
+                    throw EDatabaseError(
+                        QStringLiteral("Field '%1' not found").arg(Spec.DetailFields[i].trimmed()));
                 LinkValues << v;
-                if (v.isNull())
-                    empty = true; // NULL equals nothing
+                if (v.isNull()) empty = true; // NULL equals nothing
                 where << QStringLiteral("(%1 = ?)").arg(conn.QuoteIdentifier(c->Name));
                 select.Params << v;
             }
@@ -640,12 +594,15 @@ void TDataSet::Impl::BuildSource() {
     }
     select.Where = where.join(QLatin1String(" AND "));
     Columns = columns;
-    Source = std::make_unique<TTableSource>(conn, std::move(columns), std::move(select), std::move(order), empty);
+    Source =
+        std::make_unique<TTableSource>(conn, std::move(columns), std::move(select), std::move(order), empty);
 }
 
 // --- TDataSet ------------------------------------------------------------------
 
-TDataSet::TDataSet(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(this)) { Session().RegisterDataSet(this); }
+TDataSet::TDataSet(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(this)) {
+    Session().RegisterDataSet(this);
+}
 
 TDataSet::~TDataSet() {
     Session().UnregisterDataSet(this);
@@ -662,22 +619,26 @@ TDataSet::~TDataSet() {
     }
 }
 
-const QString& TDataSet::DatabaseName() const { return d->DatabaseName; }
+const QString& TDataSet::DatabaseName() const {
+    return d->DatabaseName;
+}
 
 void TDataSet::SetDatabaseName(const QString& name) {
     Close();
     d->DatabaseName = name;
 }
 
-TDatabase* TDataSet::Database() const { return Session().FindDatabase(d->DatabaseName); }
+TDatabase* TDataSet::Database() const {
+    return Session().FindDatabase(d->DatabaseName);
+}
 
-TDatabase* TDataSet::OpenedOn() const { return d->Active ? d->Database.data() : nullptr; }
+TDatabase* TDataSet::OpenedOn() const {
+    return d->Active ? d->Database.data() : nullptr;
+}
 
 void TDataSet::Open() {
-    if (d->Active)
-        return;
-    if (!Session().Active())
-        Session().Open();
+    if (d->Active) return;
+    if (!Session().Active()) Session().Open();
     TDatabase* db = Session().DatabaseFor(d->DatabaseName);
     TOpenSpec spec;
     PrepareOpen(spec);
@@ -709,8 +670,7 @@ void TDataSet::Open() {
 }
 
 void TDataSet::Close() {
-    if (!d->Active)
-        return;
+    if (!d->Active) return;
     TDatabase* db = d->Database;
     d->Active = false;
     d->ResetRows();
@@ -722,12 +682,13 @@ void TDataSet::Close() {
         bool inUse = false;
         for (TDataSet* ds : Session().DataSets())
             inUse = inUse || ds->OpenedOn() == db;
-        if (!inUse)
-            db->SetConnected(false);
+        if (!inUse) db->SetConnected(false);
     }
 }
 
-bool TDataSet::Active() const { return d->Active; }
+bool TDataSet::Active() const {
+    return d->Active;
+}
 
 void TDataSet::SetActive(bool active) {
     if (active)
@@ -784,8 +745,7 @@ void TDataSet::Requery(bool keepPosition) {
 
 void TDataSet::First() {
     d->CheckActive();
-    if (d->Spec.UniDirectional && d->Cur > 0)
-        RaiseUni();
+    if (d->Spec.UniDirectional && d->Cur > 0) RaiseUni();
     d->Locate(0, false);
     d->Bof = true;
     d->Eof = d->Cur < 0;
@@ -798,16 +758,14 @@ void TDataSet::Next() {
         d->Bof = d->Eof = false;
     } else {
         d->Eof = true;
-        if (d->Cur >= 0)
-            d->Bof = false;
+        if (d->Cur >= 0) d->Bof = false;
     }
     d->Notify(false);
 }
 
 void TDataSet::Prior() {
     d->CheckActive();
-    if (d->Spec.UniDirectional)
-        RaiseUni();
+    if (d->Spec.UniDirectional) RaiseUni();
     if (d->Cur > 0 && d->Locate(d->Cur - 1, false)) {
         d->Bof = d->Eof = false;
     } else {
@@ -838,26 +796,22 @@ void TDataSet::Last() {
 
 int TDataSet::MoveBy(int distance) {
     d->CheckActive();
-    if (distance == 0 || d->Cur < 0)
-        return 0;
+    if (distance == 0 || d->Cur < 0) return 0;
     const qint64 from = d->Cur;
     if (distance < 0) {
-        if (d->Spec.UniDirectional)
-            RaiseUni();
+        if (d->Spec.UniDirectional) RaiseUni();
         const qint64 target = std::max<qint64>(0, from + distance);
         d->Locate(target, false);
         d->Eof = false;
         d->Bof = from + distance < 0;
     } else if (distance == 1 || d->Spec.UniDirectional) {
         for (int i = 0; i < distance; ++i)
-            if (!d->Locate(d->Cur + 1, true))
-                break;
+            if (!d->Locate(d->Cur + 1, true)) break;
         d->Bof = false;
         d->Eof = d->Cur - from < distance;
     } else {
         const qint64 target = from + distance;
-        if (!d->Locate(target, false))
-            d->Locate(d->KnownCount() - 1, false);
+        if (!d->Locate(target, false)) d->Locate(d->KnownCount() - 1, false);
         d->Bof = false;
         d->Eof = d->Cur != target;
     }
@@ -865,25 +819,28 @@ int TDataSet::MoveBy(int distance) {
     return int(d->Cur - from);
 }
 
-bool TDataSet::Eof() const { return !d->Active || d->Eof; }
-bool TDataSet::Bof() const { return !d->Active || d->Bof; }
+bool TDataSet::Eof() const {
+    return !d->Active || d->Eof;
+}
+bool TDataSet::Bof() const {
+    return !d->Active || d->Bof;
+}
 
 bool TDataSet::IsEmpty() {
     d->CheckActive();
     return d->Cur < 0;
 }
 
-int TDataSet::RecNo() const { return d->Active && d->Cur >= 0 ? int(d->Cur + 1) : 0; }
+int TDataSet::RecNo() const {
+    return d->Active && d->Cur >= 0 ? int(d->Cur + 1) : 0;
+}
 
 void TDataSet::SetRecNo(int recNo) {
     d->CheckActive();
-    if (d->Cur < 0)
-        return;
+    if (d->Cur < 0) return;
     const qint64 target = std::max<qint64>(0, qint64(recNo) - 1);
-    if (d->Spec.UniDirectional && target < d->Cur)
-        RaiseUni();
-    if (!d->Locate(target, false))
-        d->Locate(d->KnownCount() - 1, false);
+    if (d->Spec.UniDirectional && target < d->Cur) RaiseUni();
+    if (!d->Locate(target, false)) d->Locate(d->KnownCount() - 1, false);
     d->Bof = d->Eof = false;
     d->Notify(false);
 }
@@ -893,10 +850,8 @@ int TDataSet::KnownRecordCount() const {
 }
 
 int TDataSet::SeenRecordCount() const {
-    if (!d->Active)
-        return 0;
-    if (d->Count >= 0)
-        return KnownRecordCount();
+    if (!d->Active) return 0;
+    if (d->Count >= 0) return KnownRecordCount();
     qint64 seen = std::max(d->Cur + 1, d->CursorNext);
     for (const auto& b : d->Blocks)
         seen = std::max(seen, b->Start + qint64(b->Rows.size()));
@@ -909,8 +864,7 @@ int TDataSet::RecordCount() {
 }
 
 QString TDataSet::Bookmark() const {
-    if (!d->Active || d->Cur < 0)
-        return QString();
+    if (!d->Active || d->Cur < 0) return QString();
     return QString::number(d->Cur + 1) + QLatin1Char(':') + d->RowKey();
 }
 
@@ -919,61 +873,57 @@ void TDataSet::SetBookmark(const QString& bookmark) {
     const int colon = int(bookmark.indexOf(QLatin1Char(':')));
     bool ok = false;
     const qint64 recNo = colon > 0 ? bookmark.left(colon).toLongLong(&ok) : 0;
-    if (!ok || recNo < 1)
-        throw EDatabaseError(QStringLiteral("Invalid bookmark"));
+    if (!ok || recNo < 1) throw EDatabaseError(QStringLiteral("Invalid bookmark"));
     const QString key = bookmark.mid(colon + 1);
-    if (d->Spec.UniDirectional && recNo - 1 < d->Cur)
-        RaiseUni();
+    if (d->Spec.UniDirectional && recNo - 1 < d->Cur) RaiseUni();
     if (!d->Locate(recNo - 1, false) || d->RowKey() != key) {
         qint64 found = d->FindNear(key, recNo - 1, true);
-        if (found < 0)
-            found = d->ScanFor(key);
-        if (found < 0 || !d->Locate(found, false))
-            throw EDatabaseError(QStringLiteral("Record not found"));
+        if (found < 0) found = d->ScanFor(key);
+        if (found < 0 || !d->Locate(found, false)) throw EDatabaseError(QStringLiteral("Record not found"));
     }
     d->Bof = d->Eof = false;
     d->Notify(false);
 }
 
 TDataSet::TWalkFields::TWalkFields(TDataSet* dataSet, const QList<TField*>& fields) : FDataSet(dataSet) {
-    if (!dataSet)
-        return;
+    if (!dataSet) return;
     Impl& d = *dataSet->d;
     FPrevious = d.WalkFields;
     QList<int> indexes;
     for (const TField* f : fields)
-        if (f && f->DataSet() == dataSet && !indexes.contains(f->Index()))
-            indexes << f->Index();
+        if (f && f->DataSet() == dataSet && !indexes.contains(f->Index())) indexes << f->Index();
     std::sort(indexes.begin(), indexes.end());
     d.WalkFields = indexes;
     // A cursor of other fields whose record has moved on serves no walk.
-    if (!d.CursorColumn.empty() && !d.Live)
-        d.CloseCursor();
+    if (!d.CursorColumn.empty() && !d.Live) d.CloseCursor();
 }
 
 TDataSet::TWalkFields::~TWalkFields() {
-    if (!FDataSet)
-        return;
+    if (!FDataSet) return;
     Impl& d = *FDataSet->d;
     d.WalkFields = FPrevious;
-    if (!d.CursorColumn.empty() && !d.Live)
-        d.CloseCursor();
+    if (!d.CursorColumn.empty() && !d.Live) d.CloseCursor();
 }
 
-void TDataSet::DisableControls() { ++d->DisableCount; }
+void TDataSet::DisableControls() {
+    ++d->DisableCount;
+}
 
 void TDataSet::EnableControls() {
-    if (d->DisableCount == 0)
-        return;
+    if (d->DisableCount == 0) return;
     if (--d->DisableCount == 0) {
         d->PendingChange = false;
         d->Notify(true);
     }
 }
 
-bool TDataSet::ControlsDisabled() const { return d->DisableCount > 0; }
+bool TDataSet::ControlsDisabled() const {
+    return d->DisableCount > 0;
+}
 
-int TDataSet::FieldCount() const { return int(d->Fields.size()); }
+int TDataSet::FieldCount() const {
+    return int(d->Fields.size());
+}
 
 TField* TDataSet::Fields(int index) const {
     return index >= 0 && index < int(d->Fields.size()) ? d->Fields[size_t(index)].get() : nullptr;
@@ -981,22 +931,21 @@ TField* TDataSet::Fields(int index) const {
 
 TField* TDataSet::FindField(const QString& name) const {
     for (const auto& f : d->Fields)
-        if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0)
-            return f.get();
+        if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0) return f.get();
     return nullptr;
 }
 
 TField* TDataSet::FieldByName(const QString& name) const {
-    if (TField* f = FindField(name))
-        return f;
+    if (TField* f = FindField(name)) return f;
     throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name));
 }
 
-const QString& TDataSet::Filter() const { return d->Filter; }
+const QString& TDataSet::Filter() const {
+    return d->Filter;
+}
 
 void TDataSet::SetFilter(const QString& filter) {
-    if (filter == d->Filter)
-        return;
+    if (filter == d->Filter) return;
     ParseFilter(filter); // a text that does not parse changes nothing
     const QString old = d->Filter;
     d->Filter = filter;
@@ -1010,11 +959,12 @@ void TDataSet::SetFilter(const QString& filter) {
     }
 }
 
-bool TDataSet::Filtered() const { return d->Filtered; }
+bool TDataSet::Filtered() const {
+    return d->Filtered;
+}
 
 void TDataSet::SetFiltered(bool filtered) {
-    if (filtered == d->Filtered)
-        return;
+    if (filtered == d->Filtered) return;
     d->Filtered = filtered;
     if (d->Active) {
         try {
@@ -1027,31 +977,27 @@ void TDataSet::SetFiltered(bool filtered) {
 }
 
 QVariant TDataSet::ValueAt(int recNo, int fieldIndex) {
-    if (!d->Active || recNo < 1 || fieldIndex < 0 || fieldIndex >= d->Columns.size())
-        return QVariant();
+    if (!d->Active || recNo < 1 || fieldIndex < 0 || fieldIndex >= d->Columns.size()) return QVariant();
     const qint64 index = recNo - 1;
-    if (index == d->Cur && !d->ReadBack)
-        return d->Value(fieldIndex);
-    if (d->Spec.UniDirectional)
-        return QVariant();
+    if (index == d->Cur && !d->ReadBack) return d->Value(fieldIndex);
+    if (d->Spec.UniDirectional) return QVariant();
     auto b = d->CachedBlock(index);
-    if (!b)
-        b = d->FetchBlock(index / Impl::BlockSize, false);
-    if (!b || index - b->Start >= qint64(b->Rows.size()))
-        return QVariant();
+    if (!b) b = d->FetchBlock(index / Impl::BlockSize, false);
+    if (!b || index - b->Start >= qint64(b->Rows.size())) return QVariant();
     return b->Rows[size_t(index - b->Start)].value(fieldIndex);
 }
 
 // The cursor that streams the current record, where a field of it can be
 // read straight from the row; none otherwise.
 TCursor* TDataSet::Impl::LiveCursor(int field) {
-    if (!Live || !Active || Cur < 0 || field < 0 || field >= Columns.size())
-        return nullptr;
+    if (!Live || !Active || Cur < 0 || field < 0 || field >= Columns.size()) return nullptr;
     CursorIndex(field); // may replace the cursor
     return Cursor.get();
 }
 
-QVariant TDataSet::CurrentValue(int fieldIndex) const { return d->Value(fieldIndex); }
+QVariant TDataSet::CurrentValue(int fieldIndex) const {
+    return d->Value(fieldIndex);
+}
 
 bool TDataSet::CurrentFloat(int fieldIndex, double& value) const {
     TCursor* cursor = d->LiveCursor(fieldIndex);
@@ -1068,7 +1014,9 @@ bool TDataSet::CurrentNull(int fieldIndex, bool& null) const {
     return cursor && cursor->NullValue(d->CursorIndex(fieldIndex), null);
 }
 
-qint64 TDataSet::RowsRead() const { return d->RowsRead; }
+qint64 TDataSet::RowsRead() const {
+    return d->RowsRead;
+}
 
 int TDataSet::CachedRows() const {
     int n = 0;
@@ -1078,10 +1026,13 @@ int TDataSet::CachedRows() const {
 }
 
 void TDataSet::AttachDataSource(TDataSource* source) {
-    if (!d->Sources.contains(source))
-        d->Sources.append(source);
+    if (!d->Sources.contains(source)) d->Sources.append(source);
 }
 
-void TDataSet::DetachDataSource(TDataSource* source) { d->Sources.removeAll(source); }
+void TDataSet::DetachDataSource(TDataSource* source) {
+    d->Sources.removeAll(source);
+}
 
-void TDataSet::DataSetChanged() { d->Notify(true); }
+void TDataSet::DataSetChanged() {
+    d->Notify(true);
+}

@@ -59,7 +59,7 @@ public:
     // lower bound that reads nothing.
     int SeenRecordCount() const;
 
-    QString Bookmark() const; // empty when there is no current record
+    QString Bookmark() const;                  // empty when there is no current record
     void SetBookmark(const QString& bookmark); // raises when not found
 
     // Held by a walk that reads only some fields of each record: while it
@@ -87,7 +87,7 @@ public:
 
     int FieldCount() const;
     TField* Fields(int index) const;
-    TField* FindField(const QString& name) const; // none if absent; case-insensitive
+    TField* FindField(const QString& name) const;   // none if absent; case-insensitive
     TField* FieldByName(const QString& name) const; // raises "Field 'X' not found"
 
     const QString& Filter() const;

@@ -5,17 +5,13 @@
 TDataSource::TDataSource(QObject* owner) : QObject(owner) {}
 
 TDataSource::~TDataSource() {
-    if (FDataSet)
-        FDataSet->DetachDataSource(this);
+    if (FDataSet) FDataSet->DetachDataSource(this);
 }
 
 void TDataSource::SetDataSet(TDataSet* dataSet) {
-    if (FDataSet == dataSet)
-        return;
-    if (FDataSet)
-        FDataSet->DetachDataSource(this);
+    if (FDataSet == dataSet) return;
+    if (FDataSet) FDataSet->DetachDataSource(this);
     FDataSet = dataSet;
-    if (FDataSet)
-        FDataSet->AttachDataSource(this);
+    if (FDataSet) FDataSet->AttachDataSource(this);
     emit DataSetChanged();
 }

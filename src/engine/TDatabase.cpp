@@ -23,14 +23,18 @@ struct TDatabase::Impl {
     std::unique_ptr<TDriverConnection> Connection;
 };
 
-TDatabase::TDatabase(QObject* owner) : QObject(owner), d(std::make_unique<Impl>()) { Session().Register(this); }
+TDatabase::TDatabase(QObject* owner) : QObject(owner), d(std::make_unique<Impl>()) {
+    Session().Register(this);
+}
 
 TDatabase::~TDatabase() {
     SetConnected(false);
     Session().Unregister(this);
 }
 
-const QString& TDatabase::DatabaseName() const { return d->DatabaseName; }
+const QString& TDatabase::DatabaseName() const {
+    return d->DatabaseName;
+}
 
 void TDatabase::SetDatabaseName(const QString& name) {
     if (Connected() && name != d->DatabaseName)
@@ -38,7 +42,9 @@ void TDatabase::SetDatabaseName(const QString& name) {
     d->DatabaseName = name;
 }
 
-const QString& TDatabase::AliasName() const { return d->AliasName; }
+const QString& TDatabase::AliasName() const {
+    return d->AliasName;
+}
 
 void TDatabase::SetAliasName(const QString& name) {
     if (Connected() && name != d->AliasName)
@@ -46,9 +52,13 @@ void TDatabase::SetAliasName(const QString& name) {
     d->AliasName = name;
 }
 
-const QString& TDatabase::SessionName() const { return d->SessionName; }
+const QString& TDatabase::SessionName() const {
+    return d->SessionName;
+}
 
-QStringList& TDatabase::Params() { return d->Params; }
+QStringList& TDatabase::Params() {
+    return d->Params;
+}
 
 QString TDatabase::ParamValue(const QString& name) const {
     for (const QString& line : d->Params) {
@@ -70,21 +80,33 @@ void TDatabase::SetParamValue(const QString& name, const QString& value) {
     d->Params.append(name + QLatin1Char('=') + value);
 }
 
-bool TDatabase::LoginPrompt() const { return d->LoginPrompt; }
-void TDatabase::SetLoginPrompt(bool on) { d->LoginPrompt = on; }
-TTransIsolation TDatabase::TransIsolation() const { return d->Isolation; }
-void TDatabase::SetTransIsolation(TTransIsolation isolation) { d->Isolation = isolation; }
-bool TDatabase::KeepConnection() const { return d->Keep; }
-void TDatabase::SetKeepConnection(bool keep) { d->Keep = keep; }
-bool TDatabase::Connected() const { return d->Connection != nullptr; }
+bool TDatabase::LoginPrompt() const {
+    return d->LoginPrompt;
+}
+void TDatabase::SetLoginPrompt(bool on) {
+    d->LoginPrompt = on;
+}
+TTransIsolation TDatabase::TransIsolation() const {
+    return d->Isolation;
+}
+void TDatabase::SetTransIsolation(TTransIsolation isolation) {
+    d->Isolation = isolation;
+}
+bool TDatabase::KeepConnection() const {
+    return d->Keep;
+}
+void TDatabase::SetKeepConnection(bool keep) {
+    d->Keep = keep;
+}
+bool TDatabase::Connected() const {
+    return d->Connection != nullptr;
+}
 
 void TDatabase::SetConnected(bool connected) {
-    if (connected == Connected())
-        return;
+    if (connected == Connected()) return;
     if (!connected) {
         for (TDataSet* ds : Session().DataSets())
-            if (ds->OpenedOn() == this)
-                ds->Close();
+            if (ds->OpenedOn() == this) ds->Close();
         d->Connection.reset();
         return;
     }
@@ -96,11 +118,9 @@ void TDatabase::SetConnected(bool connected) {
         ~TGuard() { flag = false; }
     } guard{d->Connecting};
 
-    if (!Session().Active())
-        Session().Open();
+    if (!Session().Active()) Session().Open();
     const QString aliasName = d->AliasName.isEmpty() ? d->DatabaseName : d->AliasName;
-    if (aliasName.trimmed().isEmpty())
-        throw EDatabaseError(QStringLiteral("Database name is missing"));
+    if (aliasName.trimmed().isEmpty()) throw EDatabaseError(QStringLiteral("Database name is missing"));
     const TAliasInfo alias = Session().AliasInfo(aliasName);
     if (alias.Kind == TAliasKind::DesktopFile) {
         d->Connection = OpenSqliteConnection(alias.DatabaseFile);
@@ -137,7 +157,6 @@ bool TDatabase::IsSQLBased() const {
 }
 
 TDriverConnection& TDatabase::Connection() {
-    if (!d->Connection)
-        SetConnected(true);
+    if (!d->Connection) SetConnected(true);
     return *d->Connection;
 }

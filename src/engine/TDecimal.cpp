@@ -9,8 +9,12 @@ namespace {
 // An exponent past this is no fixed-point value of any server.
 constexpr int MaxExponent = 1000;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The parts of "[+|-]digits[.digits][e[+|-]digits]" with blanks around;
 // false otherwise. Some drivers write a REAL's digits with an exponent.
@@ -22,15 +26,19 @@ struct TNumberParts {
 
 bool SplitNumber(QByteArrayView text, TNumberParts& parts) {
     qsizetype i = 0, n = text.size();
-    while (i < n && IsBlank(text[i])) ++i;
-    while (n > i && IsBlank(text[n - 1])) --n;
+    while (i < n && IsBlank(text[i]))
+        ++i;
+    while (n > i && IsBlank(text[n - 1]))
+        --n;
     if (i < n && (text[i] == '-' || text[i] == '+')) parts.Negative = text[i++] == '-';
     const qsizetype intStart = i;
-    while (i < n && IsDigit(text[i])) ++i;
+    while (i < n && IsDigit(text[i]))
+        ++i;
     parts.Int = text.sliced(intStart, i - intStart);
     if (i < n && text[i] == '.') {
         const qsizetype fracStart = ++i;
-        while (i < n && IsDigit(text[i])) ++i;
+        while (i < n && IsDigit(text[i]))
+            ++i;
         parts.Frac = text.sliced(fracStart, i - fracStart);
     }
     if (parts.Int.isEmpty() && parts.Frac.isEmpty()) return false;
@@ -52,8 +60,10 @@ bool SplitNumber(QByteArrayView text, TNumberParts& parts) {
 
 // Leading zeros of the integer part and trailing zeros of the fraction go.
 void Trim(TNumberParts& parts) {
-    while (!parts.Int.isEmpty() && parts.Int.front() == '0') parts.Int = parts.Int.sliced(1);
-    while (!parts.Frac.isEmpty() && parts.Frac.back() == '0') parts.Frac.chop(1);
+    while (!parts.Int.isEmpty() && parts.Int.front() == '0')
+        parts.Int = parts.Int.sliced(1);
+    while (!parts.Frac.isEmpty() && parts.Frac.back() == '0')
+        parts.Frac.chop(1);
 }
 
 QByteArray DigitsOf(TInt128 value) {
@@ -104,7 +114,8 @@ bool ExactNumberFromDouble(double value, TExactNumber& out) {
     if (value == 0) return true;
     // d.dddddddddddddde±x: fifteen significant digits.
     char buffer[40];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14).ptr;
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14).ptr;
     const char* p = buffer;
     const bool negative = *p == '-';
     if (negative) ++p;
@@ -171,7 +182,8 @@ TDecimal TDecimal::FromScaled(TInt128 mantissa, int scale) {
     if (digits.size() <= scale) digits.prepend(QByteArray(scale - digits.size() + 1, '0'));
     QByteArray text = digits.left(digits.size() - scale);
     QByteArray fraction = digits.right(scale);
-    while (fraction.endsWith('0')) fraction.chop(1);
+    while (fraction.endsWith('0'))
+        fraction.chop(1);
     if (!fraction.isEmpty()) text += '.' + fraction;
     return TDecimal(mantissa < 0 ? '-' + text : text);
 }
@@ -211,7 +223,8 @@ QByteArray TDecimal::AbsFixed(int decimals, QByteArrayView roundUpFrom) const {
     rest.append(roundUpFrom.size() - rest.size(), '0');
     if (fraction.size() > decimals && rest >= roundUpFrom) {
         qsizetype i = digits.size() - 1;
-        for (; i >= 0 && digits[i] == '9'; --i) digits[i] = '0';
+        for (; i >= 0 && digits[i] == '9'; --i)
+            digits[i] = '0';
         if (i < 0) {
             digits.prepend('1');
         } else {
@@ -234,14 +247,17 @@ QVariant DecimalVariant(const TExactNumber& value) {
     if (value.Null) return QVariant();
     if (value.Scale <= 0 && value.Scale > -19) {
         TInt128 whole = value.Mantissa;
-        for (int i = value.Scale; i < 0; ++i) whole *= 10;
+        for (int i = value.Scale; i < 0; ++i)
+            whole *= 10;
         if (whole >= std::numeric_limits<qint64>::min() && whole <= std::numeric_limits<qint64>::max())
             return QVariant(qlonglong(whole));
     }
     return DecimalVariant(TDecimal::FromExact(value));
 }
 
-bool IsDecimal(const QVariant& value) { return value.metaType() == QMetaType::fromType<TDecimal>(); }
+bool IsDecimal(const QVariant& value) {
+    return value.metaType() == QMetaType::fromType<TDecimal>();
+}
 
 std::optional<TDecimal> ToDecimal(const QVariant& value) {
     if (value.isNull()) return std::nullopt;

@@ -42,7 +42,9 @@ public:
     static std::optional<TDecimal> FromText(QStringView text);
     static TDecimal FromDouble(double value); // finite values; see ExactNumberFromDouble
     static TDecimal FromScaled(TInt128 mantissa, int scale);
-    static TDecimal FromExact(const TExactNumber& number) { return FromScaled(number.Mantissa, number.Scale); }
+    static TDecimal FromExact(const TExactNumber& number) {
+        return FromScaled(number.Mantissa, number.Scale);
+    }
 
     // Canonical: "-" for a negative value, the integer digits without leading
     // zeros ("0" when there are none), then "." and the fraction without

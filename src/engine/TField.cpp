@@ -18,11 +18,12 @@ TField::TField(TDataSet* dataSet, int index, QString fieldName, TFieldType dataT
         FDisplayFormat = QStringLiteral("0.") + QString(FSize, QLatin1Char('0'));
 }
 
-QString TField::DisplayName() const { return FDisplayLabel.isEmpty() ? FFieldName : FDisplayLabel; }
+QString TField::DisplayName() const {
+    return FDisplayLabel.isEmpty() ? FFieldName : FDisplayLabel;
+}
 
 int TField::DisplayWidth() const {
-    if (FDisplayWidth >= 0)
-        return FDisplayWidth;
+    if (FDisplayWidth >= 0) return FDisplayWidth;
     switch (FDataType) {
     case TFieldType::ftString:
     case TFieldType::ftBytes:
@@ -48,12 +49,13 @@ int TField::DisplayWidth() const {
 }
 
 TAlignment TField::Alignment() const {
-    if (FAlignment >= 0)
-        return TAlignment(FAlignment);
+    if (FAlignment >= 0) return TAlignment(FAlignment);
     return IsNumeric() ? TAlignment::taRightJustify : TAlignment::taLeftJustify;
 }
 
-void TField::SetAlignment(TAlignment alignment) { FAlignment = int(alignment); }
+void TField::SetAlignment(TAlignment alignment) {
+    FAlignment = int(alignment);
+}
 
 bool IsNumericType(TFieldType type) {
     switch (type) {
@@ -71,31 +73,44 @@ bool IsNumericType(TFieldType type) {
     }
 }
 
-bool TField::IsNumeric() const { return IsNumericType(FDataType); }
-
-bool TField::IsFloat() const { return FDataType == TFieldType::ftFloat || FDataType == TFieldType::ftCurrency; }
-
-bool TField::IsDateTime() const {
-    return FDataType == TFieldType::ftDate || FDataType == TFieldType::ftTime || FDataType == TFieldType::ftDateTime;
+bool TField::IsNumeric() const {
+    return IsNumericType(FDataType);
 }
 
-QVariant TField::Value() const { return FDataSet ? FDataSet->CurrentValue(FIndex) : QVariant(); }
+bool TField::IsFloat() const {
+    return FDataType == TFieldType::ftFloat || FDataType == TFieldType::ftCurrency;
+}
 
-bool TField::IsNull() const { return Value().isNull(); }
+bool TField::IsDateTime() const {
+    return FDataType == TFieldType::ftDate || FDataType == TFieldType::ftTime ||
+           FDataType == TFieldType::ftDateTime;
+}
 
-QString TField::AsString() const { return TextFor(Value()); }
+QVariant TField::Value() const {
+    return FDataSet ? FDataSet->CurrentValue(FIndex) : QVariant();
+}
 
-QString TField::DisplayText() const { return DisplayTextFor(Value()); }
+bool TField::IsNull() const {
+    return Value().isNull();
+}
+
+QString TField::AsString() const {
+    return TextFor(Value());
+}
+
+QString TField::DisplayText() const {
+    return DisplayTextFor(Value());
+}
 
 static double TextToFloat(const QString& text, const QString& fieldName) {
     QString t = text.trimmed();
     const QChar sep = FormatSettings().DecimalSeparator;
-    if (sep != QLatin1Char('.'))
-        t.replace(sep, QLatin1Char('.'));
+    if (sep != QLatin1Char('.')) t.replace(sep, QLatin1Char('.'));
     bool ok = false;
     const double v = t.toDouble(&ok);
     if (!ok)
-        throw EDatabaseError(QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(text, fieldName));
+        throw EDatabaseError(
+            QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(text, fieldName));
     return v;
 }
 
@@ -104,26 +119,22 @@ double TField::AsFloat() const {
     if (IsNumeric() && FDataSet && FDataSet->CurrentFloat(FIndex, direct))
         return direct; // a walk's hot path: no QVariant
     const QVariant v = Value();
-    if (v.isNull())
-        return 0;
-    if (IsNumeric() && v.typeId() != QMetaType::QString)
-        return v.toDouble();
-    if (v.typeId() == QMetaType::QString)
-        return TextToFloat(v.toString(), FFieldName);
+    if (v.isNull()) return 0;
+    if (IsNumeric() && v.typeId() != QMetaType::QString) return v.toDouble();
+    if (v.typeId() == QMetaType::QString) return TextToFloat(v.toString(), FFieldName);
     if (v.typeId() == QMetaType::QByteArray)
         return TextToFloat(QString::fromUtf8(v.toByteArray()), FFieldName);
     bool ok = false;
     const double d = v.toDouble(&ok);
     if (!ok)
-        throw EDatabaseError(QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(v.toString(), FFieldName));
+        throw EDatabaseError(QStringLiteral("'%1' is not a valid floating point value for field '%2'")
+                                 .arg(v.toString(), FFieldName));
     return d;
 }
 
 bool TField::AsExact(TExactNumber& number) const {
-    if (FDataType == TFieldType::ftFloat || !IsNumeric())
-        return false;
-    if (FDataSet && FDataSet->CurrentExact(FIndex, number))
-        return true; // a walk's hot path: no QVariant
+    if (FDataType == TFieldType::ftFloat || !IsNumeric()) return false;
+    if (FDataSet && FDataSet->CurrentExact(FIndex, number)) return true; // a walk's hot path: no QVariant
     const QVariant v = Value();
     number = TExactNumber();
     if (v.isNull()) {
@@ -143,51 +154,42 @@ bool TField::AsExact(TExactNumber& number) const {
 
 qint64 TField::AsInteger() const {
     const QVariant v = Value();
-    if (v.isNull())
-        return 0;
+    if (v.isNull()) return 0;
     const int type = v.typeId();
-    if (type == QMetaType::Double || type == QMetaType::Float)
-        return std::llround(v.toDouble());
+    if (type == QMetaType::Double || type == QMetaType::Float) return std::llround(v.toDouble());
     bool ok = false;
     const qint64 i = v.toString().trimmed().toLongLong(&ok);
-    if (ok)
-        return i;
-    if (type == QMetaType::Bool)
-        return v.toBool() ? 1 : 0;
+    if (ok) return i;
+    if (type == QMetaType::Bool) return v.toBool() ? 1 : 0;
     const double d = TextToFloat(v.toString(), FFieldName);
     return std::llround(d);
 }
 
 QString TField::TextFor(const QVariant& value) const {
-    if (value.isNull())
-        return QString();
+    if (value.isNull()) return QString();
     const int type = value.typeId();
     switch (FDataType) {
     case TFieldType::ftFloat:
-        if (type == QMetaType::Double || type == QMetaType::Float || type == QMetaType::LongLong || type == QMetaType::Int)
+        if (type == QMetaType::Double || type == QMetaType::Float || type == QMetaType::LongLong ||
+            type == QMetaType::Int)
             return FloatToText(value.toDouble());
         break;
     case TFieldType::ftCurrency:
     case TFieldType::ftBCD:
         // Exact digits, never an exponent: "12345678901234567", "0.000005".
-        if (IsDecimal(value))
-            return DecimalToText(value.value<TDecimal>());
+        if (IsDecimal(value)) return DecimalToText(value.value<TDecimal>());
         if (type == QMetaType::Double || type == QMetaType::Float)
             return DecimalToText(TDecimal::FromDouble(value.toDouble()));
         break;
     case TFieldType::ftDate:
-        if (type == QMetaType::QDate || type == QMetaType::QDateTime)
-            return DateToText(value.toDate());
+        if (type == QMetaType::QDate || type == QMetaType::QDateTime) return DateToText(value.toDate());
         break;
     case TFieldType::ftTime:
-        if (type == QMetaType::QTime || type == QMetaType::QDateTime)
-            return TimeToText(value.toTime());
+        if (type == QMetaType::QTime || type == QMetaType::QDateTime) return TimeToText(value.toTime());
         break;
     case TFieldType::ftDateTime:
-        if (type == QMetaType::QDateTime)
-            return DateTimeToText(value.toDateTime());
-        if (type == QMetaType::QDate)
-            return DateToText(value.toDate());
+        if (type == QMetaType::QDateTime) return DateTimeToText(value.toDateTime());
+        if (type == QMetaType::QDate) return DateToText(value.toDate());
         break;
     case TFieldType::ftBoolean:
         if (type == QMetaType::Bool || type == QMetaType::LongLong || type == QMetaType::Int)
@@ -196,16 +198,11 @@ QString TField::TextFor(const QVariant& value) const {
     default:
         break;
     }
-    if (type == QMetaType::Double)
-        return FloatToText(value.toDouble());
-    if (type == QMetaType::QByteArray)
-        return QString::fromUtf8(value.toByteArray());
-    if (type == QMetaType::QDate)
-        return DateToText(value.toDate());
-    if (type == QMetaType::QTime)
-        return TimeToText(value.toTime());
-    if (type == QMetaType::QDateTime)
-        return DateTimeToText(value.toDateTime());
+    if (type == QMetaType::Double) return FloatToText(value.toDouble());
+    if (type == QMetaType::QByteArray) return QString::fromUtf8(value.toByteArray());
+    if (type == QMetaType::QDate) return DateToText(value.toDate());
+    if (type == QMetaType::QTime) return TimeToText(value.toTime());
+    if (type == QMetaType::QDateTime) return DateTimeToText(value.toDateTime());
     return value.toString();
 }
 
@@ -213,28 +210,28 @@ QString TField::DisplayTextFor(const QVariant& value) const {
     if (FDataType == TFieldType::ftMemo || FDataType == TFieldType::ftBlob)
         return FDataType == TFieldType::ftMemo ? QStringLiteral("(MEMO)").left(value.isNull() ? 0 : 6)
                                                : QStringLiteral("(BLOB)").left(value.isNull() ? 0 : 6);
-    if (value.isNull())
-        return QString();
+    if (value.isNull()) return QString();
     const int type = value.typeId();
-    const bool number = type == QMetaType::Double || type == QMetaType::Float || type == QMetaType::LongLong ||
-                        type == QMetaType::Int || type == QMetaType::ULongLong || type == QMetaType::UInt;
+    const bool number = type == QMetaType::Double || type == QMetaType::Float ||
+                        type == QMetaType::LongLong || type == QMetaType::Int ||
+                        type == QMetaType::ULongLong || type == QMetaType::UInt;
     const bool real = type == QMetaType::Double || type == QMetaType::Float;
     if (IsNumeric() && (number || IsDecimal(value))) {
         if (!FDisplayFormat.isEmpty()) {
             // Whole numbers and decimals keep every digit through the picture.
             const std::optional<TDecimal> exact = real ? std::nullopt : ToDecimal(value);
-            return exact ? FormatFloat(FDisplayFormat, *exact) : FormatFloat(FDisplayFormat, value.toDouble());
+            return exact ? FormatFloat(FDisplayFormat, *exact)
+                         : FormatFloat(FDisplayFormat, value.toDouble());
         }
-        if (real && FDataType == TFieldType::ftFloat)
-            return FloatToDisplayText(value.toDouble());
+        if (real && FDataType == TFieldType::ftFloat) return FloatToDisplayText(value.toDouble());
     }
     if (IsDateTime() && !FDisplayFormat.isEmpty()) {
         if (type == QMetaType::QDate)
             return FormatDateTimePicture(FDisplayFormat, value.toDate(), QTime(0, 0));
-        if (type == QMetaType::QTime)
-            return FormatDateTimePicture(FDisplayFormat, QDate(), value.toTime());
+        if (type == QMetaType::QTime) return FormatDateTimePicture(FDisplayFormat, QDate(), value.toTime());
         if (type == QMetaType::QDateTime)
-            return FormatDateTimePicture(FDisplayFormat, value.toDateTime().date(), value.toDateTime().time());
+            return FormatDateTimePicture(FDisplayFormat, value.toDateTime().date(),
+                                         value.toDateTime().time());
     }
     return TextFor(value);
 }
@@ -259,8 +256,7 @@ QStringList SplitSections(const QString& picture) {
     QChar quote;
     for (QChar c : picture) {
         if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
+            if (c == quote) quote = QChar();
             cur += c;
         } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
             quote = c;
@@ -297,8 +293,7 @@ TPictureSection ParseSection(const QString& s) {
         } else if ((c == QLatin1Char('0') || c == QLatin1Char('#')) && where != After) {
             if (where == Dec) {
                 ++p.MaxDecimals;
-                if (c == QLatin1Char('0'))
-                    p.MinDecimals = p.MaxDecimals;
+                if (c == QLatin1Char('0')) p.MinDecimals = p.MaxDecimals;
             } else {
                 where = Int;
                 p.IntPart += c;
@@ -335,12 +330,15 @@ QString FormatSection(const TPictureSection& p, double value) {
         int exp = int(std::floor(std::log10(value)));
         int intDigits = 0;
         for (QChar c : p.IntPart)
-            if (c == QLatin1Char('0') || c == QLatin1Char('#'))
-                ++intDigits;
+            if (c == QLatin1Char('0') || c == QLatin1Char('#')) ++intDigits;
         exp -= std::max(1, intDigits) - 1;
         value /= std::pow(10.0, exp);
-        exponentText = QStringLiteral("E") + (exp < 0 ? QStringLiteral("-") : p.SignAlways ? QStringLiteral("+") : QString()) +
-                       QStringLiteral("%1").arg(std::abs(exp), std::max(1, p.ExpDigits), 10, QLatin1Char('0'));
+        exponentText =
+            QStringLiteral("E") +
+            (exp < 0        ? QStringLiteral("-")
+             : p.SignAlways ? QStringLiteral("+")
+                            : QString()) +
+            QStringLiteral("%1").arg(std::abs(exp), std::max(1, p.ExpDigits), 10, QLatin1Char('0'));
     } else if (p.Scientific) {
         exponentText = QStringLiteral("E") + (p.SignAlways ? QStringLiteral("+") : QString()) +
                        QString(std::max(1, p.ExpDigits), QLatin1Char('0'));
@@ -349,8 +347,7 @@ QString FormatSection(const TPictureSection& p, double value) {
 }
 
 QString FormatSection(const TPictureSection& p, const TDecimal& value) {
-    if (p.Scientific)
-        return FormatSection(p, std::fabs(value.ToDouble()));
+    if (p.Scientific) return FormatSection(p, std::fabs(value.ToDouble()));
     return LayOut(p, QString::fromLatin1(value.AbsFixed(p.MaxDecimals)), QString());
 }
 
@@ -373,14 +370,11 @@ QString LayOut(const TPictureSection& p, const QString& fixed, const QString& ex
     for (QChar c : p.IntPart) {
         if (c == QLatin1Char('0') || c == QLatin1Char('#')) {
             ++placeholders;
-            if (c == QLatin1Char('0'))
-                seenZero = true;
-            if (seenZero)
-                ++zeros;
+            if (c == QLatin1Char('0')) seenZero = true;
+            if (seenZero) ++zeros;
         }
     }
-    if (intDigits == QLatin1String("0") && zeros == 0)
-        intDigits.clear();
+    if (intDigits == QLatin1String("0") && zeros == 0) intDigits.clear();
     while (intDigits.size() < zeros)
         intDigits.prepend(QLatin1Char('0'));
     if (p.Grouping) {
@@ -394,8 +388,7 @@ QString LayOut(const TPictureSection& p, const QString& fixed, const QString& ex
         body.replace(QChar(0xFFFE), QLatin1Char(','));
         // Literals inside the integer part follow the digits.
         for (int i = 0; i < p.IntPart.size(); ++i)
-            if (p.IntPart[i] == QChar(0xFFFF))
-                body += p.IntPart.mid(i + 1, 1);
+            if (p.IntPart[i] == QChar(0xFFFF)) body += p.IntPart.mid(i + 1, 1);
     } else {
         // Walk the picture: digits fill the places from the right, extra
         // leading digits go to the first place, literals show once a digit has.
@@ -405,8 +398,7 @@ QString LayOut(const TPictureSection& p, const QString& fixed, const QString& ex
         bool shown = false;
         for (int i = 0; i < p.IntPart.size(); ++i) {
             if (p.IntPart[i] == QChar(0xFFFF)) {
-                if (shown)
-                    body += p.IntPart[i + 1];
+                if (shown) body += p.IntPart[i + 1];
                 ++i;
                 continue;
             }
@@ -425,17 +417,28 @@ QString LayOut(const TPictureSection& p, const QString& fixed, const QString& ex
         }
     }
     QString out = p.Prefix + body;
-    if (!decDigits.isEmpty())
-        out += decimal + decDigits;
+    if (!decDigits.isEmpty()) out += decimal + decDigits;
     return out + exponentText + p.Suffix;
 }
 
-bool IsZeroValue(double value) { return value == 0; }
-bool IsZeroValue(const TDecimal& value) { return value.IsZero(); }
-bool IsNegativeValue(double value) { return value < 0; }
-bool IsNegativeValue(const TDecimal& value) { return value.IsNegative(); }
-double Magnitude(double value) { return std::fabs(value); }
-const TDecimal& Magnitude(const TDecimal& value) { return value; } // sections write the magnitude
+bool IsZeroValue(double value) {
+    return value == 0;
+}
+bool IsZeroValue(const TDecimal& value) {
+    return value.IsZero();
+}
+bool IsNegativeValue(double value) {
+    return value < 0;
+}
+bool IsNegativeValue(const TDecimal& value) {
+    return value.IsNegative();
+}
+double Magnitude(double value) {
+    return std::fabs(value);
+}
+const TDecimal& Magnitude(const TDecimal& value) {
+    return value;
+} // sections write the magnitude
 
 } // namespace
 
@@ -456,17 +459,16 @@ struct TFloatPicture::TParsed {
 TFloatPicture::TFloatPicture(const QString& picture) {
     auto parsed = std::make_shared<TParsed>();
     for (const QString& section : SplitSections(picture))
-        parsed->Sections << (section.isEmpty() ? std::nullopt : std::optional<TPictureSection>(ParseSection(section)));
+        parsed->Sections << (section.isEmpty() ? std::nullopt
+                                               : std::optional<TPictureSection>(ParseSection(section)));
     d = std::move(parsed);
 }
 
 namespace {
 
-template <class TValue>
-QString FormatWithPicture(const TFloatPicture::TParsed& parsed, const TValue& value) {
+template <class TValue> QString FormatWithPicture(const TFloatPicture::TParsed& parsed, const TValue& value) {
     const auto& sections = parsed.Sections;
-    if (IsZeroValue(value) && sections.size() >= 3 && sections[2])
-        return FormatSection(*sections[2], 0.0);
+    if (IsZeroValue(value) && sections.size() >= 3 && sections[2]) return FormatSection(*sections[2], 0.0);
     if (IsNegativeValue(value) && sections.size() >= 2 && sections[1])
         return FormatSection(*sections[1], Magnitude(value));
     const TPictureSection p = sections[0].value_or(TPictureSection());
@@ -496,13 +498,11 @@ const TFloatPicture& Parsed(const QString& picture) {
 } // namespace
 
 QString FormatFloat(const QString& picture, double value) {
-    if (picture.isEmpty())
-        return FloatToDisplayText(value);
+    if (picture.isEmpty()) return FloatToDisplayText(value);
     return FormatWithPicture(*Parsed(picture).d, value);
 }
 
 QString FormatFloat(const QString& picture, const TDecimal& value) {
-    if (picture.isEmpty())
-        return DecimalToText(value);
+    if (picture.isEmpty()) return DecimalToText(value);
     return FormatWithPicture(*Parsed(picture).d, value);
 }

@@ -13,7 +13,7 @@ public:
 
     QStringList& SQL();
     void SetSQL(const QStringList& lines); // closes the query first
-    void ExecSQL(); // runs without expecting rows; raises on failure
+    void ExecSQL();                        // runs without expecting rows; raises on failure
 
     // Forward-only: the rows are read once, nothing is kept behind.
     bool UniDirectional() const;

@@ -20,21 +20,22 @@ TTable::~TTable() {
     QObject::disconnect(t->OnGone);
 }
 
-const QString& TTable::TableName() const { return t->TableName; }
+const QString& TTable::TableName() const {
+    return t->TableName;
+}
 
 void TTable::SetTableName(const QString& name) {
-    if (name == t->TableName)
-        return;
-    if (Active())
-        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an open dataset"));
+    if (name == t->TableName) return;
+    if (Active()) throw EDatabaseError(QStringLiteral("Cannot perform this operation on an open dataset"));
     t->TableName = name;
 }
 
-const QString& TTable::IndexFieldNames() const { return t->IndexFieldNames; }
+const QString& TTable::IndexFieldNames() const {
+    return t->IndexFieldNames;
+}
 
 void TTable::SetIndexFieldNames(const QString& names) {
-    if (names == t->IndexFieldNames)
-        return;
+    if (names == t->IndexFieldNames) return;
     const QString old = t->IndexFieldNames;
     t->IndexFieldNames = names;
     if (Active()) {
@@ -52,11 +53,12 @@ void TTable::SetIndexFieldNames(const QString& names) {
     }
 }
 
-TDataSource* TTable::MasterSource() const { return t->Master; }
+TDataSource* TTable::MasterSource() const {
+    return t->Master;
+}
 
 void TTable::SetMasterSource(TDataSource* source) {
-    if (source == t->Master)
-        return;
+    if (source == t->Master) return;
     // Follow the chain of masters from the new source: reaching this table
     // again would make every move chase its own tail.
     int steps = 0;
@@ -84,11 +86,12 @@ void TTable::SetMasterSource(TDataSource* source) {
     }
 }
 
-const QString& TTable::MasterFields() const { return t->MasterFields; }
+const QString& TTable::MasterFields() const {
+    return t->MasterFields;
+}
 
 void TTable::SetMasterFields(const QString& fields) {
-    if (fields == t->MasterFields)
-        return;
+    if (fields == t->MasterFields) return;
     t->MasterFields = fields;
     if (Active()) {
         TOpenSpec spec;
@@ -98,7 +101,9 @@ void TTable::SetMasterFields(const QString& fields) {
     }
 }
 
-void TTable::Refresh() { TDataSet::Refresh(); }
+void TTable::Refresh() {
+    TDataSet::Refresh();
+}
 
 void TTable::PrepareOpen(TOpenSpec& spec) {
     spec.TableName = t->TableName;
@@ -112,17 +117,14 @@ void TTable::PrepareOpen(TOpenSpec& spec) {
 }
 
 void TTable::MasterMoved() {
-    if (!Active() || t->Following)
-        return;
+    if (!Active() || t->Following) return;
     // The same master values give the same rows: nothing to read again.
     TDataSet* master = t->Master ? t->Master->DataSet() : nullptr;
     if (master && master->Active() && !master->IsEmpty() && !d->LinkValues.isEmpty()) {
         QVariantList now;
         for (const QString& f : d->Spec.MasterFields)
-            if (TField* field = master->FindField(f))
-                now << field->Value();
-        if (now == d->LinkValues)
-            return;
+            if (TField* field = master->FindField(f)) now << field->Value();
+        if (now == d->LinkValues) return;
     }
     // The master now shows a table without the master fields: the link
     // breaks, and this table shows its own rows again.

@@ -25,12 +25,12 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <memory>
 
 namespace {
 
-QPushButton* GlyphButton(const QString& caption, QStyle::StandardPixmap glyph, int width, int height, QWidget* owner) {
+QPushButton* GlyphButton(const QString& caption, QStyle::StandardPixmap glyph, int width, int height,
+                         QWidget* owner) {
     auto* button = new QPushButton(owner->style()->standardIcon(glyph), caption, owner);
     button->setFixedSize(width, height);
     button->setAutoDefault(false);
@@ -52,12 +52,15 @@ QStringList TextLines(const QString& text) {
 // Replaces the file with the lines, each followed by CR LF, in Windows-1251.
 void WriteHeaderFile(const QString& path, const QString& text) {
     QByteArray bytes;
-    for (const QString& line : TextLines(text)) bytes += ToWin1251(line) + "\r\n";
+    for (const QString& line : TextLines(text))
+        bytes += ToWin1251(line) + "\r\n";
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Exception(QStringLiteral("Cannot create file \"") + path + QStringLiteral("\". ") + file.errorString());
+        throw Exception(QStringLiteral("Cannot create file \"") + path + QStringLiteral("\". ") +
+                        file.errorString());
     if (!WriteAll(file, bytes) || !file.flush())
-        throw Exception(QStringLiteral("Cannot write file \"") + path + QStringLiteral("\". ") + file.errorString());
+        throw Exception(QStringLiteral("Cannot write file \"") + path + QStringLiteral("\". ") +
+                        file.errorString());
 }
 
 } // namespace
@@ -71,8 +74,8 @@ TExportDbForm::TExportDbForm(QWidget* owner) : QDialog(owner) {
     ButtonsPanel->setFixedHeight(40);
     btnSelectAll =
         GlyphButton(QStringLiteral("Селектирай всички"), QStyle::SP_DialogApplyButton, 145, 25, ButtonsPanel);
-    btnDeselectAll =
-        GlyphButton(QStringLiteral("Деселектирай всички"), QStyle::SP_DialogResetButton, 145, 25, ButtonsPanel);
+    btnDeselectAll = GlyphButton(QStringLiteral("Деселектирай всички"), QStyle::SP_DialogResetButton, 145, 25,
+                                 ButtonsPanel);
     btnClose = new QPushButton(QStringLiteral("Затвори"), ButtonsPanel);
     btnClose->setFixedSize(99, 25);
     btnClose->setAutoDefault(false);
@@ -92,8 +95,8 @@ TExportDbForm::TExportDbForm(QWidget* owner) : QDialog(owner) {
     dirEdit = new QLineEdit(GroupBox1);
     dirEditButton = new QToolButton(GroupBox1);
     dirEditButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    btnExport = GlyphButton(QStringLiteral("Експортирай Избраните таблици"), QStyle::SP_DialogSaveButton, 249, 33,
-                            GroupBox1);
+    btnExport = GlyphButton(QStringLiteral("Експортирай Избраните таблици"), QStyle::SP_DialogSaveButton, 249,
+                            33, GroupBox1);
     auto* folderRow = new QHBoxLayout;
     folderRow->setSpacing(2);
     folderRow->addWidget(dirEdit, 1);
@@ -127,7 +130,8 @@ TExportDbForm::TExportDbForm(QWidget* owner) : QDialog(owner) {
     qrTables = new TQuery(this);
     qrTables->setObjectName(QStringLiteral("qrTables"));
     qrTables->SetSQL({QStringLiteral("select table_name from sys.systable"),
-                      QStringLiteral("where creator=1 and table_type='BASE'"), QStringLiteral("order by table_name ")});
+                      QStringLiteral("where creator=1 and table_type='BASE'"),
+                      QStringLiteral("order by table_name ")});
 
     connect(btnSelectAll, &QPushButton::clicked, this, Guarded(this, &TExportDbForm::btnSelectAllClick));
     connect(btnDeselectAll, &QPushButton::clicked, this, Guarded(this, &TExportDbForm::btnDeselectAllClick));
@@ -146,12 +150,17 @@ void TExportDbForm::AddLog(const QString& text) {
 }
 
 void TExportDbForm::CheckAll(bool checked) {
-    for (int i = 0; i < cblTables->count(); ++i) cblTables->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    for (int i = 0; i < cblTables->count(); ++i)
+        cblTables->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
 }
 
-void TExportDbForm::btnSelectAllClick() { CheckAll(true); }
+void TExportDbForm::btnSelectAllClick() {
+    CheckAll(true);
+}
 
-void TExportDbForm::btnDeselectAllClick() { CheckAll(false); }
+void TExportDbForm::btnDeselectAllClick() {
+    CheckAll(false);
+}
 
 void TExportDbForm::dirEditButtonClick() {
     if (const std::optional<QString> folder = PromptFolder(dirEdit->text())) dirEdit->setText(*folder);
@@ -204,20 +213,22 @@ void TExportDbForm::UnloadTable(const QString& folder, const QString& tableName)
     // reserved word in it can neither break nor change the statement.
     const QString table = SqlIdentifier(tableName);
     const QVariant header = RunSql(
-        QStringLiteral("select replace(list(name order by column_number asc),',','\\x09')  from sa_describe_query(")
-        + SqlLiteral(QStringLiteral("SELECT * FROM ") + table) + QStringLiteral(")"));
+        QStringLiteral(
+            "select replace(list(name order by column_number asc),',','\\x09')  from sa_describe_query(") +
+        SqlLiteral(QStringLiteral("SELECT * FROM ") + table) + QStringLiteral(")"));
     try {
         WriteHeaderFile(file, header.isValid() && !header.isNull() ? header.toString() : QString());
         // The path is the user's: a quote or a backslash in a folder name must
         // reach the server as itself, not end the literal or start an escape.
-        RunSql(QStringLiteral("unload from table ") + table + QStringLiteral(" into client file ") + SqlLiteral(file)
-               + QStringLiteral(" delimited by '\\x09'") + QStringLiteral(" quotes off")
-               + QStringLiteral(" append on"));
+        RunSql(QStringLiteral("unload from table ") + table + QStringLiteral(" into client file ") +
+               SqlLiteral(file) + QStringLiteral(" delimited by '\\x09'") + QStringLiteral(" quotes off") +
+               QStringLiteral(" append on"));
     } catch (const Exception& error) {
         // A file cut short (a full disk, a lost server) must not pass for a
         // whole table: it goes, or the message says that it is incomplete.
         if (!QFileInfo(file).isFile() || QFile::remove(file)) throw;
-        throw Exception(error.Message() + QStringLiteral(" The file \"") + file + QStringLiteral("\" is incomplete."));
+        throw Exception(error.Message() + QStringLiteral(" The file \"") + file +
+                        QStringLiteral("\" is incomplete."));
     }
 }
 

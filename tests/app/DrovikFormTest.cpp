@@ -1,7 +1,3 @@
-#include "connect/TestDataSources.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestRegistry.h"
-
 #include "app/DrovikAboutUnit.h"
 #include "app/DrovikUnit.h"
 #include "browse/DbTableUnit.h"
@@ -10,7 +6,10 @@
 #include "common/ZorvWorkQuery.h"
 #include "connect/LoginDialog.h"
 #include "connect/SelectDbUnit.h"
+#include "connect/TestDataSources.h"
 #include "engine/TDatabase.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestRegistry.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -98,7 +97,8 @@ class DrovikFormTest : public QObject {
         FirstConnect = true;
         CommandLineArguments = arguments;
         TModalDriver driver;
-        for (const QString& step : steps) driver.Then(Step(step, logins));
+        for (const QString& step : steps)
+            driver.Then(Step(step, logins));
         FForm = std::make_unique<TDrovikForm>();
         FForm->show();
         QTRY_VERIFY_WITH_TIMEOUT(!FForm->isVisible() || FForm->isMaximized(), 10000);
@@ -108,7 +108,8 @@ class DrovikFormTest : public QObject {
     // Runs the connect command by its shortcut, answering its dialogs.
     QStringList Reconnect(const QStringList& steps, QStringList* logins = nullptr) {
         TModalDriver driver;
-        for (const QString& step : steps) driver.Then(Step(step, logins));
+        for (const QString& step : steps)
+            driver.Then(Step(step, logins));
         Activate();
         QTest::keyClick(FForm.get(), Qt::Key_F7);
         return driver.Shown;
@@ -138,10 +139,11 @@ private slots:
         FFileB = FSources->AddEmbedded(QStringLiteral("TamselB"), schema);
         FSources->AddEmbedded(QStringLiteral("Other12"), schema, QStringLiteral("SQL Anywhere 12"));
         ExecDir = FSources->Folder();
-        FSources->WriteFile(QStringLiteral("RestData.sql"),
-                            "set option allow_write_client_file='On'\r\n"
-                            "unload select file from pragma_database_list where name = 'main' into client file '" +
-                                QFile::encodeName(ExecDir) + "prepared.txt' quotes off append on\r\n");
+        FSources->WriteFile(
+            QStringLiteral("RestData.sql"),
+            "set option allow_write_client_file='On'\r\n"
+            "unload select file from pragma_database_list where name = 'main' into client file '" +
+                QFile::encodeName(ExecDir) + "prepared.txt' quotes off append on\r\n");
     }
     void cleanup() {
         FForm.reset();
@@ -157,20 +159,20 @@ private slots:
         QTest::addColumn<QString>("database"); // empty: the program ended
         const QString chooser = QStringLiteral("TSelectDbForm");
         const QString login = QStringLiteral("TLoginDialog");
-        QTest::newRow("name, user and password") << QStringList{"TamselA", "dba", "sql", "ignored"} << QStringList{}
-                                                 << QStringList{} << "TamselA";
+        QTest::newRow("name, user and password")
+            << QStringList{"TamselA", "dba", "sql", "ignored"} << QStringList{} << QStringList{} << "TamselA";
         QTest::newRow("name only") << QStringList{"TamselA"} << QStringList{"login:sql"} << QStringList{login}
                                    << "TamselA";
-        QTest::newRow("name only, login cancelled") << QStringList{"TamselA"} << QStringList{"login:cancel"}
-                                                    << QStringList{login} << "";
-        QTest::newRow("user without password") << QStringList{"TamselA", "dba"} << QStringList{"login:sql"}
-                                               << QStringList{login} << "TamselA";
+        QTest::newRow("name only, login cancelled")
+            << QStringList{"TamselA"} << QStringList{"login:cancel"} << QStringList{login} << "";
+        QTest::newRow("user without password")
+            << QStringList{"TamselA", "dba"} << QStringList{"login:sql"} << QStringList{login} << "TamselA";
         QTest::newRow("wrong password")
             << QStringList{"TamselA", "dba", "wrong"} << QStringList{} << QStringList{} << "";
         QTest::newRow("no arguments, chooser") << QStringList{} << QStringList{"chooser:TamselB", "login:sql"}
                                                << QStringList{chooser, login} << "TamselB";
-        QTest::newRow("no arguments, chooser cancelled") << QStringList{} << QStringList{"chooser:cancel"}
-                                                         << QStringList{chooser} << "";
+        QTest::newRow("no arguments, chooser cancelled")
+            << QStringList{} << QStringList{"chooser:cancel"} << QStringList{chooser} << "";
     }
     void start() {
         QFETCH(QStringList, arguments);
@@ -227,8 +229,10 @@ private slots:
     void cancelledLoginFallsBack_data() {
         QTest::addColumn<QString>("secondLogin");
         QTest::addColumn<QString>("database");
-        QTest::newRow("back to the previous") << "login:sql" << "TamselA";
-        QTest::newRow("to none") << "login:cancel" << "";
+        QTest::newRow("back to the previous") << "login:sql"
+                                              << "TamselA";
+        QTest::newRow("to none") << "login:cancel"
+                                 << "";
     }
     void cancelledLoginFallsBack() {
         QFETCH(QString, secondLogin);
@@ -340,7 +344,8 @@ private slots:
         const QRect area = FForm->MdiArea->viewport()->rect();
         const auto children = FForm->MdiArea->subWindowList(QMdiArea::CreationOrder);
         QCOMPARE(children[0]->geometry(), QRect(0, 0, area.width(), area.height() / 2));
-        QCOMPARE(children[1]->geometry(), QRect(0, area.height() / 2, area.width(), area.height() - area.height() / 2));
+        QCOMPARE(children[1]->geometry(),
+                 QRect(0, area.height() / 2, area.width(), area.height() - area.height() / 2));
         FForm->mnCascade->trigger();
         QVERIFY(children[0]->width() < area.width());
     }
@@ -349,18 +354,29 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QKeySequence>("shortcut");
-        QTest::newRow("mnExportTxtData") << "mnExportTxtData" << "Експортиране към текстов файл" << QKeySequence();
-        QTest::newRow("mnOpenTable") << "mnOpenTable" << "Таблица от БД" << QKeySequence(Qt::Key_F5);
-        QTest::newRow("mnSelectDbAlias") << "mnSelectDbAlias" << "Избор на БД" << QKeySequence(Qt::Key_F7);
-        QTest::newRow("mnMainExit") << "mnMainExit" << "Изход" << QKeySequence(Qt::ALT | Qt::Key_F4);
-        QTest::newRow("mnApplyFilter") << "mnApplyFilter" << "Приложи филтър" << QKeySequence(Qt::CTRL | Qt::Key_F3);
-        QTest::newRow("mnFilterbyField") << "mnFilterbyField" << "Филтър според избраното поле"
-                                         << QKeySequence(Qt::ALT | Qt::Key_F3);
-        QTest::newRow("mnClearFilter") << "mnClearFilter" << "Изчистване на филтър" << QKeySequence(Qt::SHIFT | Qt::Key_F3);
-        QTest::newRow("mnClose") << "mnClose" << "Затвори" << QKeySequence(Qt::Key_F4);
-        QTest::newRow("mnCascade") << "mnCascade" << "Каскадно" << QKeySequence();
-        QTest::newRow("mnTile") << "mnTile" << "Мозайка" << QKeySequence();
-        QTest::newRow("mnAbout") << "mnAbout" << "За продукта" << QKeySequence();
+        QTest::newRow("mnExportTxtData") << "mnExportTxtData"
+                                         << "Експортиране към текстов файл" << QKeySequence();
+        QTest::newRow("mnOpenTable") << "mnOpenTable"
+                                     << "Таблица от БД" << QKeySequence(Qt::Key_F5);
+        QTest::newRow("mnSelectDbAlias") << "mnSelectDbAlias"
+                                         << "Избор на БД" << QKeySequence(Qt::Key_F7);
+        QTest::newRow("mnMainExit") << "mnMainExit"
+                                    << "Изход" << QKeySequence(Qt::ALT | Qt::Key_F4);
+        QTest::newRow("mnApplyFilter") << "mnApplyFilter"
+                                       << "Приложи филтър" << QKeySequence(Qt::CTRL | Qt::Key_F3);
+        QTest::newRow("mnFilterbyField")
+            << "mnFilterbyField"
+            << "Филтър според избраното поле" << QKeySequence(Qt::ALT | Qt::Key_F3);
+        QTest::newRow("mnClearFilter") << "mnClearFilter"
+                                       << "Изчистване на филтър" << QKeySequence(Qt::SHIFT | Qt::Key_F3);
+        QTest::newRow("mnClose") << "mnClose"
+                                 << "Затвори" << QKeySequence(Qt::Key_F4);
+        QTest::newRow("mnCascade") << "mnCascade"
+                                   << "Каскадно" << QKeySequence();
+        QTest::newRow("mnTile") << "mnTile"
+                                << "Мозайка" << QKeySequence();
+        QTest::newRow("mnAbout") << "mnAbout"
+                                 << "За продукта" << QKeySequence();
     }
     void menuAndToolbar() {
         QFETCH(QString, name);
@@ -392,7 +408,8 @@ private slots:
             if (!box) return;
             size = box->size();
             product = box->ProductName->text() + QLatin1Char(' ') + box->Version->text();
-            pictured = !box->ProgramIcon->pixmap().isNull() && box->ProgramIcon->pixmap().size() == QSize(64, 64);
+            pictured =
+                !box->ProgramIcon->pixmap().isNull() && box->ProgramIcon->pixmap().size() == QSize(64, 64);
             okDefault = box->OKButton->isDefault();
             QTest::keyClick(box->OKButton, Qt::Key_Escape);
         });

@@ -1,11 +1,7 @@
-#include "browse/BrowseFixture.h"
-#include "connect/TestDataSources.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestRegistry.h"
-
 #include "app/DrovikAboutUnit.h"
 #include "app/DrovikUnit.h"
 #include "app/KeysUnit.h"
+#include "browse/BrowseFixture.h"
 #include "browse/DBGrid.h"
 #include "browse/DbTableUnit.h"
 #include "common/KeyTable.h"
@@ -13,9 +9,12 @@
 #include "common/ZorvWorkQuery.h"
 #include "connect/LoginDialog.h"
 #include "connect/SelectDbUnit.h"
+#include "connect/TestDataSources.h"
 #include "engine/TDatabase.h"
 #include "engine/TTable.h"
 #include "output/ExportDBUnit.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestRegistry.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -83,7 +82,8 @@ QStringList Clipped(QWidget* window) {
                                                           -label->margin());
         const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
         int widest = 0;
-        for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+        for (const QString& line : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(line));
         report(label, text, widest, room.width());
         report(label, text, metrics.height() + metrics.lineSpacing() * int(lines.size() - 1), room.height());
     }
@@ -129,18 +129,20 @@ class FrameHabitsTest : public QObject {
         return form;
     }
     QStringList Status() const {
-        return {FForm->sbPosition->text(), FForm->sbFilter->text(), FForm->sbOrder->text(), FForm->sbLink->text()};
+        return {FForm->sbPosition->text(), FForm->sbFilter->text(), FForm->sbOrder->text(),
+                FForm->sbLink->text()};
     }
 
 private slots:
     void initTestCase() { qApp->setQuitOnLastWindowClosed(false); }
     void init() {
         FSources = std::make_unique<TTestDataSources>();
-        FSources->AddEmbedded(QStringLiteral("TamselDemo"),
-                              {QStringLiteral("create table stoki (ID integer, NAME varchar(20), GRP integer)"),
-                               QStringLiteral("insert into stoki values (1, 'хляб', 2), (2, 'сол', 1), (3, 'мляко', 2)"),
-                               QStringLiteral("create table grupi (ID integer, NAME varchar(20))"),
-                               QStringLiteral("insert into grupi values (1, 'подправки'), (2, 'храни')")});
+        FSources->AddEmbedded(
+            QStringLiteral("TamselDemo"),
+            {QStringLiteral("create table stoki (ID integer, NAME varchar(20), GRP integer)"),
+             QStringLiteral("insert into stoki values (1, 'хляб', 2), (2, 'сол', 1), (3, 'мляко', 2)"),
+             QStringLiteral("create table grupi (ID integer, NAME varchar(20))"),
+             QStringLiteral("insert into grupi values (1, 'подправки'), (2, 'храни')")});
         ExecDir = FSources->Folder();
         FirstConnect = true;
         CommandLineArguments = {QStringLiteral("TamselDemo"), QStringLiteral("dba"), QStringLiteral("sql")};
@@ -337,7 +339,8 @@ private slots:
         QLineEdit edit;
         std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
         QStringList items;
-        for (const QAction* action : menu->actions()) items << action->text();
+        for (const QAction* action : menu->actions())
+            items << action->text();
         QVERIFY2(items.join(' ').contains(QStringLiteral("Поставяне")), qPrintable(items.join(' ')));
         TLoginDialog login(QStringLiteral("TamselDemo"), QStringLiteral("dba"));
         QCOMPARE(login.CancelButton->text(), QStringLiteral("Cancel"));

@@ -8,10 +8,9 @@
 #include "common/ZorvWorkQuery.h"
 #include "engine/Session.h"
 #include "engine/TDatabase.h"
+#include "engine/TField.h"
 #include "engine/TQuery.h"
-#include "engine/TField.h"
 #include "engine/TTable.h"
-#include "engine/TField.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestSqlite.h"
 
@@ -34,7 +33,8 @@ inline void ClickTitle(TDbTableForm* form, const QString& field, Qt::KeyboardMod
         if (grid->ColumnField(i)->FieldName() == field) column = i;
     QVERIFY2(column >= 0, qPrintable(field));
     QHeaderView* titles = grid->horizontalHeader();
-    const QPoint centre(titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2, titles->height() / 2);
+    const QPoint centre(titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2,
+                        titles->height() / 2);
     ScopedModifiers keys{modifiers};
     QTest::mouseClick(titles->viewport(), Qt::LeftButton, modifiers, centre);
 }
@@ -52,7 +52,8 @@ public:
         // Write-ahead logging: the test changes the file while the windows
         // read it.
         ExecSqlite(Path, {QStringLiteral("PRAGMA journal_mode = WAL")});
-        for (const QString& statement : statements) Exec(statement);
+        for (const QString& statement : statements)
+            Exec(statement);
         Database = std::make_unique<TDatabase>();
         Database->SetDatabaseName(QStringLiteral("TESTDB"));
         Database->SetAliasName(Path);
@@ -105,13 +106,15 @@ public:
 
     static QStringList Column(TDbTableForm* form, int column) {
         QStringList values;
-        for (int row = 0; row < form->dbgData->model()->rowCount(); ++row) values << Cell(form, row, column);
+        for (int row = 0; row < form->dbgData->model()->rowCount(); ++row)
+            values << Cell(form, row, column);
         return values;
     }
 
     static QStringList Entries(const QComboBox* box) {
         QStringList entries;
-        for (int i = 0; i < box->count(); ++i) entries << box->itemText(i);
+        for (int i = 0; i < box->count(); ++i)
+            entries << box->itemText(i);
         return entries;
     }
 

@@ -1,13 +1,12 @@
 #include "BrowseFixture.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestFiles.h"
-#include "support/TestRegistry.h"
-
 #include "common/ExportTxt.h"
 #include "common/KeyboardState.h"
 #include "common/PlatformDialogs.h"
 #include "common/WindowMessage.h"
 #include "engine/TField.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestFiles.h"
+#include "support/TestRegistry.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -24,15 +23,16 @@ class ExactNumbersTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(F.Create(QStringLiteral("exact"),
-                         {"create table T (ID integer, HUGE decimal(20,0), SUMA decimal(10,2), TINY decimal(10,6), "
-                          "CASH money)",
-                          "insert into T values (1, 12345678901234567, 14.2, 0.000005, 7.1), "
-                          "(2, 12345678901234568, -0.01, null, 0.01), (3, 9007199254740993, 99999999.99, 1, null), "
-                          "(4, 9007199254740992, null, -0.000001, -7.1)",
-                          "create table D (K decimal(20,0), N integer)",
-                          "insert into D values (9007199254740993, 1), (9007199254740992, 2), "
-                          "(9007199254740993, 3)"}));
+        QVERIFY(F.Create(
+            QStringLiteral("exact"),
+            {"create table T (ID integer, HUGE decimal(20,0), SUMA decimal(10,2), TINY decimal(10,6), "
+             "CASH money)",
+             "insert into T values (1, 12345678901234567, 14.2, 0.000005, 7.1), "
+             "(2, 12345678901234568, -0.01, null, 0.01), (3, 9007199254740993, 99999999.99, 1, null), "
+             "(4, 9007199254740992, null, -0.000001, -7.1)",
+             "create table D (K decimal(20,0), N integer)",
+             "insert into D values (9007199254740993, 1), (9007199254740992, 2), "
+             "(9007199254740993, 3)"}));
     }
     void cleanupTestCase() { F.Destroy(); }
     void cleanup() {
@@ -47,18 +47,30 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("copied");
         QTest::addColumn<QString>("condition");
-        QTest::newRow("key past 2^53") << 0 << int(Huge) << "12345678901234567" << "12345678901234567"
+        QTest::newRow("key past 2^53") << 0 << int(Huge) << "12345678901234567"
+                                       << "12345678901234567"
                                        << "HUGE=12345678901234567";
-        QTest::newRow("2^53 + 1") << 2 << int(Huge) << "9007199254740993" << "9007199254740993"
+        QTest::newRow("2^53 + 1") << 2 << int(Huge) << "9007199254740993"
+                                  << "9007199254740993"
                                   << "HUGE=9007199254740993";
-        QTest::newRow("cents shown as declared") << 0 << int(Suma) << "14.20" << "14.2" << "SUMA=14.2";
-        QTest::newRow("negative cent") << 1 << int(Suma) << "-0.01" << "-0.01" << "SUMA=-0.01";
-        QTest::newRow("largest DECIMAL(10,2)") << 2 << int(Suma) << "99999999.99" << "99999999.99"
+        QTest::newRow("cents shown as declared") << 0 << int(Suma) << "14.20"
+                                                 << "14.2"
+                                                 << "SUMA=14.2";
+        QTest::newRow("negative cent") << 1 << int(Suma) << "-0.01"
+                                       << "-0.01"
+                                       << "SUMA=-0.01";
+        QTest::newRow("largest DECIMAL(10,2)") << 2 << int(Suma) << "99999999.99"
+                                               << "99999999.99"
                                                << "SUMA=99999999.99";
-        QTest::newRow("millionths without exponent") << 0 << int(Tiny) << "0.000005" << "0.000005"
+        QTest::newRow("millionths without exponent") << 0 << int(Tiny) << "0.000005"
+                                                     << "0.000005"
                                                      << "TINY=0.000005";
-        QTest::newRow("money in the float format") << 0 << int(Cash) << "7.10" << "7.1" << "CASH=7.1";
-        QTest::newRow("null decimal") << 3 << int(Suma) << "" << "" << "SUMA=";
+        QTest::newRow("money in the float format") << 0 << int(Cash) << "7.10"
+                                                   << "7.1"
+                                                   << "CASH=7.1";
+        QTest::newRow("null decimal") << 3 << int(Suma) << ""
+                                      << ""
+                                      << "SUMA=";
     }
     void cellsShowAndCopyEveryDigit() {
         QFETCH(int, row);
@@ -99,14 +111,15 @@ private slots:
     void ctrlUAddsUpExactly_data() {
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("box");
-        QTest::newRow("keys past 2^53") << int(Huge)
-                                        << "Сума колона \"HUGE\":   42705756311 951 120\r\rБрой редове   4\r";
+        QTest::newRow("keys past 2^53")
+            << int(Huge) << "Сума колона \"HUGE\":   42705756311 951 120\r\rБрой редове   4\r";
         QTest::newRow("cents in the declared picture")
-            << int(Suma) << "Сума колона \"SUMA\":   100000014.18\r\rБрой редове   4\rБрой null стойности   1\r";
-        QTest::newRow("millionths") << int(Tiny)
-                                    << "Сума колона \"TINY\":   1.000004\r\rБрой редове   4\rБрой null стойности   1\r";
-        QTest::newRow("money to the cent") << int(Cash)
-                                           << "Сума колона \"CASH\":   0.01\r\rБрой редове   4\rБрой null стойности   1\r";
+            << int(Suma)
+            << "Сума колона \"SUMA\":   100000014.18\r\rБрой редове   4\rБрой null стойности   1\r";
+        QTest::newRow("millionths")
+            << int(Tiny) << "Сума колона \"TINY\":   1.000004\r\rБрой редове   4\rБрой null стойности   1\r";
+        QTest::newRow("money to the cent")
+            << int(Cash) << "Сума колона \"CASH\":   0.01\r\rБрой редове   4\rБрой null стойности   1\r";
     }
     void ctrlUAddsUpExactly() {
         QFETCH(int, column);
@@ -122,10 +135,9 @@ private slots:
         auto* form = F.OpenForm(QStringLiteral("T"));
         const TExportTxtOpts before = ExportTxtOpts;
         const QString path = F.Path + QStringLiteral(".exact.txt");
-        const auto previous = SetSaveFileResponder(
-            [&](const QString&, const QString&, const QString&, const QString&) -> std::optional<QString> {
-                return path;
-            });
+        const auto previous =
+            SetSaveFileResponder([&](const QString&, const QString&, const QString&,
+                                     const QString&) -> std::optional<QString> { return path; });
         SendWindowMessage(form, 1028);
         SetSaveFileResponder(previous);
         ExportTxtOpts = before;

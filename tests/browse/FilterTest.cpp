@@ -1,9 +1,8 @@
 #include "BrowseFixture.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestRegistry.h"
-
 #include "common/WindowMessage.h"
 #include "engine/TDataSource.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestRegistry.h"
 
 #include <QAbstractItemView>
 #include <QLineEdit>
@@ -23,15 +22,17 @@ class FilterTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(F.Create(QStringLiteral("filter"),
-                         {"create table T (ID integer, A integer, B integer, NAME varchar(20), QTY integer, "
-                          "PRICE float)",
-                          "insert into T values (1, 1, 2, 'O''Brien', 5, 1.5), (10, 1, 3, 'Smith', 7, 2), "
-                          "(3, 2, 2, null, null, null)",
-                          "create table M (ID integer)", "insert into M values (1), (10)",
-                          "create table ODD (\"my col\" varchar(20), \"it's\" varchar(20), \"a;b\" varchar(20), "
-                          "\"order\" integer, \"AND\" varchar(20))",
-                          "insert into ODD values ('Star*', 'x', 'АБВ', 1, 'O''B*'), ('Starry', 'y', 'абв', 2, 'O''Brien')"}));
+        QVERIFY(
+            F.Create(QStringLiteral("filter"),
+                     {"create table T (ID integer, A integer, B integer, NAME varchar(20), QTY integer, "
+                      "PRICE float)",
+                      "insert into T values (1, 1, 2, 'O''Brien', 5, 1.5), (10, 1, 3, 'Smith', 7, 2), "
+                      "(3, 2, 2, null, null, null)",
+                      "create table M (ID integer)", "insert into M values (1), (10)",
+                      "create table ODD (\"my col\" varchar(20), \"it's\" varchar(20), \"a;b\" varchar(20), "
+                      "\"order\" integer, \"AND\" varchar(20))",
+                      "insert into ODD values ('Star*', 'x', 'АБВ', 1, 'O''B*'), ('Starry', 'y', 'абв', 2, "
+                      "'O''Brien')"}));
     }
     void cleanupTestCase() { F.Destroy(); }
     void cleanup() {
@@ -47,8 +48,10 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::newRow("case-insensitive duplicate replaced")
             << QStringList{"B=2", "a=1"} << "A=1" << QStringList{"A=1", "B=2"} << 2;
-        QTest::newRow("first entry again") << QStringList{"A=1", "B=2"} << "A=1" << QStringList{"A=1", "B=2"} << 2;
-        QTest::newRow("older entry moves up") << QStringList{"A=1", "B=2"} << "B=2" << QStringList{"B=2", "A=1"} << 2;
+        QTest::newRow("first entry again")
+            << QStringList{"A=1", "B=2"} << "A=1" << QStringList{"A=1", "B=2"} << 2;
+        QTest::newRow("older entry moves up")
+            << QStringList{"A=1", "B=2"} << "B=2" << QStringList{"B=2", "A=1"} << 2;
         QTest::newRow("new entry") << QStringList{"A=1"} << "QTY=7" << QStringList{"QTY=7", "A=1"} << 1;
         QTest::newRow("empty box adds nothing") << QStringList{"A=1"} << "" << QStringList{"A=1"} << 3;
     }
@@ -241,7 +244,8 @@ private slots:
     void longFilterIsKeptWhole() {
         auto* form = F.OpenForm(QStringLiteral("T"));
         QString filter = QStringLiteral("NAME='%1'").arg(QString(200, QChar(u'ж')));
-        while (filter.size() < 40000) filter += QStringLiteral(" OR NAME='%1'").arg(QString(200, QChar(u'я')));
+        while (filter.size() < 40000)
+            filter += QStringLiteral(" OR NAME='%1'").arg(QString(200, QChar(u'я')));
         filter += QStringLiteral(" OR NAME='Smith'");
         form->edFilter->setEditText(filter);
         QCOMPARE(form->edFilter->currentText().size(), filter.size());
@@ -290,7 +294,8 @@ private slots:
     void historySharedBetweenWindows() {
         auto* a = F.OpenForm(QStringLiteral("T"));
         auto* b = F.OpenForm(QStringLiteral("T"));
-        QMdiSubWindow* windowA = a->parentWidget() ? qobject_cast<QMdiSubWindow*>(a->parentWidget()) : nullptr;
+        QMdiSubWindow* windowA =
+            a->parentWidget() ? qobject_cast<QMdiSubWindow*>(a->parentWidget()) : nullptr;
         QMdiSubWindow* windowB = qobject_cast<QMdiSubWindow*>(b->parentWidget());
         QVERIFY(windowA && windowB);
         F.Frame->setActiveSubWindow(windowA);

@@ -1,9 +1,8 @@
 #include "BrowseFixture.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestRegistry.h"
-
 #include "common/WindowMessage.h"
 #include "engine/TField.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestRegistry.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -16,9 +15,10 @@ class GridKeysTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(F.Create(QStringLiteral("keys"), {"create table T (ID integer, PRICE float, NAME varchar(20))",
-                                                  "insert into T values (1, 1.5, 'O''Brien'), (2, null, null), "
-                                                  "(3, 0.1234567, 'x')"}));
+        QVERIFY(
+            F.Create(QStringLiteral("keys"), {"create table T (ID integer, PRICE float, NAME varchar(20))",
+                                              "insert into T values (1, 1.5, 'O''Brien'), (2, null, null), "
+                                              "(3, 0.1234567, 'x')"}));
     }
     void cleanupTestCase() { F.Destroy(); }
     void cleanup() {
@@ -32,11 +32,14 @@ private slots:
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("copied");
-        QTest::newRow("float shown 1.50") << 0 << 1 << int(Qt::ControlModifier) << "1.50" << "1.5";
-        QTest::newRow("all digits") << 2 << 1 << int(Qt::ControlModifier) << "0.123457" << "0.1234567";
+        QTest::newRow("float shown 1.50") << 0 << 1 << int(Qt::ControlModifier) << "1.50"
+                                          << "1.5";
+        QTest::newRow("all digits") << 2 << 1 << int(Qt::ControlModifier) << "0.123457"
+                                    << "0.1234567";
         QTest::newRow("Ctrl+Shift+C") << 0 << 2 << int(Qt::ControlModifier | Qt::ShiftModifier) << "O'Brien"
                                       << "O'Brien";
-        QTest::newRow("null") << 1 << 1 << int(Qt::ControlModifier) << "" << "";
+        QTest::newRow("null") << 1 << 1 << int(Qt::ControlModifier) << ""
+                              << "";
     }
     void copy() {
         QFETCH(int, row);

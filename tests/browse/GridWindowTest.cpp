@@ -1,8 +1,7 @@
 #include "BrowseFixture.h"
+#include "common/WindowMessage.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestRegistry.h"
-
-#include "common/WindowMessage.h"
 
 #include <QLineEdit>
 #include <QScrollBar>
@@ -34,8 +33,9 @@ class GridWindowTest : public QObject {
 
 private slots:
     void initTestCase() {
-        const QString rows = QStringLiteral("insert into %1 with recursive c(x) as (select 1 union all select x + 1 "
-                                            "from c where x < %2) select x, 'n' || (%2 - x) from c");
+        const QString rows =
+            QStringLiteral("insert into %1 with recursive c(x) as (select 1 union all select x + 1 "
+                           "from c where x < %2) select x, 'n' || (%2 - x) from c");
         QVERIFY(F.Create(QStringLiteral("gridwindow"),
                          {"create table N (ID integer, NAME varchar(20))", rows.arg("N").arg(Large),
                           "create table SMALL (ID integer, NAME varchar(20))", rows.arg("SMALL").arg(1000)}));
@@ -51,11 +51,15 @@ private slots:
     void noCountBeforeFirstRows_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("first");
-        QTest::newRow("open") << "" << "1";
-        QTest::newRow("filter") << "filter" << "6";
-        QTest::newRow("filter cleared") << "clear" << "1";
+        QTest::newRow("open") << ""
+                              << "1";
+        QTest::newRow("filter") << "filter"
+                                << "6";
+        QTest::newRow("filter cleared") << "clear"
+                                        << "1";
         QTest::newRow("sort") << "sort" << QString::number(Large);
-        QTest::newRow("refresh") << "refresh" << "1";
+        QTest::newRow("refresh") << "refresh"
+                                 << "1";
     }
     void noCountBeforeFirstRows() {
         QFETCH(QString, action);
@@ -169,7 +173,8 @@ private slots:
         QTest::newRow("PgDn") << 1 << 0 << int(Qt::Key_PageDown) << none << 1 << 1 << 0;
         QTest::newRow("PgUp") << 5000 << 0 << int(Qt::Key_PageUp) << none << 5000 << -1 << 0;
         QTest::newRow("PgUp near the first") << 3 << 0 << int(Qt::Key_PageUp) << none << 1 << 0 << 0;
-        QTest::newRow("PgDn across the end") << Large - 3 << 0 << int(Qt::Key_PageDown) << none << Large << 0 << 0;
+        QTest::newRow("PgDn across the end")
+            << Large - 3 << 0 << int(Qt::Key_PageDown) << none << Large << 0 << 0;
         QTest::newRow("Down at the last") << Large << 0 << int(Qt::Key_Down) << none << Large << 0 << 0;
         QTest::newRow("Ctrl+Home") << 5000 << 1 << int(Qt::Key_Home) << ctrl << 1 << 0 << 0;
         QTest::newRow("Ctrl+End, count unknown") << 1 << 0 << int(Qt::Key_End) << ctrl << Large << 0 << 1;
@@ -178,8 +183,10 @@ private slots:
         QTest::newRow("Right") << 40 << 0 << int(Qt::Key_Right) << none << 40 << 0 << 1;
         QTest::newRow("Tab to the next record") << 40 << 1 << int(Qt::Key_Tab) << none << 41 << 0 << 0;
         QTest::newRow("Tab along the record") << 40 << 0 << int(Qt::Key_Tab) << none << 40 << 0 << 1;
-        QTest::newRow("Backtab to the record before") << 40 << 0 << int(Qt::Key_Backtab) << none << 39 << 0 << 1;
-        QTest::newRow("Tab from the last record round") << Large << 1 << int(Qt::Key_Tab) << none << 1 << 0 << 0;
+        QTest::newRow("Backtab to the record before")
+            << 40 << 0 << int(Qt::Key_Backtab) << none << 39 << 0 << 1;
+        QTest::newRow("Tab from the last record round")
+            << Large << 1 << int(Qt::Key_Tab) << none << 1 << 0 << 0;
     }
     void keys() {
         QFETCH(int, start);
@@ -214,8 +221,8 @@ private slots:
         TDBGrid* grid = form->dbgData;
         F.Focus(grid);
         const QPoint inside = grid->viewport()->rect().center();
-        QWheelEvent down(inside, grid->viewport()->mapToGlobal(inside), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
-                         Qt::NoScrollPhase, false);
+        QWheelEvent down(inside, grid->viewport()->mapToGlobal(inside), {}, {0, -120}, Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(grid->viewport(), &down);
         const int top = grid->TopRecord();
         QVERIFY2(top > 1, qPrintable(QString::number(top)));

@@ -1,6 +1,6 @@
-#include "support/TestRegistry.h"
-
 #include "browse/QuerySorter.h"
+
+#include "support/TestRegistry.h"
 
 #include <QTest>
 
@@ -26,7 +26,8 @@ private slots:
         QTest::newRow("remove only") << QStringList{"+A", "-A"} << "";
         QTest::newRow("remove absent") << QStringList{"+A", "-B"} << "A";
         QTest::newRow("case-sensitive") << QStringList{"+A", "-a"} << "A";
-        QTest::newRow("part of a name is no entry") << QStringList{"+PARENTID", "+ID", "+ID"} << "PARENTID,ID";
+        QTest::newRow("part of a name is no entry")
+            << QStringList{"+PARENTID", "+ID", "+ID"} << "PARENTID,ID";
         QTest::newRow("part of a name moved") << QStringList{"+ID", "+PARENTID", "+ID"} << "PARENTID,ID";
         QTest::newRow("suffix of a name") << QStringList{"+ID", "+PARENTID", "-ID"} << "PARENTID";
     }

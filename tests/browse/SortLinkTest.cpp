@@ -1,22 +1,23 @@
 #include "BrowseFixture.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestRegistry.h"
-
 #include "browse/QuerySorter.h"
 #include "common/WindowMessage.h"
 #include "engine/TDataSource.h"
 #include "engine/TField.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestRegistry.h"
 
 #include <QDrag>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QScopeGuard>
-#include <QHeaderView>
 #include <QTimer>
 #include <QToolButton>
 
 namespace {
 
-QMdiSubWindow* SubWindow(TDbTableForm* form) { return qobject_cast<QMdiSubWindow*>(form->parentWidget()); }
+QMdiSubWindow* SubWindow(TDbTableForm* form) {
+    return qobject_cast<QMdiSubWindow*>(form->parentWidget());
+}
 
 } // namespace
 
@@ -27,16 +28,18 @@ class SortLinkTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(F.Create(QStringLiteral("sortlink"),
-                         {"create table ITEMS (L integer, A integer, B integer, ID integer, PARENTID integer)",
-                          "insert into ITEMS values (2, 1, 9, 3, 1), (1, 2, 8, 1, 2), (2, 2, 7, 2, 1), "
-                          "(1, 1, 7, 4, 2)",
-                          "create table ORDERS (ORDER_NO integer, CUST_ID integer)",
-                          "insert into ORDERS values (100, 2), (101, 1), (102, 2)",
-                          "create table CUST (ID integer, NAME varchar(10))",
-                          "insert into CUST values (1, 'One'), (2, 'Two'), (3, 'Three')",
-                          "create table ODD (\"a,b\" integer, \"c;d\" integer, \"[x]\" integer, \"my col\" varchar(10))",
-                          "insert into ODD values (2, 1, 5, 'Two'), (1, 2, 6, 'One'), (2, 0, 4, 'Two'), (3, 3, 3, 'Three')"}));
+        QVERIFY(F.Create(
+            QStringLiteral("sortlink"),
+            {"create table ITEMS (L integer, A integer, B integer, ID integer, PARENTID integer)",
+             "insert into ITEMS values (2, 1, 9, 3, 1), (1, 2, 8, 1, 2), (2, 2, 7, 2, 1), "
+             "(1, 1, 7, 4, 2)",
+             "create table ORDERS (ORDER_NO integer, CUST_ID integer)",
+             "insert into ORDERS values (100, 2), (101, 1), (102, 2)",
+             "create table CUST (ID integer, NAME varchar(10))",
+             "insert into CUST values (1, 'One'), (2, 'Two'), (3, 'Three')",
+             "create table ODD (\"a,b\" integer, \"c;d\" integer, \"[x]\" integer, \"my col\" varchar(10))",
+             "insert into ODD values (2, 1, 5, 'Two'), (1, 2, 6, 'One'), (2, 0, 4, 'Two'), (3, 3, 3, "
+             "'Three')"}));
     }
     void cleanupTestCase() { F.Destroy(); }
     void cleanup() {
@@ -49,15 +52,21 @@ private slots:
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<QString>("order");
         QTest::addColumn<QString>("firstColumn"); // values of column A top to bottom
-        QTest::newRow("Ctrl replaces") << QStringList{"A", "B"} << "B" << "";
-        QTest::newRow("Ctrl+Alt adds") << QStringList{"A", "+B"} << "A;B" << "1,1,2,2";
-        QTest::newRow("Ctrl+Alt moves to the end") << QStringList{"A", "+B", "+A"} << "B;A" << "1,2,2,1";
-        QTest::newRow("Ctrl+Alt on first click") << QStringList{"+A"} << "A" << "";
-        QTest::newRow("without Ctrl nothing") << QStringList{"!A"} << "" << "1,2,2,1";
-        QTest::newRow("name inside another, moved")
-            << QStringList{"PARENTID", "+ID", "+ID"} << "PARENTID;ID" << "2,1,2,1";
+        QTest::newRow("Ctrl replaces") << QStringList{"A", "B"} << "B"
+                                       << "";
+        QTest::newRow("Ctrl+Alt adds") << QStringList{"A", "+B"} << "A;B"
+                                       << "1,1,2,2";
+        QTest::newRow("Ctrl+Alt moves to the end") << QStringList{"A", "+B", "+A"} << "B;A"
+                                                   << "1,2,2,1";
+        QTest::newRow("Ctrl+Alt on first click") << QStringList{"+A"} << "A"
+                                                 << "";
+        QTest::newRow("without Ctrl nothing") << QStringList{"!A"} << ""
+                                              << "1,2,2,1";
+        QTest::newRow("name inside another, moved") << QStringList{"PARENTID", "+ID", "+ID"} << "PARENTID;ID"
+                                                    << "2,1,2,1";
         QTest::newRow("name inside another, reordered")
-            << QStringList{"ID", "+PARENTID", "+ID"} << "PARENTID;ID" << "2,1,2,1";
+            << QStringList{"ID", "+PARENTID", "+ID"} << "PARENTID;ID"
+            << "2,1,2,1";
     }
     void titleClicks() {
         QFETCH(QStringList, clicks);
@@ -77,7 +86,8 @@ private slots:
         QVERIFY(form->tblData->Active());
         if (!firstColumn.isEmpty()) QCOMPARE(F.Column(form, 1).join(','), firstColumn);
         // The reopened table is sized again.
-        for (int i = 0; i < form->dbgData->ColumnCount(); ++i) QVERIFY(form->dbgData->columnWidth(i) <= 240);
+        for (int i = 0; i < form->dbgData->ColumnCount(); ++i)
+            QVERIFY(form->dbgData->columnWidth(i) <= 240);
     }
 
     // Commas and semicolons are the lists' separators; such names travel
@@ -88,13 +98,16 @@ private slots:
         QTest::addColumn<QString>("sortList");
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("values"); // of that column, top to bottom
-        QTest::newRow("comma") << QStringList{"a,b"} << "[a,b]" << "[a,b]" << 0 << "1,2,2,3";
-        QTest::newRow("semicolon") << QStringList{"c;d"} << "[c;d]" << "[c;d]" << 1 << "0,1,2,3";
-        QTest::newRow("both, added") << QStringList{"a,b", "+c;d"} << "[a,b];[c;d]" << "[a,b],[c;d]" << 1 << "2,0,1,3";
-        QTest::newRow("moved to the end") << QStringList{"a,b", "+c;d", "+a,b"} << "[c;d];[a,b]" << "[c;d],[a,b]" << 1
-                                          << "0,1,2,3";
-        QTest::newRow("brackets in the name") << QStringList{"[x]", "+my col"} << "[[x]]];my col" << "[[x]]],my col"
-                                              << 2 << "3,4,5,6";
+        QTest::newRow("comma") << QStringList{"a,b"} << "[a,b]"
+                               << "[a,b]" << 0 << "1,2,2,3";
+        QTest::newRow("semicolon") << QStringList{"c;d"} << "[c;d]"
+                                   << "[c;d]" << 1 << "0,1,2,3";
+        QTest::newRow("both, added") << QStringList{"a,b", "+c;d"} << "[a,b];[c;d]"
+                                     << "[a,b],[c;d]" << 1 << "2,0,1,3";
+        QTest::newRow("moved to the end") << QStringList{"a,b", "+c;d", "+a,b"} << "[c;d];[a,b]"
+                                          << "[c;d],[a,b]" << 1 << "0,1,2,3";
+        QTest::newRow("brackets in the name") << QStringList{"[x]", "+my col"} << "[[x]]];my col"
+                                              << "[[x]]],my col" << 2 << "3,4,5,6";
     }
     void titleClicksOnOddNames() {
         QFETCH(QStringList, clicks);
@@ -120,7 +133,7 @@ private slots:
     void linkByOddName() {
         auto* master = F.OpenForm(QStringLiteral("ODD"));
         auto* detail = F.OpenForm(QStringLiteral("ODD"));
-        F.Select(master, 1, 1); // c;d = 2
+        F.Select(master, 1, 1);                            // c;d = 2
         QVERIFY(detail->LinkToMaster(master->dbgData, 0)); // a,b = c;d
         QCOMPARE(detail->LinkField, QStringLiteral("a,b"));
         QCOMPARE(F.Column(detail, 3), (QStringList{"Two", "Two"}));
@@ -300,8 +313,9 @@ private slots:
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::KeyboardModifiers(modifiers), cell);
         QCOMPARE(grid->DragPending(), pending);
         // Moving less than 8 pixels starts nothing yet.
-        QMouseEvent move(QEvent::MouseMove, QPointF(cell + QPoint(7, 0)), grid->viewport()->mapToGlobal(QPointF(cell + QPoint(7, 0))),
-                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(cell + QPoint(7, 0)),
+                         grid->viewport()->mapToGlobal(QPointF(cell + QPoint(7, 0))), Qt::LeftButton,
+                         Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(grid->viewport(), &move);
         QCOMPARE(grid->DragPending(), pending);
         QTest::mouseRelease(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
@@ -320,7 +334,8 @@ private slots:
         }
         {
             ScopedModifiers ctrlShiftAlt(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
-            QTest::keyClick(a->dbgData, Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+            QTest::keyClick(a->dbgData, Qt::Key_Return,
+                            Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
             QVERIFY(!a->dbgData->DragPending());
         }
         ScopedModifiers ctrlAlt(Qt::ControlModifier | Qt::AltModifier);
@@ -366,7 +381,8 @@ private slots:
         QCOMPARE(F.Column(cust, 1), QStringList{"Two"});
         // A drop on a column title links by that column as well.
         QHeaderView* titles = target->horizontalHeader();
-        const QPoint title(titles->sectionViewportPosition(0) + titles->sectionSize(0) / 2, titles->height() / 2);
+        const QPoint title(titles->sectionViewportPosition(0) + titles->sectionSize(0) / 2,
+                           titles->height() / 2);
         SendWindowMessage(cust, 2038);
         QDragEnterEvent onTitle(title, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(titles->viewport(), &onTitle);

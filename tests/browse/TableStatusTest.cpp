@@ -1,10 +1,10 @@
-#include "BrowseFixture.h"
-#include "support/TestRegistry.h"
-
-#include "browse/SortMarks.h"
 #include "browse/TableStatus.h"
+
+#include "BrowseFixture.h"
+#include "browse/SortMarks.h"
 #include "common/WindowMessage.h"
 #include "engine/TDataSource.h"
+#include "support/TestRegistry.h"
 
 #include <QLineEdit>
 
@@ -103,29 +103,58 @@ private slots:
         const QString linked = QStringLiteral("Връзка: TESTDB Table: CUST (ID = B)");
         // Past the first block of rows the count is not known until the rows
         // have been read to their end.
-        QTest::newRow("opened") << QStringList{} << "Запис 1" << "" << "" << "";
-        QTest::newRow("moved") << QStringList{"row 120"} << "Запис 120" << "" << "" << "";
-        QTest::newRow("at the end") << QStringList{"row 120", "end"} << "Запис 2 067 от 2 067" << "" << "" << "";
-        QTest::newRow("back from the end") << QStringList{"end", "row 120"} << "Запис 120 от 2 067" << "" << ""
+        QTest::newRow("opened") << QStringList{} << "Запис 1"
+                                << ""
+                                << ""
+                                << "";
+        QTest::newRow("moved") << QStringList{"row 120"} << "Запис 120"
+                               << ""
+                               << ""
+                               << "";
+        QTest::newRow("at the end") << QStringList{"row 120", "end"} << "Запис 2 067 от 2 067"
+                                    << ""
+                                    << ""
+                                    << "";
+        QTest::newRow("back from the end") << QStringList{"end", "row 120"} << "Запис 120 от 2 067"
+                                           << ""
+                                           << ""
                                            << "";
-        QTest::newRow("filtered") << QStringList{"row 120", "filter N>2000"} << "Запис 1 от 67" << "Филтър: N>2000"
-                                  << "" << "";
-        QTest::newRow("nothing left") << QStringList{"filter N>5000"} << "Няма записи" << "Филтър: N>5000" << ""
+        QTest::newRow("filtered") << QStringList{"row 120", "filter N>2000"} << "Запис 1 от 67"
+                                  << "Филтър: N>2000"
+                                  << ""
+                                  << "";
+        QTest::newRow("nothing left") << QStringList{"filter N>5000"} << "Няма записи"
+                                      << "Филтър: N>5000"
+                                      << ""
                                       << "";
-        QTest::newRow("filter cleared") << QStringList{"filter N>2000", "clear"} << "Запис 1" << "" << ""
+        QTest::newRow("filter cleared") << QStringList{"filter N>2000", "clear"} << "Запис 1"
+                                        << ""
+                                        << ""
                                         << "";
-        QTest::newRow("sorted") << QStringList{"sort B"} << "Запис 1" << "" << "Ред: B" << "";
-        QTest::newRow("sorted by two") << QStringList{"sort B", "sort+ N", "row 3"} << "Запис 3" << ""
-                                       << "Ред: B, N" << "";
-        QTest::newRow("linked") << QStringList{"link"} << "Запис 1" << "" << "Ред: B" << linked;
-        QTest::newRow("linked, at the end") << QStringList{"link", "end"} << "Запис 296 от 296" << "" << "Ред: B"
-                                            << linked;
-        QTest::newRow("master moved") << QStringList{"link", "master row 3", "end"} << "Запис 295 от 295" << ""
-                                      << "Ред: B"
-                                      << linked;
-        QTest::newRow("linked, filtered and sorted") << QStringList{"link", "filter N<100", "sort N", "row 2"}
-                                                     << "Запис 2 от 15" << "Филтър: N<100" << "Ред: B, N" << linked;
-        QTest::newRow("unlinked") << QStringList{"link", "sort N", "unlink"} << "Запис 1" << "" << ""
+        QTest::newRow("sorted") << QStringList{"sort B"} << "Запис 1"
+                                << ""
+                                << "Ред: B"
+                                << "";
+        QTest::newRow("sorted by two") << QStringList{"sort B", "sort+ N", "row 3"} << "Запис 3"
+                                       << ""
+                                       << "Ред: B, N"
+                                       << "";
+        QTest::newRow("linked") << QStringList{"link"} << "Запис 1"
+                                << ""
+                                << "Ред: B" << linked;
+        QTest::newRow("linked, at the end") << QStringList{"link", "end"} << "Запис 296 от 296"
+                                            << ""
+                                            << "Ред: B" << linked;
+        QTest::newRow("master moved") << QStringList{"link", "master row 3", "end"} << "Запис 295 от 295"
+                                      << ""
+                                      << "Ред: B" << linked;
+        QTest::newRow("linked, filtered and sorted")
+            << QStringList{"link", "filter N<100", "sort N", "row 2"} << "Запис 2 от 15"
+            << "Филтър: N<100"
+            << "Ред: B, N" << linked;
+        QTest::newRow("unlinked") << QStringList{"link", "sort N", "unlink"} << "Запис 1"
+                                  << ""
+                                  << ""
                                   << "";
     }
     void texts() {
@@ -174,14 +203,16 @@ private slots:
         QTest::newRow("plain click") << "NUMS" << QStringList{"!B"} << QStringList{"N", "B"};
         QTest::newRow("one field") << "NUMS" << QStringList{"sort B"} << QStringList{"N", "▲ B"};
         QTest::newRow("replaced") << "NUMS" << QStringList{"sort B", "sort N"} << QStringList{"▲ N", "B"};
-        QTest::newRow("two fields") << "NUMS" << QStringList{"sort B", "sort+ N"} << QStringList{"▲2 N", "▲1 B"};
-        QTest::newRow("moved to the end") << "NUMS" << QStringList{"sort B", "sort+ N", "sort+ B"}
-                                          << QStringList{"▲1 N", "▲2 B"};
-        QTest::newRow("link field first") << "NUMS" << QStringList{"link", "sort N"} << QStringList{"▲2 N", "▲1 B"};
-        QTest::newRow("link breaks, marks go") << "NUMS" << QStringList{"link", "sort N", "unlink"}
-                                               << QStringList{"N", "B"};
-        QTest::newRow("names with ; and blanks") << "ODD" << QStringList{"sort my col", "sort+ c;d"}
-                                                 << QStringList{"▲2 c;d", "▲1 my col"};
+        QTest::newRow("two fields") << "NUMS" << QStringList{"sort B", "sort+ N"}
+                                    << QStringList{"▲2 N", "▲1 B"};
+        QTest::newRow("moved to the end")
+            << "NUMS" << QStringList{"sort B", "sort+ N", "sort+ B"} << QStringList{"▲1 N", "▲2 B"};
+        QTest::newRow("link field first")
+            << "NUMS" << QStringList{"link", "sort N"} << QStringList{"▲2 N", "▲1 B"};
+        QTest::newRow("link breaks, marks go")
+            << "NUMS" << QStringList{"link", "sort N", "unlink"} << QStringList{"N", "B"};
+        QTest::newRow("names with ; and blanks")
+            << "ODD" << QStringList{"sort my col", "sort+ c;d"} << QStringList{"▲2 c;d", "▲1 my col"};
     }
     void sortMarks() {
         QFETCH(QString, table);
@@ -198,7 +229,8 @@ private slots:
         // The arrow and the place are not cut off by the column's width.
         const QFontMetrics metrics(form->dbgData->horizontalHeader()->font());
         for (int i = 0; i < titles.size(); ++i)
-            QVERIFY2(metrics.horizontalAdvance(titles[i]) <= form->dbgData->columnWidth(i), qPrintable(titles[i]));
+            QVERIFY2(metrics.horizontalAdvance(titles[i]) <= form->dbgData->columnWidth(i),
+                     qPrintable(titles[i]));
     }
 
     void titleToolTip() {

@@ -1,13 +1,12 @@
 #include "BrowseFixture.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestRegistry.h"
-
 #include "browse/QuerySorter.h"
 #include "common/ExportTxt.h"
 #include "common/PlatformDialogs.h"
 #include "common/WindowMessage.h"
 #include "engine/TDataSource.h"
 #include "engine/TField.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestRegistry.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -28,16 +27,16 @@ private slots:
         QTest::qWait(1);
     }
     void initTestCase() {
-        QVERIFY(F.Create(QStringLiteral("window"),
-                         {"create table ORDERS (ID integer, NAME varchar(100), QTY integer, PRICE float, "
-                          "COST money, AMOUNT decimal(10,2))",
-                          "insert into ORDERS values (1, 'Alpha', 5, 1.5, 2.25, 3.10), (2, 'Beta', 7, 2, 1, 1), "
-                          "(3, 'Gamma', 5, 0.125, 0, 0), (4, 'Delta', 9, 10, 10, 10)",
-                          "create table customer (ID integer, NAME varchar(20))",
-                          "insert into customer values (1, 'One'), (2, 'Two')",
-                          "create table BIG (ID integer)",
-                          "insert into BIG with recursive c(x) as (select 1 union all select x + 1 from c "
-                          "where x < 500) select x from c"}));
+        QVERIFY(
+            F.Create(QStringLiteral("window"),
+                     {"create table ORDERS (ID integer, NAME varchar(100), QTY integer, PRICE float, "
+                      "COST money, AMOUNT decimal(10,2))",
+                      "insert into ORDERS values (1, 'Alpha', 5, 1.5, 2.25, 3.10), (2, 'Beta', 7, 2, 1, 1), "
+                      "(3, 'Gamma', 5, 0.125, 0, 0), (4, 'Delta', 9, 10, 10, 10)",
+                      "create table customer (ID integer, NAME varchar(20))",
+                      "insert into customer values (1, 'One'), (2, 'Two')", "create table BIG (ID integer)",
+                      "insert into BIG with recursive c(x) as (select 1 union all select x + 1 from c "
+                      "where x < 500) select x from c"}));
     }
     void cleanupTestCase() { F.Destroy(); }
 
@@ -203,18 +202,24 @@ private slots:
         // NAME is 100 characters wide by default.
         QCOMPARE(form->dbgData->columnWidth(1), 240);
         QCOMPARE(form->dbgData->ColumnField(1)->DisplayWidth(), 30);
-        for (int i = 0; i < form->dbgData->ColumnCount(); ++i) QVERIFY(form->dbgData->columnWidth(i) <= 240);
+        for (int i = 0; i < form->dbgData->ColumnCount(); ++i)
+            QVERIFY(form->dbgData->columnWidth(i) <= 240);
     }
 
     void floatFormats_data() {
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("integer") << 2 << "" << "5";
-        QTest::newRow("float") << 3 << "0.00####" << "1.50";
-        QTest::newRow("currency") << 4 << "0.00####" << "2.25";
-        QTest::newRow("decimal") << 5 << "0.00" << "3.10";
-        QTest::newRow("text") << 1 << "" << "Alpha";
+        QTest::newRow("integer") << 2 << ""
+                                 << "5";
+        QTest::newRow("float") << 3 << "0.00####"
+                               << "1.50";
+        QTest::newRow("currency") << 4 << "0.00####"
+                                  << "2.25";
+        QTest::newRow("decimal") << 5 << "0.00"
+                                 << "3.10";
+        QTest::newRow("text") << 1 << ""
+                              << "Alpha";
     }
     void floatFormats() {
         QFETCH(int, column);
@@ -340,8 +345,9 @@ private slots:
         const TExportTxtOpts odd = ExportTxtOpts;
         const QString path = F.Path + QStringLiteral(".%1.txt").arg(msg);
         QString askedTitle;
-        const auto previous = SetSaveFileResponder(
-            [&](const QString&, const QString&, const QString& proposed, const QString&) -> std::optional<QString> {
+        const auto previous =
+            SetSaveFileResponder([&](const QString&, const QString&, const QString& proposed,
+                                     const QString&) -> std::optional<QString> {
                 askedTitle = proposed;
                 return path;
             });
@@ -383,8 +389,8 @@ private slots:
             menu->close();
         });
         emit form->dbgData->customContextMenuRequested(QPoint(5, 5));
-        QCOMPARE(texts, (QStringList{"Експорт в текстов файл...", "Експорт като таблица...", "Сума на колоната",
-                                     "Ctrl+U"}));
+        QCOMPARE(texts, (QStringList{"Експорт в текстов файл...", "Експорт като таблица...",
+                                     "Сума на колоната", "Ctrl+U"}));
         QCOMPARE(boxes.Count(), 1);
         QCOMPARE(boxes.Last().Caption, QStringLiteral("Съобщение"));
         QVERIFY(boxes.Last().Text.startsWith(QStringLiteral("Сума колона \"ID\":   3")));

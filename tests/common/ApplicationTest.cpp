@@ -1,5 +1,6 @@
 
 #include "common/Application.h"
+
 #include "common/WindowMessage.h"
 #include "common/ZorvUtilUnit.h"
 #include "engine/Exception.h"
@@ -74,7 +75,8 @@ private slots:
             QPushButton button(QStringLiteral("Таблица"));
             QObject::connect(&button, &QPushButton::clicked, Guarded(fail));
             button.show();
-            for (int i = 0; i < 2; ++i) QTest::mouseClick(&button, Qt::LeftButton);
+            for (int i = 0; i < 2; ++i)
+                QTest::mouseClick(&button, Qt::LeftButton);
         } else if (delivery == QLatin1String("timer")) {
             QTimer::singleShot(0, fail);
             QTimer::singleShot(0, fail);

@@ -1,13 +1,13 @@
-#include "support/ProgressCanceller.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestRegistry.h"
-#include "support/TestSqlite.h"
-
 #include "common/ColumnStatistics.h"
+
 #include "common/ZorvUtilUnit.h"
 #include "common/ZorvWorkQuery.h"
 #include "engine/TField.h"
 #include "engine/TTable.h"
+#include "support/ProgressCanceller.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestRegistry.h"
+#include "support/TestSqlite.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,7 +43,8 @@ class ColumnStatisticsTest : public QObject {
     static QString Box(const QString& sum, int count, int empty = 0) {
         QString text = QStringLiteral("Сума колона \"V\":   ") + sum + QStringLiteral("\r\rБрой редове   ") +
                        QString::number(count) + QLatin1Char('\r');
-        if (empty > 0) text += QStringLiteral("Брой null стойности   ") + QString::number(empty) + QLatin1Char('\r');
+        if (empty > 0)
+            text += QStringLiteral("Брой null стойности   ") + QString::number(empty) + QLatin1Char('\r');
         return text;
     }
 
@@ -67,8 +68,8 @@ private slots:
         QTest::addColumn<double>("sum");
         QTest::addColumn<QString>("box");
         QTest::newRow("empty set") << "integer" << QStringList{} << "" << 0.0 << Box("0", 0);
-        QTest::newRow("integers grouped") << "integer" << QStringList{"1000", "234"} << "" << 1234.0
-                                          << Box("1 234", 2);
+        QTest::newRow("integers grouped")
+            << "integer" << QStringList{"1000", "234"} << "" << 1234.0 << Box("1 234", 2);
         QTest::newRow("texts with comma and point")
             << "varchar(10)" << QStringList{"'1,5'", "'2.5'"} << "" << 4.0 << Box("4", 2);
         QTest::newRow("texts rounded by integer picture")
@@ -77,33 +78,35 @@ private slots:
                                      << Box("7", 3, 2);
         QTest::newRow("numeric nulls, real zero not empty")
             << "integer" << QStringList{"null", "0", "null", "5", "null"} << "" << 5.0 << Box("5", 5, 3);
-        QTest::newRow("float picture") << "float" << QStringList{"1234567.5"} << "" << 1234567.5
-                                       << Box("1 234 567.50", 1);
-        QTest::newRow("float four decimals") << "float" << QStringList{"0.12345"} << "" << 0.12345
-                                             << Box("0.1235", 1);
-        QTest::newRow("negative float") << "float" << QStringList{"-2", "-0.5"} << "" << -2.5 << Box("-2.50", 2);
+        QTest::newRow("float picture")
+            << "float" << QStringList{"1234567.5"} << "" << 1234567.5 << Box("1 234 567.50", 1);
+        QTest::newRow("float four decimals")
+            << "float" << QStringList{"0.12345"} << "" << 0.12345 << Box("0.1235", 1);
+        QTest::newRow("negative float")
+            << "float" << QStringList{"-2", "-0.5"} << "" << -2.5 << Box("-2.50", 2);
         QTest::newRow("currency with display format")
             << "money" << QStringList{"12.5", "1"} << "0.000" << 13.5 << Box("13.500", 2);
         QTest::newRow("decimal with display format")
             << "decimal(10,2)" << QStringList{"1.25", "2"} << "0.0" << 3.25 << Box("3.3", 2);
         // A fixed-point column's declared decimals are its picture.
-        QTest::newRow("decimal default picture") << "decimal(10,2)" << QStringList{"1.25", "2"} << "" << 3.25
-                                                 << Box("3.25", 2);
-        QTest::newRow("whole decimal default picture") << "decimal(20,0)" << QStringList{"1000", "234"} << "" << 1234.0
-                                                       << Box("1 234", 2);
+        QTest::newRow("decimal default picture")
+            << "decimal(10,2)" << QStringList{"1.25", "2"} << "" << 3.25 << Box("3.25", 2);
+        QTest::newRow("whole decimal default picture")
+            << "decimal(20,0)" << QStringList{"1000", "234"} << "" << 1234.0 << Box("1 234", 2);
         QTest::newRow("decimal past 2^53 adds up exactly")
             << "numeric(20,0)" << QStringList{"9007199254740993", "2", "null"} << "" << 9007199254740995.0
             << Box("9007199254 740 995", 3, 1);
-        QTest::newRow("cents add up exactly") << "decimal(10,2)" << QStringList{"0.1", "0.2", "0.3", "-0.01"} << ""
-                                              << 0.59 << Box("0.59", 4);
+        QTest::newRow("cents add up exactly")
+            << "decimal(10,2)" << QStringList{"0.1", "0.2", "0.3", "-0.01"} << "" << 0.59 << Box("0.59", 4);
         QTest::newRow("wide decimals") << "numeric(38,10)" << QStringList{"100000000000000001", "0.5"} << ""
                                        << 100000000000000001.5 << Box("100000000000000001.5000000000", 2);
         QTest::newRow("money adds up exactly") << "money" << QStringList{"1234567890.1234", "-0.0034"} << ""
                                                << 1234567890.12 << Box("1234 567 890.12", 2);
         QTest::newRow("float sum past 9.2e12 at six decimals")
-            << "float" << QStringList{"9.2e12", "1"} << "0.00####" << 9200000000001.0 << Box("9200000000001.00", 2);
-        QTest::newRow("float sum of 1.8e19") << "float" << QStringList{"1.8e19"} << "" << 1.8e19
-                                             << Box("18000000000000 000 000.00", 1);
+            << "float" << QStringList{"9.2e12", "1"} << "0.00####" << 9200000000001.0
+            << Box("9200000000001.00", 2);
+        QTest::newRow("float sum of 1.8e19")
+            << "float" << QStringList{"1.8e19"} << "" << 1.8e19 << Box("18000000000000 000 000.00", 1);
     }
     void sums() {
         QFETCH(QString, type);
@@ -113,7 +116,8 @@ private slots:
         QFETCH(QString, box);
         auto table = Table(type, values, std::max<int>(1, int(values.size())));
         const int recNo = table->RecNo();
-        if (!displayFormat.isEmpty()) table->FieldByName(QStringLiteral("V"))->SetDisplayFormat(displayFormat);
+        if (!displayFormat.isEmpty())
+            table->FieldByName(QStringLiteral("V"))->SetDisplayFormat(displayFormat);
         ScriptedMsgBox boxes;
         QCOMPARE(ColumnStatistics(table.get(), QStringLiteral("V"), true), sum);
         QCOMPARE(boxes.Count(), 1);
@@ -140,8 +144,9 @@ private slots:
         boxes.Answer(answer);
         QCOMPARE(ColumnStatistics(table.get(), QStringLiteral("V"), true), sum);
         QCOMPARE(boxes.Count(), 2);
-        QCOMPARE(boxes.Boxes()[0].Text, QStringLiteral("'x' is not a valid floating point value\rZero is assumed!\r\r"
-                                                       "Press [Cancel] to abort."));
+        QCOMPARE(boxes.Boxes()[0].Text,
+                 QStringLiteral("'x' is not a valid floating point value\rZero is assumed!\r\r"
+                                "Press [Cancel] to abort."));
         QCOMPARE(boxes.Boxes()[0].Caption, QStringLiteral("Error"));
         QCOMPARE(boxes.Boxes()[0].Flags, 49);
         // The empty-value count stands as counted up to the abort.
@@ -154,8 +159,9 @@ private slots:
     // end: the user's record comes back whole either way.
     void bigTableWalkEndsOnUsersRecord() {
         Exec(QStringLiteral("create table BIG (ID integer, V varchar(10))"));
-        Exec(QStringLiteral("insert into BIG with recursive c(n) as (select 1 union all select n + 1 from c where n < 5000) "
-                            "select n, case when n = 4000 then 'x' else '1' end from c"));
+        Exec(QStringLiteral(
+            "insert into BIG with recursive c(n) as (select 1 union all select n + 1 from c where n < 5000) "
+            "select n, case when n = 4000 then 'x' else '1' end from c"));
         TTable table;
         table.SetDatabaseName(FDb);
         table.SetTableName(QStringLiteral("BIG"));
@@ -186,10 +192,11 @@ private slots:
     void progressCancel() {
         QFETCH(bool, countKnown);
         if (!QFile::exists(FTemp->path() + QStringLiteral("/long.db")))
-            ExecSqlite(FTemp->path() + QStringLiteral("/long.db"),
-                       {QStringLiteral("create table LONG (ID integer, V double precision)"),
-                        QStringLiteral("insert into LONG with recursive c(n) as (select 1 union all select n + 1 "
-                                       "from c where n < 150000) select n, n / 4.0 from c")});
+            ExecSqlite(
+                FTemp->path() + QStringLiteral("/long.db"),
+                {QStringLiteral("create table LONG (ID integer, V double precision)"),
+                 QStringLiteral("insert into LONG with recursive c(n) as (select 1 union all select n + 1 "
+                                "from c where n < 150000) select n, n / 4.0 from c")});
         TTable table;
         table.SetDatabaseName(FTemp->path() + QStringLiteral("/long.db"));
         table.SetTableName(QStringLiteral("LONG"));
@@ -202,7 +209,8 @@ private slots:
         QVERIFY(canceller.Seen);
         QVERIFY(canceller.Modal);
         QCOMPARE(canceller.Maximum, countKnown ? 150000 : 0);
-        QVERIFY2(canceller.Label.startsWith(QStringLiteral("Прочетени редове: ")), qPrintable(canceller.Label));
+        QVERIFY2(canceller.Label.startsWith(QStringLiteral("Прочетени редове: ")),
+                 qPrintable(canceller.Label));
         QCOMPARE(canceller.Label.endsWith(QStringLiteral(" от 150000")), countKnown);
         QCOMPARE(boxes.Count(), 0);
         QCOMPARE(table.RecNo(), 7);

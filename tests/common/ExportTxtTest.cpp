@@ -1,15 +1,15 @@
-#include "support/ProgressCanceller.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestFiles.h"
-#include "support/TestRegistry.h"
-#include "support/TestSqlite.h"
-
 #include "common/ExportTxt.h"
+
 #include "common/PlatformDialogs.h"
 #include "common/ZorvUtilUnit.h"
 #include "engine/TField.h"
 #include "engine/TTable.h"
 #include "engine/Win1251.h"
+#include "support/ProgressCanceller.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestFiles.h"
+#include "support/TestRegistry.h"
+#include "support/TestSqlite.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,7 +18,6 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
@@ -54,12 +53,13 @@ public:
         QString Title, Filter, Proposed, Folder;
     };
     ScriptedSaveDialog() {
-        FPrevious = SetSaveFileResponder([this](const QString& title, const QString& filter, const QString& proposed,
-                                                const QString& folder) -> std::optional<QString> {
-            Requests << Request{title, filter, proposed, folder};
-            if (Answers.isEmpty()) return std::nullopt;
-            return Answers.takeFirst();
-        });
+        FPrevious =
+            SetSaveFileResponder([this](const QString& title, const QString& filter, const QString& proposed,
+                                        const QString& folder) -> std::optional<QString> {
+                Requests << Request{title, filter, proposed, folder};
+                if (Answers.isEmpty()) return std::nullopt;
+                return Answers.takeFirst();
+            });
     }
     ~ScriptedSaveDialog() { SetSaveFileResponder(FPrevious); }
     QList<QString> Answers;
@@ -69,7 +69,9 @@ private:
     TSaveFileResponder FPrevious;
 };
 
-QString Rule(int width) { return QString(width, QLatin1Char('-')); }
+QString Rule(int width) {
+    return QString(width, QLatin1Char('-'));
+}
 
 // The options of the plain layout that the table window offers.
 void PlainLayout() {
@@ -113,7 +115,8 @@ class ExportTxtTest : public QObject {
     QByteArray ExportGrid(const QString& tableName, const QList<int>& widths, const QString& title,
                           const QStringList* header = nullptr, QList<bool> shown = {}) {
         auto table = OpenTable(tableName);
-        if (tableName == QLatin1String("ORDERS")) table->FieldByName(QStringLiteral("AMOUNT"))->SetDisplayFormat("0.00");
+        if (tableName == QLatin1String("ORDERS"))
+            table->FieldByName(QStringLiteral("AMOUNT"))->SetDisplayFormat("0.00");
         TFakeGrid grid(table.get(), widths, shown);
         const QString path = CaseDir() + QStringLiteral("/out.txt");
         QString status = QStringLiteral("unset");
@@ -125,23 +128,26 @@ class ExportTxtTest : public QObject {
 private slots:
     void initTestCase() {
         QDir().mkpath(qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath()));
-        FTemp = std::make_unique<QTemporaryDir>(qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath())
-                                                + QStringLiteral("/export-XXXXXX"));
+        FTemp = std::make_unique<QTemporaryDir>(qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath()) +
+                                                QStringLiteral("/export-XXXXXX"));
         QVERIFY(FTemp->isValid());
         FDb = Dir() + QStringLiteral("/export.db");
         QFile db(FDb);
         QVERIFY(db.open(QIODevice::WriteOnly));
         db.close();
         Exec(QStringLiteral("create table ORDERS (ID integer, NAME varchar(20), AMOUNT float)"));
-        Exec(QStringLiteral("insert into ORDERS values (1, 'Алфа', 1.5), (2, 'Beta', null), (3, 'Гама', -20.25)"));
+        Exec(QStringLiteral(
+            "insert into ORDERS values (1, 'Алфа', 1.5), (2, 'Beta', null), (3, 'Гама', -20.25)"));
         Exec(QStringLiteral("create table EMPTY (ID integer, NAME varchar(20))"));
         Exec(QStringLiteral("create table WIDE (C1 integer, C2 integer, C3 integer, C4 integer, C5 integer, "
                             "C6 integer, C7 integer, C8 integer, C9 integer)"));
         Exec(QStringLiteral("insert into WIDE values (1, 2, 3, 4, 5, 6, 7, 8, 9)"));
         Exec(QStringLiteral("create table ESC (T varchar(20))"));
-        Exec(QStringLiteral("insert into ESC values ('a' || char(9) || 'b' || char(92) || 'c' || char(13) || char(10))"));
+        Exec(QStringLiteral(
+            "insert into ESC values ('a' || char(9) || 'b' || char(92) || 'c' || char(13) || char(10))"));
         Exec(QStringLiteral("create table EMOJI (ID integer, NAME varchar(20), N integer)"));
-        Exec(QStringLiteral("insert into EMOJI values (1, 'a\U0001F600b', 5), (2, '\U0001F600\U0001F601\U0001F602xyz', 6)"));
+        Exec(QStringLiteral(
+            "insert into EMOJI values (1, 'a\U0001F600b', 5), (2, '\U0001F600\U0001F601\U0001F602xyz', 6)"));
         Exec(QStringLiteral("create table BIG (ID integer, NAME varchar(20))"));
         Exec(QStringLiteral("insert into BIG with recursive c(x) as (select 1 union all select x + 1 from c "
                             "where x < 150000) select x, 'row ' || x from c"));
@@ -164,13 +170,15 @@ private slots:
         const QString ordersTitle = QStringLiteral("MAIN Table: ORDERS");
         QTest::newRow("default, filled, filter line")
             << "ORDERS" << false << QStringList{QStringLiteral("ID > 0")}
-            << Win1251Lines({ordersTitle, QString(18, QLatin1Char('=')), "ID > 0", Rule(30), "ID\tNAME\tAMOUNT", Rule(30),
-                      "1\tАлфа\t1.50", "2\tBeta\t", "3\tГама\t-20.25", Rule(30)});
+            << Win1251Lines({ordersTitle, QString(18, QLatin1Char('=')), "ID > 0", Rule(30),
+                             "ID\tNAME\tAMOUNT", Rule(30), "1\tАлфа\t1.50", "2\tBeta\t", "3\tГама\t-20.25",
+                             Rule(30)});
         QTest::newRow("default, empty, no filter")
             << "EMPTY" << false << QStringList()
             << Win1251Lines({ordersTitle, "", Rule(20), "ID\tNAME", Rule(20), Rule(20)});
-        QTest::newRow("plain, filled") << "ORDERS" << true << QStringList{QStringLiteral("ID > 0")}
-                                       << Win1251Lines({"ID\tNAME\tAMOUNT", "1\tАлфа\t1.50", "2\tBeta\t", "3\tГама\t-20.25"});
+        QTest::newRow("plain, filled")
+            << "ORDERS" << true << QStringList{QStringLiteral("ID > 0")}
+            << Win1251Lines({"ID\tNAME\tAMOUNT", "1\tАлфа\t1.50", "2\tBeta\t", "3\tГама\t-20.25"});
         QTest::newRow("plain, empty") << "EMPTY" << true << QStringList() << Win1251Lines({"ID\tNAME"});
     }
     void layouts() {
@@ -179,7 +187,8 @@ private slots:
         QFETCH(QStringList, header);
         QFETCH(QByteArray, expected);
         if (plain) PlainLayout();
-        const QList<int> widths = table == QLatin1String("EMPTY") ? QList<int>{64, 80} : QList<int>{64, 80, 64};
+        const QList<int> widths =
+            table == QLatin1String("EMPTY") ? QList<int>{64, 80} : QList<int>{64, 80, 64};
         QCOMPARE(ExportGrid(table, widths, QStringLiteral("MAIN Table: ORDERS"), &header), expected);
     }
 
@@ -202,7 +211,8 @@ private slots:
         // Fixed widths: 60 pixels make 8 characters.
         QTest::newRow("fixed with separator") << 3 << true << "\t" << QList<bool>() << 26;
         QTest::newRow("fixed without separator") << 3 << true << "" << QList<bool>() << 24;
-        QTest::newRow("fixed, hidden column still counted") << 3 << true << ";" << QList<bool>{true, false, true} << 18;
+        QTest::newRow("fixed, hidden column still counted")
+            << 3 << true << ";" << QList<bool>{true, false, true} << 18;
     }
     void ruleLines() {
         QFETCH(int, columns);
@@ -234,8 +244,8 @@ private slots:
         QString status;
         ExportToTextFile(&grid, nullptr, nullptr, QStringLiteral("t"), path, status);
         QCOMPARE(status, QString());
-        QCOMPARE(ReadFile(path), Win1251Lines({"'ID '\t'NAM'\t'  AMOUNT'", "' 1 '\t'Алф'\t'    1.50'", "' 2 '\t'Bet'\t'        '",
-                                        "' 3 '\t'Гам'\t'  -20.25'"}));
+        QCOMPARE(ReadFile(path), Win1251Lines({"'ID '\t'NAM'\t'  AMOUNT'", "' 1 '\t'Алф'\t'    1.50'",
+                                               "' 2 '\t'Bet'\t'        '", "' 3 '\t'Гам'\t'  -20.25'"}));
     }
 
     // A character outside the basic plane takes one place of a fixed width
@@ -255,7 +265,8 @@ private slots:
     void hiddenColumns_data() {
         QTest::addColumn<QList<bool>>("shown");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("last hidden keeps the separator") << QList<bool>{true, true, false} << Win1251Lines({"1\tАлфа\t"});
+        QTest::newRow("last hidden keeps the separator")
+            << QList<bool>{true, true, false} << Win1251Lines({"1\tАлфа\t"});
         QTest::newRow("middle hidden") << QList<bool>{true, false, true} << Win1251Lines({"1\t1.50"});
         QTest::newRow("first hidden") << QList<bool>{false, true, true} << Win1251Lines({"Алфа\t1.50"});
     }
@@ -264,7 +275,8 @@ private slots:
         QFETCH(QByteArray, expected);
         ExportTxtOpts.WithHeader = false;
         ExportTxtOpts.WithTitles = false;
-        const QByteArray file = ExportGrid(QStringLiteral("ORDERS"), {64, 64, 64}, QStringLiteral("t"), nullptr, shown);
+        const QByteArray file =
+            ExportGrid(QStringLiteral("ORDERS"), {64, 64, 64}, QStringLiteral("t"), nullptr, shown);
         QCOMPARE(file.left(file.indexOf('\n') + 1), expected);
     }
 
@@ -272,14 +284,16 @@ private slots:
         QTest::addColumn<bool>("withHeader");
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("without header") << false << Win1251Lines({"[Report]", "ID\tNAME"});
-        QTest::newRow("with header") << true << Win1251Lines({"[Report]", Rule(20), "ID\tNAME", Rule(20), Rule(20)});
+        QTest::newRow("with header") << true
+                                     << Win1251Lines({"[Report]", Rule(20), "ID\tNAME", Rule(20), Rule(20)});
     }
     void bracketTitle() {
         QFETCH(bool, withHeader);
         QFETCH(QByteArray, expected);
         ExportTxtOpts.WithHeader = withHeader;
         const QStringList header{QStringLiteral("ignored")};
-        QCOMPARE(ExportGrid(QStringLiteral("EMPTY"), {64, 64}, QStringLiteral("[Report]"), &header), expected);
+        QCOMPARE(ExportGrid(QStringLiteral("EMPTY"), {64, 64}, QStringLiteral("[Report]"), &header),
+                 expected);
     }
 
     void footerAndTrailer() {
@@ -295,10 +309,10 @@ private slots:
         ExportToTextFile(&grid, nullptr, &trailer, QStringLiteral("Склад"), path, status);
         QCOMPARE(status, QString());
         QByteArray expected;
-        for (const QString& line : {QStringLiteral("Склад"), QString(), Rule(30), QStringLiteral("ID\tNAME\tAMOUNT"),
-                                    Rule(30), QStringLiteral("1\tАлфа\t1.5"), QStringLiteral("2\tBeta\t"),
-                                    QStringLiteral("3\tГама\t-20.25"), Rule(30), QStringLiteral("\tОбщо\tx\\-y"),
-                                    Rule(30), QString()}) {
+        for (const QString& line :
+             {QStringLiteral("Склад"), QString(), Rule(30), QStringLiteral("ID\tNAME\tAMOUNT"), Rule(30),
+              QStringLiteral("1\tАлфа\t1.5"), QStringLiteral("2\tBeta\t"), QStringLiteral("3\tГама\t-20.25"),
+              Rule(30), QStringLiteral("\tОбщо\tx\\-y"), Rule(30), QString()}) {
             QByteArray bytes = ToWin1251(line);
             ConvertCodePage(bytes, 2);
             expected += bytes + "\r\n";
@@ -315,12 +329,30 @@ private slots:
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("proposed");
         QTest::addColumn<QString>("written");
-        QTest::newRow("window caption") << "MAIN Table: ORDERS" << "" << "orders" << "MAIN_Table_ORDERS" << "orders.txt";
-        QTest::newRow("own extension kept") << "MAIN Table: ORDERS" << "" << "orders.csv" << "MAIN_Table_ORDERS"
+        QTest::newRow("window caption") << "MAIN Table: ORDERS"
+                                        << ""
+                                        << "orders"
+                                        << "MAIN_Table_ORDERS"
+                                        << "orders.txt";
+        QTest::newRow("own extension kept") << "MAIN Table: ORDERS"
+                                            << ""
+                                            << "orders.csv"
+                                            << "MAIN_Table_ORDERS"
                                             << "orders.csv";
-        QTest::newRow("cyrillic and punctuation") << "Склад (2024)!" << "" << "s.txt" << "Склад_2024" << "s.txt";
-        QTest::newRow("no title: component name") << "" << "" << "n" << "tblData" << "n.txt";
-        QTest::newRow("default name keeps punctuation") << "MAIN Table: ORDERS" << "my report.v2" << "r" << "my_report.v2"
+        QTest::newRow("cyrillic and punctuation") << "Склад (2024)!"
+                                                  << ""
+                                                  << "s.txt"
+                                                  << "Склад_2024"
+                                                  << "s.txt";
+        QTest::newRow("no title: component name") << ""
+                                                  << ""
+                                                  << "n"
+                                                  << "tblData"
+                                                  << "n.txt";
+        QTest::newRow("default name keeps punctuation") << "MAIN Table: ORDERS"
+                                                        << "my report.v2"
+                                                        << "r"
+                                                        << "my_report.v2"
                                                         << "r.txt";
     }
     void fileProposal() {
@@ -374,7 +406,8 @@ private slots:
         ExportToTextFile(table.get(), nullptr, nullptr, QStringLiteral("t"), QString(), status);
         QCOMPARE(status, QString());
         QCOMPARE(boxes.Count(), 1);
-        QCOMPARE(boxes.Last().Text, QLatin1Char('"') + existing + QStringLiteral("\" Already Exists Overwrite"));
+        QCOMPARE(boxes.Last().Text,
+                 QLatin1Char('"') + existing + QStringLiteral("\" Already Exists Overwrite"));
         QCOMPARE(boxes.Last().Caption, QStringLiteral("Внимание"));
         QCOMPARE(boxes.Last().Flags, 308);
         const QByteArray exported = Win1251Lines({"t", "", Rule(20), "ID\tNAME", Rule(20), Rule(20)});
@@ -402,7 +435,8 @@ private slots:
         QCOMPARE(dialog.Requests.size(), 1);
         QCOMPARE(LastUserDir, QStringLiteral("/kept"));
         status.clear();
-        ExportToTextFile(static_cast<const TExportGrid*>(nullptr), nullptr, nullptr, QString(), QString(), status);
+        ExportToTextFile(static_cast<const TExportGrid*>(nullptr), nullptr, nullptr, QString(), QString(),
+                         status);
         QCOMPARE(status, QStringLiteral("smNotExportedToFile"));
         status.clear();
         ExportToTextFile(static_cast<TDataSet*>(nullptr), nullptr, nullptr, QString(), QString(), status);
@@ -425,9 +459,10 @@ private slots:
         QCOMPARE(boxes.Count(), 1);
         QCOMPARE(boxes.Last().Caption, QStringLiteral("Грешка"));
         QCOMPARE(boxes.Last().Flags, 16);
-        const QString prefix = QStringLiteral("Impossible Writing To File \"") + path + QStringLiteral("\".\rCheck If it is Open(");
-        QVERIFY2(boxes.Last().Text.startsWith(prefix) && boxes.Last().Text.endsWith(QLatin1Char(')'))
-                     && boxes.Last().Text.size() > prefix.size() + 1,
+        const QString prefix = QStringLiteral("Impossible Writing To File \"") + path +
+                               QStringLiteral("\".\rCheck If it is Open(");
+        QVERIFY2(boxes.Last().Text.startsWith(prefix) && boxes.Last().Text.endsWith(QLatin1Char(')')) &&
+                     boxes.Last().Text.size() > prefix.size() + 1,
                  qPrintable(boxes.Last().Text));
         QCOMPARE(status, boxes.Last().Text);
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("plain")});
@@ -484,7 +519,8 @@ private slots:
         QCOMPARE(boxes.Count(), 1);
         QCOMPARE(boxes.Last().Caption, QStringLiteral("Export Error"));
         QCOMPARE(boxes.Last().Flags, 16);
-        QVERIFY2(boxes.Last().Text.startsWith(QStringLiteral("smNotExportedToFile\r(")) && boxes.Last().Text.endsWith(')'),
+        QVERIFY2(boxes.Last().Text.startsWith(QStringLiteral("smNotExportedToFile\r(")) &&
+                     boxes.Last().Text.endsWith(')'),
                  qPrintable(boxes.Last().Text));
         QCOMPARE(status, boxes.Last().Text);
         // Nothing half-written: the earlier file is untouched and no other file is left.
@@ -511,7 +547,8 @@ private slots:
         });
         if (!device) {
             mounted = CaseDir();
-            if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=256k", "tmpfs", mounted}) != 0) {
+            if (QProcess::execute(QStringLiteral("mount"),
+                                  {"-t", "tmpfs", "-o", "size=256k", "tmpfs", mounted}) != 0) {
                 mounted.clear();
                 QSKIP("no small file system can be mounted here; /dev/full stands in");
             }
@@ -528,12 +565,15 @@ private slots:
         QCOMPARE(boxes.Last().Caption, QStringLiteral("Export Error"));
         // The system's message as Qt gives it, in the program's language.
         QCOMPARE(boxes.Last().Text, QStringLiteral("smNotExportedToFile\r(") +
-                                        QCoreApplication::translate("QIODevice", "No space left on device") + u')');
+                                        QCoreApplication::translate("QIODevice", "No space left on device") +
+                                        u')');
         if (!device) {
-            QCOMPARE(QDir(mounted).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("big.txt")});
+            QCOMPARE(QDir(mounted).entryList(QDir::Files | QDir::Hidden),
+                     QStringList{QStringLiteral("big.txt")});
             QCOMPARE(ReadFile(path), QByteArray("earlier export"));
         }
-        QVERIFY(QFileInfo(QStringLiteral("/dev/full")).exists() && !QFileInfo(QStringLiteral("/dev/full")).isFile());
+        QVERIFY(QFileInfo(QStringLiteral("/dev/full")).exists() &&
+                !QFileInfo(QStringLiteral("/dev/full")).isFile());
     }
 
     // A file that may be written in a folder that may not: the export
@@ -550,11 +590,14 @@ private slots:
             QVERIFY(QDir().mkpath(base + QStringLiteral("/locked")));
             const QString target = base + QStringLiteral("/locked/out.txt");
             WriteFile(target, "earlier export");
-            QProcess::execute(QStringLiteral("chown"), {"-R", "nobody", base + QStringLiteral("/home"), target});
-            QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                            | QFileDevice::ReadOther | QFileDevice::ExeOther);
-            QFile::setPermissions(base + QStringLiteral("/locked"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                            | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther);
+            QProcess::execute(QStringLiteral("chown"),
+                              {"-R", "nobody", base + QStringLiteral("/home"), target});
+            QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                            QFileDevice::ExeOther);
+            QFile::setPermissions(base + QStringLiteral("/locked"),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                      QFileDevice::ReadOther | QFileDevice::ExeOther);
             const QString program = base + QStringLiteral("/home/test");
             QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
             QProcess child;
@@ -565,13 +608,14 @@ private slots:
             env.insert(QStringLiteral("XDG_RUNTIME_DIR"), base + QStringLiteral("/home"));
             child.setProcessEnvironment(env);
             child.setProcessChannelMode(QProcess::MergedChannels);
-            child.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program,
-                                                    "ExportTxtTest", "folderRefusesTemporaryFile"});
+            child.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                                    program, "ExportTxtTest", "folderRefusesTemporaryFile"});
             if (!child.waitForStarted()) QSKIP("setpriv cannot start the test as another user");
             QVERIFY(child.waitForFinished(60000));
             const QByteArray output = child.readAll();
             QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
-            QVERIFY2(output.contains("PASS   : ExportTxtTest::folderRefusesTemporaryFile()"), output.constData());
+            QVERIFY2(output.contains("PASS   : ExportTxtTest::folderRefusesTemporaryFile()"),
+                     output.constData());
             QCOMPARE(QDir(base + QStringLiteral("/locked")).entryList(QDir::Files | QDir::Hidden),
                      QStringList{QStringLiteral("out.txt")});
             QCOMPARE(ReadFile(target).left(2), QByteArray("t\r"));
@@ -602,9 +646,11 @@ private slots:
         QCOMPARE(status, QString());
         QCOMPARE(boxes.Count(), 1);
         const QByteArray written = ReadFile(target);
-        QVERIFY2(written.startsWith("t\r\n\r\n") && written.contains(ToWin1251(QStringLiteral("3\tГама\t-20.25\r\n"))),
+        QVERIFY2(written.startsWith("t\r\n\r\n") &&
+                     written.contains(ToWin1251(QStringLiteral("3\tГама\t-20.25\r\n"))),
                  written.constData());
-        QCOMPARE(QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.txt")});
+        QCOMPARE(QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("out.txt")});
     }
 
     void currentRecordKept() {
@@ -612,7 +658,8 @@ private slots:
         table->SetRecNo(2);
         const QString bookmark = table->Bookmark();
         QString status;
-        ExportToTextFile(table.get(), nullptr, nullptr, QStringLiteral("t"), CaseDir() + QStringLiteral("/r.txt"), status);
+        ExportToTextFile(table.get(), nullptr, nullptr, QStringLiteral("t"),
+                         CaseDir() + QStringLiteral("/r.txt"), status);
         QCOMPARE(status, QString());
         QCOMPARE(table->RecNo(), 2);
         QCOMPARE(table->Bookmark(), bookmark);
@@ -636,11 +683,13 @@ private slots:
         ProgressCanceller canceller;
         ScriptedMsgBox boxes;
         QString status;
-        ExportToTextFile(table.get(), nullptr, nullptr, QStringLiteral("t"), dir + QStringLiteral("/big.txt"), status);
+        ExportToTextFile(table.get(), nullptr, nullptr, QStringLiteral("t"), dir + QStringLiteral("/big.txt"),
+                         status);
         QVERIFY(canceller.Seen);
         QVERIFY(canceller.Modal);
         QCOMPARE(canceller.Maximum, countKnown ? 150000 : 0);
-        QVERIFY2(canceller.Label.startsWith(QStringLiteral("Записани редове: ")), qPrintable(canceller.Label));
+        QVERIFY2(canceller.Label.startsWith(QStringLiteral("Записани редове: ")),
+                 qPrintable(canceller.Label));
         QCOMPARE(canceller.Label.endsWith(QStringLiteral(" от 150000")), countKnown);
         QCOMPARE(status, QStringLiteral("smNotExportedToFile"));
         QCOMPARE(boxes.Count(), 0);

@@ -28,11 +28,12 @@ private slots:
                                          << "";
         // A character outside the basic plane is one character wide and is
         // never cut in half.
-        QTest::newRow("emoji counts once") << QStringLiteral("a\U0001F600b") << 5 << QStringLiteral("..a\U0001F600b")
-                                           << QStringLiteral(".a\U0001F600b.") << QStringLiteral("a\U0001F600b..");
-        QTest::newRow("cut after an emoji") << QStringLiteral("\U0001F600\U0001F601xyz") << 2
-                                            << QStringLiteral("\U0001F600\U0001F601") << QStringLiteral("\U0001F600\U0001F601")
-                                            << QStringLiteral("\U0001F600\U0001F601");
+        QTest::newRow("emoji counts once")
+            << QStringLiteral("a\U0001F600b") << 5 << QStringLiteral("..a\U0001F600b")
+            << QStringLiteral(".a\U0001F600b.") << QStringLiteral("a\U0001F600b..");
+        QTest::newRow("cut after an emoji")
+            << QStringLiteral("\U0001F600\U0001F601xyz") << 2 << QStringLiteral("\U0001F600\U0001F601")
+            << QStringLiteral("\U0001F600\U0001F601") << QStringLiteral("\U0001F600\U0001F601");
         QTest::newRow("empty text") << "" << 3 << "..."
                                     << "..."
                                     << "...";
@@ -164,12 +165,18 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("picture");
         QTest::addColumn<QString>("text");
-        QTest::newRow("float sum of 9.2e12 at six decimals") << 9.2e12 << "0.00####" << "9200000000000.00";
-        QTest::newRow("1e15 at six decimals") << 1e15 << "### ### ##0.00####" << "1000000000 000 000.00";
-        QTest::newRow("1.8e19") << 1.8e19 << "### ### ##0" << "18000000000000 000 000";
-        QTest::newRow("scaled past 2^63") << 1e17 << "0.00" << "100000000000000000.00";
-        QTest::newRow("near the old limit") << 9.2e18 << "0" << "9200000000000000000";
-        QTest::newRow("negative near the old limit") << -9.2e17 << "0.0" << "-920000000000000000.0";
+        QTest::newRow("float sum of 9.2e12 at six decimals") << 9.2e12 << "0.00####"
+                                                             << "9200000000000.00";
+        QTest::newRow("1e15 at six decimals") << 1e15 << "### ### ##0.00####"
+                                              << "1000000000 000 000.00";
+        QTest::newRow("1.8e19") << 1.8e19 << "### ### ##0"
+                                << "18000000000000 000 000";
+        QTest::newRow("scaled past 2^63") << 1e17 << "0.00"
+                                          << "100000000000000000.00";
+        QTest::newRow("near the old limit") << 9.2e18 << "0"
+                                            << "9200000000000000000";
+        QTest::newRow("negative near the old limit") << -9.2e17 << "0.0"
+                                                     << "-920000000000000000.0";
     }
     void formatNumberAnyFiniteValue() {
         QFETCH(double, value);
@@ -208,17 +215,38 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("picture");
         QTest::addColumn<QString>("text");
-        QTest::newRow("2^53 + 1") << "9007199254740993" << "### ### ##0" << "9007199254 740 993";
-        QTest::newRow("money to the cent") << "370962.79" << "0.00" << "370962.79";
-        QTest::newRow("ten million cents") << "123456789012345.67" << "### ### ##0.00##" << "123456789 012 345.67";
-        QTest::newRow("half rounds up") << "2.675" << "0.00" << "2.68";
-        QTest::newRow("0.499999 already rounds up") << "0.4999995" << "0" << "1";
-        QTest::newRow("just below stays") << "0.4999989" << "0" << "0";
-        QTest::newRow("negative half away from zero") << "-2.5" << "0" << "-3";
-        QTest::newRow("negative rounding to zero has no sign") << "-0.001" << "0.00" << "0.00";
-        QTest::newRow("optional decimals dropped") << "12.5" << "0.0###" << "12.5";
-        QTest::newRow("zero padding") << "5" << "00,000" << "00,005";
-        QTest::newRow("past 38 digits") << "123456789012345678901234567890123456789012" << "0"
+        QTest::newRow("2^53 + 1") << "9007199254740993"
+                                  << "### ### ##0"
+                                  << "9007199254 740 993";
+        QTest::newRow("money to the cent") << "370962.79"
+                                           << "0.00"
+                                           << "370962.79";
+        QTest::newRow("ten million cents") << "123456789012345.67"
+                                           << "### ### ##0.00##"
+                                           << "123456789 012 345.67";
+        QTest::newRow("half rounds up") << "2.675"
+                                        << "0.00"
+                                        << "2.68";
+        QTest::newRow("0.499999 already rounds up") << "0.4999995"
+                                                    << "0"
+                                                    << "1";
+        QTest::newRow("just below stays") << "0.4999989"
+                                          << "0"
+                                          << "0";
+        QTest::newRow("negative half away from zero") << "-2.5"
+                                                      << "0"
+                                                      << "-3";
+        QTest::newRow("negative rounding to zero has no sign") << "-0.001"
+                                                               << "0.00"
+                                                               << "0.00";
+        QTest::newRow("optional decimals dropped") << "12.5"
+                                                   << "0.0###"
+                                                   << "12.5";
+        QTest::newRow("zero padding") << "5"
+                                      << "00,000"
+                                      << "00,005";
+        QTest::newRow("past 38 digits") << "123456789012345678901234567890123456789012"
+                                        << "0"
                                         << "123456789012345678901234567890123456789012";
     }
     void formatNumberOfDecimal() {

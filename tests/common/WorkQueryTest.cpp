@@ -1,13 +1,12 @@
-#include "connect/TestDataSources.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestRegistry.h"
-
 #include "common/ZorvUtilUnit.h"
 #include "common/ZorvWorkQuery.h"
+#include "connect/TestDataSources.h"
 #include "engine/Exception.h"
 #include "engine/FormatSettings.h"
 #include "engine/TDatabase.h"
 #include "engine/Win1251.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestRegistry.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -178,7 +177,8 @@ private slots:
         QFETCH(QStringList, tables);
         QFETCH(QString, script);
         QStringList statements;
-        for (const QString& table : tables) statements << QStringLiteral("create table %1 (x integer)").arg(table);
+        for (const QString& table : tables)
+            statements << QStringLiteral("create table %1 (x integer)").arg(table);
         FSources->AddEmbedded(QStringLiteral("W"), statements);
         for (const QString& name : Scripts) {
             const QString marker = QString(name).remove(QLatin1Char('.')).toLower();
@@ -199,15 +199,17 @@ private slots:
                     {QStringLiteral("create variable Жоро varchar(20)"), QStringLiteral("SET Жоро = 'Жоро'"),
                      QStringLiteral("GO"), QStringLiteral("go create variable go_line integer"),
                      QStringLiteral(";;create variable semi integer"), QStringLiteral(";"),
-                     QStringLiteral("; create variable blank integer"), QStringLiteral("create variable last integer"),
-                     QString(), QStringLiteral("create variable after_empty integer")});
+                     QStringLiteral("; create variable blank integer"),
+                     QStringLiteral("create variable last integer"), QString(),
+                     QStringLiteral("create variable after_empty integer")});
         ScriptedMsgBox boxes;
         // The failing line is shown; the empty one ends the script, which
         // only the terminal hears of.
         QTest::ignoreMessage(QtWarningMsg, "W: List index out of bounds (0)");
         PrepareConnection(Connect(QStringLiteral("W")));
         QCOMPARE(RunSql(QStringLiteral("select Жоро")).toString(), QStringLiteral("Жоро"));
-        for (const char* name : {"go_line", "semi", "blank", "after_empty"}) QCOMPARE(Exists(QLatin1String(name)), 0);
+        for (const char* name : {"go_line", "semi", "blank", "after_empty"})
+            QCOMPARE(Exists(QLatin1String(name)), 0);
         QCOMPARE(Exists(QStringLiteral("last")), 1);
         QCOMPARE(boxes.Count(), 1);
         QCOMPARE(boxes.Last().Caption, QStringLiteral("SQL Exception"));
@@ -218,9 +220,11 @@ private slots:
     // never run for ever, and the preparation goes on to the end.
     void utf16DataScript() {
         FSources->AddEmbedded(QStringLiteral("W"), {QStringLiteral("create table stoki (x integer)")});
-        const QString text = QStringLiteral("CREATE VARIABLE bvrConnectID INTEGER\r\nCREATE VARIABLE bvrExecDir VARCHAR(255)\r\n");
+        const QString text = QStringLiteral(
+            "CREATE VARIABLE bvrConnectID INTEGER\r\nCREATE VARIABLE bvrExecDir VARCHAR(255)\r\n");
         QByteArray utf16("\xff\xfe", 2);
-        for (const QChar c : text) utf16 += QByteArray(reinterpret_cast<const char*>(&c), 2);
+        for (const QChar c : text)
+            utf16 += QByteArray(reinterpret_cast<const char*>(&c), 2);
         FSources->WriteFile(QStringLiteral("RestData.sql"), utf16);
         ScriptedMsgBox boxes;
         PrepareConnection(Connect(QStringLiteral("W")));
@@ -250,8 +254,9 @@ private slots:
     void connectionVariables() {
         QFETCH(QString, execDir);
         FSources->AddEmbedded(QStringLiteral("W"), {QStringLiteral("create table stoki (x integer)")});
-        WriteScript(QStringLiteral("RestData.sql"), {QStringLiteral("CREATE VARIABLE bvrConnectID INTEGER"),
-                                                     QStringLiteral("CREATE VARIABLE bvrExecDir VARCHAR(255)")});
+        WriteScript(QStringLiteral("RestData.sql"),
+                    {QStringLiteral("CREATE VARIABLE bvrConnectID INTEGER"),
+                     QStringLiteral("CREATE VARIABLE bvrExecDir VARCHAR(255)")});
         // The script is found through the test's folder, the variable gets the
         // folder under test.
         TDatabase* database = Connect(QStringLiteral("W"));
@@ -266,8 +271,10 @@ private slots:
 
     void failingProbeRestoresTheRunnerState() {
         // An ODBC data source of another driver: plain SQLite knows no systable.
-        const QString file = FSources->MakeDatabase(QStringLiteral("plain.db"), {QStringLiteral("create table t (x integer)")});
-        FSources->Add(QStringLiteral("Plain"), QStringLiteral("SQLite3"), {QStringLiteral("Database = ") + file});
+        const QString file = FSources->MakeDatabase(QStringLiteral("plain.db"),
+                                                    {QStringLiteral("create table t (x integer)")});
+        FSources->Add(QStringLiteral("Plain"), QStringLiteral("SQLite3"),
+                      {QStringLiteral("Database = ") + file});
         ScriptedMsgBox boxes;
         TDatabase* database = Connect(QStringLiteral("Plain"));
         // Swallowed by the runner, so the terminal hears of it.

@@ -1,7 +1,7 @@
+#include "connect/LoginDialog.h"
+
 #include "TestDataSources.h"
 #include "support/TestRegistry.h"
-
-#include "connect/LoginDialog.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -22,11 +22,20 @@ private slots:
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
         const QString long40 = QString(40, QLatin1Char('u'));
-        QTest::newRow("prefilled, password typed") << "dba" << "" << "sql" << int(Qt::Key_Return) << true << "dba" << "sql";
-        QTest::newRow("empty, both typed") << "" << "guest" << "pw" << int(Qt::Key_Return) << true << "guest" << "pw";
+        QTest::newRow("prefilled, password typed") << "dba"
+                                                   << ""
+                                                   << "sql" << int(Qt::Key_Return) << true << "dba"
+                                                   << "sql";
+        QTest::newRow("empty, both typed") << ""
+                                           << "guest"
+                                           << "pw" << int(Qt::Key_Return) << true << "guest"
+                                           << "pw";
         QTest::newRow("cut to 31") << "" << long40 << long40 << int(Qt::Key_Return) << true << long40.left(31)
                                    << long40.left(31);
-        QTest::newRow("Escape") << "dba" << "" << "sql" << int(Qt::Key_Escape) << false << "dba" << "";
+        QTest::newRow("Escape") << "dba"
+                                << ""
+                                << "sql" << int(Qt::Key_Escape) << false << "dba"
+                                << "";
     }
     void login() {
         QFETCH(QString, prefilled);
@@ -70,7 +79,8 @@ private slots:
         QCOMPARE(dialog.Label2->text(), QStringLiteral("&Password:"));
         QCOMPARE(dialog.Label2->buddy(), dialog.Password);
         QCOMPARE(dialog.Password->echoMode(), QLineEdit::Password);
-        QCOMPARE(dialog.Password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, dialog.Password),
+        QCOMPARE(dialog.Password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
+                                                     dialog.Password),
                  int('*'));
         QCOMPARE(dialog.OKButton->text(), QStringLiteral("&OK"));
         QVERIFY(dialog.OKButton->isDefault());

@@ -1,8 +1,7 @@
 #include "TestDataSources.h"
-#include "support/TestRegistry.h"
-
 #include "connect/SelectDbUnit.h"
 #include "engine/TDatabase.h"
+#include "support/TestRegistry.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -26,7 +25,8 @@ class SelectDbTest : public QObject {
     }
     static QStringList Entries(const TSelectDbForm& form) {
         QStringList entries;
-        for (int i = 0; i < form.cbDbList->count(); ++i) entries << form.cbDbList->item(i)->text();
+        for (int i = 0; i < form.cbDbList->count(); ++i)
+            entries << form.cbDbList->item(i)->text();
         return entries;
     }
 
@@ -51,10 +51,14 @@ private slots:
     void preselection_data() {
         QTest::addColumn<QString>("connected");
         QTest::addColumn<QString>("selected");
-        QTest::newRow("same letters") << "Middle" << "Middle";
-        QTest::newRow("other case") << "ZETA" << "Zeta";
-        QTest::newRow("not listed") << "Twelve" << "";
-        QTest::newRow("none yet") << "" << "";
+        QTest::newRow("same letters") << "Middle"
+                                      << "Middle";
+        QTest::newRow("other case") << "ZETA"
+                                    << "Zeta";
+        QTest::newRow("not listed") << "Twelve"
+                                    << "";
+        QTest::newRow("none yet") << ""
+                                  << "";
     }
     void preselection() {
         QFETCH(QString, connected);
@@ -123,7 +127,8 @@ private slots:
         got = form.exec();
         QCOMPARE(stayedOpen, result == 0);
         QCOMPARE(got, result == 0 ? int(TSelectDbForm::mrCancel) : result);
-        if (result == 1) QCOMPARE(form.AliasName(), select ? QStringLiteral("Middle") : QStringLiteral("alpha"));
+        if (result == 1)
+            QCOMPARE(form.AliasName(), select ? QStringLiteral("Middle") : QStringLiteral("alpha"));
     }
 
     void noDataSources() {

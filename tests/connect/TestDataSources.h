@@ -5,6 +5,8 @@
 // lives), SQLite database files for them, and a driver for the modal
 // dialogs a command shows.
 
+#include "support/TestSqlite.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QDialog>
@@ -15,8 +17,6 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
-
-#include "support/TestSqlite.h"
 
 class TTestDataSources {
 public:
@@ -45,17 +45,20 @@ public:
 
     void Add(const QString& name, const QString& driver, const QStringList& attributes = {}) {
         FSections += QStringLiteral("[%1]\nDriver = %2\n").arg(name, driver);
-        for (const QString& attribute : attributes) FSections += attribute + QLatin1Char('\n');
+        for (const QString& attribute : attributes)
+            FSections += attribute + QLatin1Char('\n');
         FSections += QLatin1Char('\n');
         Flush();
     }
 
     // An embedded server data source on a new SQLite file made of the
     // statements; returns the file's path.
-    QString AddEmbedded(const QString& name, const QStringList& statements, const QString& driver = QStringLiteral("SQL Anywhere 11")) {
+    QString AddEmbedded(const QString& name, const QStringList& statements,
+                        const QString& driver = QStringLiteral("SQL Anywhere 11")) {
         const QString file = MakeDatabase(name + QStringLiteral(".db"), statements);
-        Add(name, driver, {QStringLiteral("EmbeddedDatabase = ") + file, QStringLiteral("UID = dba"),
-                           QStringLiteral("PWD = sql")});
+        Add(name, driver,
+            {QStringLiteral("EmbeddedDatabase = ") + file, QStringLiteral("UID = dba"),
+             QStringLiteral("PWD = sql")});
         return file;
     }
 
@@ -68,7 +71,8 @@ public:
 
     void WriteFile(const QString& name, const QByteArray& bytes) const {
         QFile file(FPath + QLatin1Char('/') + name);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) qFatal("cannot write %s", qPrintable(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(name));
     }
 
 private:
@@ -79,7 +83,10 @@ private:
                   "[SQLite3]\nDriver = /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n");
     }
     static void Restore(const char* name, const QByteArray& old) {
-        if (old.isEmpty()) qunsetenv(name); else qputenv(name, old);
+        if (old.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, old);
     }
 
     QString FPath;

@@ -1,7 +1,6 @@
 #include "Conformance.h"
 
 #include "TestTemp.h"
-
 #include "engine/Exception.h"
 #include "engine/Session.h"
 #include "engine/TDataSource.h"
@@ -67,10 +66,13 @@ TConformanceFixture::TRefusedFilter SqliteRefusedFilter() {
     return {QStringLiteral("VARCHAR(20)"), QStringLiteral("NOT ").repeated(150) + QStringLiteral("doc='a'")};
 }
 
-ConformanceTest::ConformanceTest(std::unique_ptr<TConformanceFixture> fixture) : FFixture(std::move(fixture)) {}
+ConformanceTest::ConformanceTest(std::unique_ptr<TConformanceFixture> fixture)
+    : FFixture(std::move(fixture)) {}
 ConformanceTest::~ConformanceTest() = default;
 
-void ConformanceTest::Exec(const QString& sql) { FFixture->Execute(sql); }
+void ConformanceTest::Exec(const QString& sql) {
+    FFixture->Execute(sql);
+}
 
 QList<int> ConformanceTest::Ids(TDataSet& ds, const QString& field) {
     QList<int> ids;
@@ -82,7 +84,8 @@ QList<int> ConformanceTest::Ids(TDataSet& ds, const QString& field) {
 void ConformanceTest::initTestCase() {
     Session().Open();
     FDb = FFixture->CreateDatabase();
-    Exec(QStringLiteral("CREATE TABLE cust (id INTEGER, name VARCHAR(40), city VARCHAR(20), score DOUBLE PRECISION, born DATE)"));
+    Exec(QStringLiteral("CREATE TABLE cust (id INTEGER, name VARCHAR(40), city VARCHAR(20), score DOUBLE "
+                        "PRECISION, born DATE)"));
     for (const QString& row : CustomerRows)
         Exec(row);
     Exec(QStringLiteral("CREATE TABLE ord (oid INTEGER, cust INTEGER, amount DOUBLE PRECISION)"));
@@ -91,8 +94,9 @@ void ConformanceTest::initTestCase() {
         Exec(QStringLiteral("INSERT INTO ord VALUES (%1, %2, %3)").arg(o[0]).arg(o[1]).arg(o[0] * 1.25));
     for (const QString& sql : FFixture->NumbersTable(QStringLiteral("nums"), BigRows))
         Exec(sql);
-    Exec(QStringLiteral("CREATE TABLE exact (id INTEGER, big NUMERIC(20,0), suma DECIMAL(10,2), tiny DECIMAL(10,6), "
-                        "wide NUMERIC(38,10), cash %1)")
+    Exec(QStringLiteral(
+             "CREATE TABLE exact (id INTEGER, big NUMERIC(20,0), suma DECIMAL(10,2), tiny DECIMAL(10,6), "
+             "wide NUMERIC(38,10), cash %1)")
              .arg(FFixture->MoneyType()));
     for (const QString& row : ExactRows)
         Exec(row);
@@ -106,7 +110,9 @@ void ConformanceTest::cleanupTestCase() {
     FFixture->DropDatabase();
 }
 
-void ConformanceTest::cleanup() { Session().Open(); }
+void ConformanceTest::cleanup() {
+    Session().Open();
+}
 
 void ConformanceTest::walkVisitsEveryRecord() {
     auto t = Table(FDb, QStringLiteral("cust"));
@@ -149,8 +155,7 @@ void ConformanceTest::indexFieldNamesOrderRows() {
     };
     for (int i = 1; i < rows.size(); ++i) {
         const auto &a = rows[i - 1], &b = rows[i];
-        if (a[0].isNull() || b[0].isNull())
-            continue;
+        if (a[0].isNull() || b[0].isNull()) continue;
         QVERIFY2(!less(b[0], a[0]) && (less(a[0], b[0]) || !less(b[1], a[1])),
                  qPrintable(QStringLiteral("row %1 out of order").arg(i + 1)));
     }
@@ -219,13 +224,20 @@ void ConformanceTest::filterKeepsMatchingRows() {
 void ConformanceTest::rejectedFilterLeavesRows_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("message");
-    QTest::newRow("two operators") << "id = = 3" << "position 6";
-    QTest::newRow("unknown field") << "nope=1" << "nope";
-    QTest::newRow("open quote") << "name='abc" << "closing quote";
-    QTest::newRow("text for a number") << "id='abc'" << "number";
-    QTest::newRow("bad date") << "born='31.02.2001'" << "date";
-    QTest::newRow("unclosed parenthesis") << "(id=1" << "\")\"";
-    QTest::newRow("missing value after <") << "id<" << "value";
+    QTest::newRow("two operators") << "id = = 3"
+                                   << "position 6";
+    QTest::newRow("unknown field") << "nope=1"
+                                   << "nope";
+    QTest::newRow("open quote") << "name='abc"
+                                << "closing quote";
+    QTest::newRow("text for a number") << "id='abc'"
+                                       << "number";
+    QTest::newRow("bad date") << "born='31.02.2001'"
+                              << "date";
+    QTest::newRow("unclosed parenthesis") << "(id=1"
+                                          << "\")\"";
+    QTest::newRow("missing value after <") << "id<"
+                                           << "value";
 }
 
 void ConformanceTest::rejectedFilterLeavesRows() {
@@ -526,8 +538,7 @@ void ConformanceTest::movesPastTheEndOfUnreadBlocks() {
     t->SetFilter(QStringLiteral("n<=250"));
     t->SetFiltered(true);
     t->Open();
-    if (from > 1)
-        t->SetRecNo(from);
+    if (from > 1) t->SetRecNo(from);
     if (distance)
         QCOMPARE(t->MoveBy(distance), recNo - from);
     else
@@ -644,7 +655,9 @@ void ConformanceTest::equalRowsKeepTheirPlace() {
 void ConformanceTest::refreshKeepsPositionFilterAndOrder() {
     Exec(QStringLiteral("CREATE TABLE rtab (id INTEGER, city VARCHAR(20))"));
     for (int i = 1; i <= 6; ++i)
-        Exec(QStringLiteral("INSERT INTO rtab VALUES (%1, %2)").arg(i).arg(i == 2 ? QStringLiteral("NULL") : QStringLiteral("'c'")));
+        Exec(QStringLiteral("INSERT INTO rtab VALUES (%1, %2)")
+                 .arg(i)
+                 .arg(i == 2 ? QStringLiteral("NULL") : QStringLiteral("'c'")));
     auto t = Table(FDb, QStringLiteral("rtab"), QStringLiteral("id"));
     t->SetFilter(QStringLiteral("city='c'"));
     t->SetFiltered(true);
@@ -734,9 +747,8 @@ void ConformanceTest::refreshOfVanishedRowAmongNulls() {
     QFETCH(QString, order);
     QFETCH(int, id);
     Exec(QStringLiteral("CREATE TABLE ntab (id INTEGER, city VARCHAR(20), score DOUBLE PRECISION)"));
-    const std::unique_ptr<void, std::function<void(void*)>> drop(this, [this](void*) {
-        Exec(QStringLiteral("DROP TABLE ntab"));
-    });
+    const std::unique_ptr<void, std::function<void(void*)>> drop(
+        this, [this](void*) { Exec(QStringLiteral("DROP TABLE ntab")); });
     const char* cities[] = {"'b'", "NULL", "'a'", "'b'", "NULL", "'c'", "NULL", "'a'"};
     for (int i = 1; i <= 8; ++i)
         Exec(QStringLiteral("INSERT INTO ntab VALUES (%1, %2, %3)")
@@ -770,9 +782,8 @@ void ConformanceTest::refreshOfVanishedRowAmongNulls() {
 // A view has no row key of its own.
 void ConformanceTest::viewOpensOrderedAndRefreshes() {
     Exec(QStringLiteral("CREATE VIEW vnums AS SELECT n, s FROM nums WHERE n <= 300"));
-    const std::unique_ptr<void, std::function<void(void*)>> drop(this, [this](void*) {
-        Exec(QStringLiteral("DROP VIEW vnums"));
-    });
+    const std::unique_ptr<void, std::function<void(void*)>> drop(
+        this, [this](void*) { Exec(QStringLiteral("DROP VIEW vnums")); });
     for (const QString& order : {QString(), QStringLiteral("s"), QStringLiteral("n")}) {
         auto t = Table(FDb, QStringLiteral("vnums"), order);
         t->Open();
@@ -784,7 +795,8 @@ void ConformanceTest::viewOpensOrderedAndRefreshes() {
         QCOMPARE(t->RecordCount(), 300);
         if (!order.isEmpty()) {
             t->First();
-            QCOMPARE(t->FieldByName(order)->AsString(), order == QLatin1String("s") ? QStringLiteral("r1") : QStringLiteral("1"));
+            QCOMPARE(t->FieldByName(order)->AsString(),
+                     order == QLatin1String("s") ? QStringLiteral("r1") : QStringLiteral("1"));
         }
     }
 }
@@ -807,9 +819,8 @@ void ConformanceTest::refreshAfterDeletesFindsPlaceByKey() {
     QFETCH(int, at);
     for (const QString& sql : FFixture->NumbersTable(QStringLiteral("dtab"), BigRows))
         Exec(sql);
-    const std::unique_ptr<void, std::function<void(void*)>> drop(this, [this](void*) {
-        Exec(QStringLiteral("DROP TABLE dtab"));
-    });
+    const std::unique_ptr<void, std::function<void(void*)>> drop(
+        this, [this](void*) { Exec(QStringLiteral("DROP TABLE dtab")); });
     auto table = [&] {
         auto t = Table(FDb, QStringLiteral("dtab"), order);
         t->SetFilter(filter);
@@ -824,7 +835,8 @@ void ConformanceTest::refreshAfterDeletesFindsPlaceByKey() {
     const QString next = t->FieldByName(QStringLiteral("s"))->AsString();
     t->Prior();
     // The current row goes, and with it most of the rows before it.
-    Exec(QStringLiteral("DELETE FROM dtab WHERE n = %1 OR (n > 40 AND n <= 750) OR (n > 1000 AND n <= 5000)").arg(gone));
+    Exec(QStringLiteral("DELETE FROM dtab WHERE n = %1 OR (n > 40 AND n <= 750) OR (n > 1000 AND n <= 5000)")
+             .arg(gone));
     const qint64 before = t->RowsRead();
     t->Refresh();
     const qint64 read = t->RowsRead() - before;
@@ -863,8 +875,7 @@ void ConformanceTest::sessionCloseClosesDataSets() {
     QVERIFY(!t->Active());
     QVERIFY(!q.Active());
     QCOMPARE(changed.count(), 1);
-    if (TDatabase* db = Session().FindDatabase(FDb))
-        QVERIFY(!db->Connected());
+    if (TDatabase* db = Session().FindDatabase(FDb)) QVERIFY(!db->Connected());
     t->Open(); // opens the session again and reconnects
     QVERIFY(Session().Active());
     QCOMPARE(t->RecordCount(), 5);
@@ -948,7 +959,8 @@ void ConformanceTest::writesAreRefused() {
     q.SetSQL({QStringLiteral("SELECT name FROM cust ORDER BY id")});
     q.Open();
     QStringList names;
-    for (; !q.Eof(); q.Next()) names << q.Fields(0)->AsString();
+    for (; !q.Eof(); q.Next())
+        names << q.Fields(0)->AsString();
     QCOMPARE(names.size(), 5);
     QVERIFY(!names.contains(QStringLiteral("changed")));
     q.Close();
@@ -1167,7 +1179,8 @@ void ConformanceTest::walkOfSomeFieldsKeepsPositionAndState() {
         walkTo(4000);
         t->SetFilter(QStringLiteral("n>19990"));
         t->SetFiltered(true);
-        QCOMPARE(Ids(*t, QStringLiteral("n")), (QList<int>{19991, 19992, 19993, 19994, 19995, 19996, 19997, 19998, 19999, 20000}));
+        QCOMPARE(Ids(*t, QStringLiteral("n")),
+                 (QList<int>{19991, 19992, 19993, 19994, 19995, 19996, 19997, 19998, 19999, 20000}));
         t->SetFiltered(false);
 
         // Closed and opened again while the walk's fields are set.
@@ -1224,8 +1237,7 @@ void ConformanceTest::fixedPointValuesAreExact() {
             QCOMPARE(f->TextFor(t->ValueAt(row + 1, f->Index())), ExactTexts[row][i]);
         }
     }
-    if (!FFixture->ReportsScale())
-        return;
+    if (!FFixture->ReportsScale()) return;
     // The declared decimals are the default format: cents show as cents.
     t->First();
     QCOMPARE(t->FieldByName(QStringLiteral("suma"))->DisplayText(), QStringLiteral("14.20"));
@@ -1269,8 +1281,10 @@ void ConformanceTest::fixedPointLinksMatchExactly_data() {
     QTest::addColumn<QString>("masterField");
     QTest::addColumn<QString>("detailOrder");
     QTest::addColumn<QList<QList<int>>>("expected"); // per master row
-    QTest::newRow("NUMERIC(20,0) key") << "big" << "k;n" << QList<QList<int>>{{1, 2}, {3}, {4}, {}, {}};
-    QTest::newRow("DECIMAL key") << "suma" << "c;n" << QList<QList<int>>{{1, 4}, {3}, {2}, {}, {}};
+    QTest::newRow("NUMERIC(20,0) key") << "big"
+                                       << "k;n" << QList<QList<int>>{{1, 2}, {3}, {4}, {}, {}};
+    QTest::newRow("DECIMAL key") << "suma"
+                                 << "c;n" << QList<QList<int>>{{1, 4}, {3}, {2}, {}, {}};
 }
 
 void ConformanceTest::fixedPointLinksMatchExactly() {

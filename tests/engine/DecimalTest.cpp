@@ -24,27 +24,46 @@ private slots:
     void readsServerTexts_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("canonical"); // empty: refused
-        QTest::newRow("whole") << "12345678901234567" << "12345678901234567";
-        QTest::newRow("past 64 bits") << "123456789012345678901234567890" << "123456789012345678901234567890";
-        QTest::newRow("trailing zeros of a scale") << "14.20" << "14.2";
-        QTest::newRow("leading zeros") << "-000.010" << "-0.01";
-        QTest::newRow("tiny") << "0.000005" << "0.000005";
-        QTest::newRow("point first") << ".5" << "0.5";
-        QTest::newRow("point last") << "7." << "7";
-        QTest::newRow("negative zero") << "-0.00" << "0";
-        QTest::newRow("plus and blanks") << "  +3.25 " << "3.25";
-        QTest::newRow("exponent of a REAL") << "5.0e-06" << "0.000005";
-        QTest::newRow("positive exponent") << "1.5E+20" << "150000000000000000000";
+        QTest::newRow("whole") << "12345678901234567"
+                               << "12345678901234567";
+        QTest::newRow("past 64 bits") << "123456789012345678901234567890"
+                                      << "123456789012345678901234567890";
+        QTest::newRow("trailing zeros of a scale") << "14.20"
+                                                   << "14.2";
+        QTest::newRow("leading zeros") << "-000.010"
+                                       << "-0.01";
+        QTest::newRow("tiny") << "0.000005"
+                              << "0.000005";
+        QTest::newRow("point first") << ".5"
+                                     << "0.5";
+        QTest::newRow("point last") << "7."
+                                    << "7";
+        QTest::newRow("negative zero") << "-0.00"
+                                       << "0";
+        QTest::newRow("plus and blanks") << "  +3.25 "
+                                         << "3.25";
+        QTest::newRow("exponent of a REAL") << "5.0e-06"
+                                            << "0.000005";
+        QTest::newRow("positive exponent") << "1.5E+20"
+                                           << "150000000000000000000";
         QTest::newRow("thirty-eight digits") << "1234567890123456789012345678.0123456789"
                                              << "1234567890123456789012345678.0123456789";
-        QTest::newRow("NaN") << "NaN" << "";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("lone point") << "." << "";
-        QTest::newRow("grouping") << "1,234.5" << "";
-        QTest::newRow("two signs") << "--1" << "";
-        QTest::newRow("exponent without digits") << "1e" << "";
-        QTest::newRow("absurd exponent") << "1e999999999" << "";
-        QTest::newRow("Cyrillic") << "12ш" << "";
+        QTest::newRow("NaN") << "NaN"
+                             << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("lone point") << "."
+                                    << "";
+        QTest::newRow("grouping") << "1,234.5"
+                                  << "";
+        QTest::newRow("two signs") << "--1"
+                                   << "";
+        QTest::newRow("exponent without digits") << "1e"
+                                                 << "";
+        QTest::newRow("absurd exponent") << "1e999999999"
+                                         << "";
+        QTest::newRow("Cyrillic") << "12ш"
+                                  << "";
     }
     void readsServerTexts() {
         QFETCH(QString, text);
@@ -62,7 +81,8 @@ private slots:
         QTest::newRow("2^53 + 1") << "9007199254740993" << true << qint64(9007199254740993) << 0;
         QTest::newRow("cents") << "-0.01" << true << qint64(-1) << 2;
         QTest::newRow("scale kept for zeros inside") << "99999999.99" << true << qint64(9999999999) << 2;
-        QTest::newRow("zeros after the point do not count") << "0.000000000000000000001" << true << qint64(1) << 21;
+        QTest::newRow("zeros after the point do not count")
+            << "0.000000000000000000001" << true << qint64(1) << 21;
         QTest::newRow("exponent") << "1e20" << true << qint64(1) << -20;
         QTest::newRow("eighteen digits") << "999999999999999999" << true << qint64(999999999999999999) << 0;
         QTest::newRow("nineteen digits") << "1000000000000000001" << false << qint64(0) << 0;
@@ -105,20 +125,28 @@ private slots:
         QTest::addColumn<int>("decimals");
         QTest::addColumn<QString>("threshold");
         QTest::addColumn<QString>("fixed");
-        QTest::newRow("pads") << "14.2" << 2 << "5" << "14.20";
-        QTest::newRow("half away from zero") << "-2.675" << 2 << "5" << "2.68";
-        QTest::newRow("carry through nines") << "99999999.995" << 2 << "5" << "100000000.00";
-        QTest::newRow("below the half") << "0.0049" << 2 << "5" << "0.00";
-        QTest::newRow("no decimals") << "12345678901234567.5" << 0 << "5" << "12345678901234568";
-        QTest::newRow("picture threshold reached") << "0.4999991" << 0 << "499999" << "1";
-        QTest::newRow("picture threshold missed") << "0.4999989" << 0 << "499999" << "0";
+        QTest::newRow("pads") << "14.2" << 2 << "5"
+                              << "14.20";
+        QTest::newRow("half away from zero") << "-2.675" << 2 << "5"
+                                             << "2.68";
+        QTest::newRow("carry through nines") << "99999999.995" << 2 << "5"
+                                             << "100000000.00";
+        QTest::newRow("below the half") << "0.0049" << 2 << "5"
+                                        << "0.00";
+        QTest::newRow("no decimals") << "12345678901234567.5" << 0 << "5"
+                                     << "12345678901234568";
+        QTest::newRow("picture threshold reached") << "0.4999991" << 0 << "499999"
+                                                   << "1";
+        QTest::newRow("picture threshold missed") << "0.4999989" << 0 << "499999"
+                                                  << "0";
     }
     void roundsItsMagnitude() {
         QFETCH(QString, value);
         QFETCH(int, decimals);
         QFETCH(QString, threshold);
         const QByteArray t = threshold.toLatin1();
-        QTEST(QString::fromLatin1(Dec(value.toLatin1().constData()).AbsFixed(decimals, QByteArrayView(t))), "fixed");
+        QTEST(QString::fromLatin1(Dec(value.toLatin1().constData()).AbsFixed(decimals, QByteArrayView(t))),
+              "fixed");
     }
 
     void travelsAsWholeNumberWhereItCan() {
@@ -145,21 +173,31 @@ private slots:
         QTest::addColumn<QString>("asString");
         QTest::addColumn<QString>("display");
         const TFieldType bcd = TFieldType::ftBCD;
-        QTest::newRow("key past 2^53") << bcd << 0 << QVariant(qlonglong(12345678901234567)) << "12345678901234567"
-                                       << "12345678901234567";
-        QTest::newRow("whole number with cents") << bcd << 2 << QVariant(qlonglong(12345678901234567))
-                                                 << "12345678901234567" << "12345678901234567.00";
-        QTest::newRow("REAL of a DECIMAL(10,2)") << bcd << 2 << QVariant(14.2) << "14.2" << "14.20";
-        QTest::newRow("REAL of a DECIMAL(10,6)") << bcd << 6 << QVariant(0.000005) << "0.000005" << "0.000005";
-        QTest::newRow("negative cent") << bcd << 2 << DecimalVariant(Dec("-0.01")) << "-0.01" << "-0.01";
+        QTest::newRow("key past 2^53")
+            << bcd << 0 << QVariant(qlonglong(12345678901234567)) << "12345678901234567"
+            << "12345678901234567";
+        QTest::newRow("whole number with cents")
+            << bcd << 2 << QVariant(qlonglong(12345678901234567)) << "12345678901234567"
+            << "12345678901234567.00";
+        QTest::newRow("REAL of a DECIMAL(10,2)") << bcd << 2 << QVariant(14.2) << "14.2"
+                                                 << "14.20";
+        QTest::newRow("REAL of a DECIMAL(10,6)") << bcd << 6 << QVariant(0.000005) << "0.000005"
+                                                 << "0.000005";
+        QTest::newRow("negative cent") << bcd << 2 << DecimalVariant(Dec("-0.01")) << "-0.01"
+                                       << "-0.01";
         QTest::newRow("NUMERIC(38,10)") << bcd << 10 << DecimalVariant(Dec("12345678901234567890.0123456789"))
-                                        << "12345678901234567890.0123456789" << "12345678901234567890.0123456789";
-        QTest::newRow("more decimals than declared") << bcd << 2 << DecimalVariant(Dec("99999999.995"))
-                                                     << "99999999.995" << "100000000.00";
-        QTest::newRow("null") << bcd << 2 << QVariant() << "" << "";
-        QTest::newRow("no number") << bcd << 2 << QVariant(QStringLiteral("NaN")) << "NaN" << "NaN";
-        QTest::newRow("currency, no format of its own") << TFieldType::ftCurrency << 4 << DecimalVariant(Dec("7.1"))
-                                                        << "7.1" << "7.1";
+                                        << "12345678901234567890.0123456789"
+                                        << "12345678901234567890.0123456789";
+        QTest::newRow("more decimals than declared")
+            << bcd << 2 << DecimalVariant(Dec("99999999.995")) << "99999999.995"
+            << "100000000.00";
+        QTest::newRow("null") << bcd << 2 << QVariant() << ""
+                              << "";
+        QTest::newRow("no number") << bcd << 2 << QVariant(QStringLiteral("NaN")) << "NaN"
+                                   << "NaN";
+        QTest::newRow("currency, no format of its own")
+            << TFieldType::ftCurrency << 4 << DecimalVariant(Dec("7.1")) << "7.1"
+            << "7.1";
     }
     void fixedPointFieldTexts() {
         QFETCH(TFieldType, type);
@@ -174,15 +212,33 @@ private slots:
         QTest::addColumn<QString>("picture");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("float format on money") << "0.00####" << "1234567890123456.125" << "1234567890123456.125";
-        QTest::newRow("grouping") << "#,##0.00" << "12345678901234567.5" << "12,345,678,901,234,567.50";
-        QTest::newRow("blanks between digits") << "### ### ##0" << "9007199254740993" << "9007199254 740 993";
-        QTest::newRow("rounds to zero without sign") << "0.00" << "-0.001" << "0.00";
-        QTest::newRow("negative") << "0.00" << "-0.015" << "-0.02";
-        QTest::newRow("negative section") << "0.0;(0.0)" << "-2" << "(2.0)";
-        QTest::newRow("zero section") << "0.0;-0.0;'none'" << "0" << "none";
-        QTest::newRow("scientific") << "0.00E+00" << "12345" << "1.23E+04";
-        QTest::newRow("no picture") << "" << "0.000005" << "0.000005";
+        QTest::newRow("float format on money") << "0.00####"
+                                               << "1234567890123456.125"
+                                               << "1234567890123456.125";
+        QTest::newRow("grouping") << "#,##0.00"
+                                  << "12345678901234567.5"
+                                  << "12,345,678,901,234,567.50";
+        QTest::newRow("blanks between digits") << "### ### ##0"
+                                               << "9007199254740993"
+                                               << "9007199254 740 993";
+        QTest::newRow("rounds to zero without sign") << "0.00"
+                                                     << "-0.001"
+                                                     << "0.00";
+        QTest::newRow("negative") << "0.00"
+                                  << "-0.015"
+                                  << "-0.02";
+        QTest::newRow("negative section") << "0.0;(0.0)"
+                                          << "-2"
+                                          << "(2.0)";
+        QTest::newRow("zero section") << "0.0;-0.0;'none'"
+                                      << "0"
+                                      << "none";
+        QTest::newRow("scientific") << "0.00E+00"
+                                    << "12345"
+                                    << "1.23E+04";
+        QTest::newRow("no picture") << ""
+                                    << "0.000005"
+                                    << "0.000005";
     }
     void picturesKeepEveryDigit() {
         QFETCH(QString, picture);

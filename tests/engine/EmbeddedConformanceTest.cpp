@@ -1,5 +1,4 @@
 #include "Conformance.h"
-
 #include "TestTemp.h"
 #include "support/TestRegistry.h"
 #include "support/TestSqlite.h"

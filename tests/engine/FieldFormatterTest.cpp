@@ -1,4 +1,5 @@
 #include "engine/FieldFormatter.h"
+
 #include "engine/FormatSettings.h"
 #include "engine/Session.h"
 #include "engine/TDataSet.h"
@@ -21,19 +22,22 @@ private slots:
         QVERIFY(FDir.isValid());
         // More rows than the cache holds, so that a walk streams; every kind
         // of awkward value among them.
-        ExecSqlite(Db(), {QStringLiteral("create table F (i integer, f double precision, d date, s varchar(20), "
-                                         "n numeric(10,2), t time)"),
-                          QStringLiteral(
-                              "insert into F with recursive c(k) as (select 1 union all select k + 1 from c where k < 3000) "
-                              "select case k % 7 when 0 then null when 1 then 'abc' when 2 then 9223372036854775807 "
-                              "when 3 then -k when 4 then 2.5 else k end, "
-                              "case k % 6 when 0 then null when 1 then 3 when 2 then 1e300 when 3 then 'x1' "
-                              "when 4 then -0.000001234 else k / 7.0 end, "
-                              "case k % 5 when 0 then null when 1 then '2000-13-45' when 2 then '0999-03-04' "
-                              "else date('2000-01-01', '+' || k || ' days') end, "
-                              "case k % 4 when 0 then null when 1 then '' when 2 then 'a' || char(9) || 'b' else 'Ж' || k end, "
-                              "case k % 3 when 0 then null else k / 4.0 end, "
-                              "case k % 2 when 0 then null else '07:05:09' end from c")});
+        ExecSqlite(
+            Db(), {QStringLiteral("create table F (i integer, f double precision, d date, s varchar(20), "
+                                  "n numeric(10,2), t time)"),
+                   QStringLiteral(
+                       "insert into F with recursive c(k) as (select 1 union all select k + 1 from c where k "
+                       "< 3000) "
+                       "select case k % 7 when 0 then null when 1 then 'abc' when 2 then 9223372036854775807 "
+                       "when 3 then -k when 4 then 2.5 else k end, "
+                       "case k % 6 when 0 then null when 1 then 3 when 2 then 1e300 when 3 then 'x1' "
+                       "when 4 then -0.000001234 else k / 7.0 end, "
+                       "case k % 5 when 0 then null when 1 then '2000-13-45' when 2 then '0999-03-04' "
+                       "else date('2000-01-01', '+' || k || ' days') end, "
+                       "case k % 4 when 0 then null when 1 then '' when 2 then 'a' || char(9) || 'b' else "
+                       "'Ж' || k end, "
+                       "case k % 3 when 0 then null else k / 4.0 end, "
+                       "case k % 2 when 0 then null else '07:05:09' end from c")});
         Session().Open();
     }
 
@@ -76,7 +80,8 @@ private slots:
         QTest::addColumn<QString>("dateFormat");
         QTest::newRow("default formats") << QString() << QString();
         QTest::newRow("pictures") << QStringLiteral("#,##0.00") << QStringLiteral("yyyy/mm/dd");
-        QTest::newRow("sections") << QStringLiteral("### ### ##0.00##;(0.0);'нула'") << QStringLiteral("d mmm yy");
+        QTest::newRow("sections") << QStringLiteral("### ### ##0.00##;(0.0);'нула'")
+                                  << QStringLiteral("d mmm yy");
     }
 
     // Record for record, streamed or cached, the formatter writes what the

@@ -47,25 +47,41 @@ private slots:
         QTest::addColumn<QString>("asString");
         QTest::addColumn<QString>("display");
         const TFieldType f = TFieldType::ftFloat;
-        QTest::newRow("float, shortest") << f << QVariant(1.5) << "1.5" << "1.5";
-        QTest::newRow("float, full precision") << f << QVariant(0.1 + 0.2) << "0.30000000000000004" << "0.3";
-        QTest::newRow("float, whole") << f << QVariant(100000000.0) << "100000000" << "100000000";
-        QTest::newRow("float, huge") << f << QVariant(1.5e20) << "1.5E20" << "1.5e+20";
-        QTest::newRow("float, tiny") << f << QVariant(-2.5e-7) << "-2.5E-7" << "-2.5e-07";
-        QTest::newRow("currency") << TFieldType::ftCurrency << QVariant(12.3) << "12.3" << "12.3";
-        QTest::newRow("integer") << TFieldType::ftInteger << QVariant(qlonglong(-42)) << "-42" << "-42";
-        QTest::newRow("null") << f << QVariant() << "" << "";
-        QTest::newRow("date") << TFieldType::ftDate << QVariant(QDate(2024, 3, 9)) << "09.03.2024" << "09.03.2024";
-        QTest::newRow("time") << TFieldType::ftTime << QVariant(QTime(7, 5, 59)) << "07:05" << "07:05";
-        QTest::newRow("date-time") << TFieldType::ftDateTime << QVariant(QDateTime(QDate(2024, 3, 9), QTime(23, 1)))
-                                   << "09.03.2024 23:01" << "09.03.2024 23:01";
-        QTest::newRow("date-time at midnight") << TFieldType::ftDateTime
-                                               << QVariant(QDateTime(QDate(2024, 3, 9), QTime(0, 0))) << "09.03.2024"
-                                               << "09.03.2024";
-        QTest::newRow("logical") << TFieldType::ftBoolean << QVariant(true) << "True" << "True";
-        QTest::newRow("text") << TFieldType::ftString << QVariant(QStringLiteral("Иван")) << "Иван" << "Иван";
-        QTest::newRow("memo") << TFieldType::ftMemo << QVariant(QStringLiteral("long")) << "long" << "(MEMO)";
-        QTest::newRow("text in a float column") << f << QVariant(QStringLiteral("n/a")) << "n/a" << "n/a";
+        QTest::newRow("float, shortest") << f << QVariant(1.5) << "1.5"
+                                         << "1.5";
+        QTest::newRow("float, full precision") << f << QVariant(0.1 + 0.2) << "0.30000000000000004"
+                                               << "0.3";
+        QTest::newRow("float, whole") << f << QVariant(100000000.0) << "100000000"
+                                      << "100000000";
+        QTest::newRow("float, huge") << f << QVariant(1.5e20) << "1.5E20"
+                                     << "1.5e+20";
+        QTest::newRow("float, tiny") << f << QVariant(-2.5e-7) << "-2.5E-7"
+                                     << "-2.5e-07";
+        QTest::newRow("currency") << TFieldType::ftCurrency << QVariant(12.3) << "12.3"
+                                  << "12.3";
+        QTest::newRow("integer") << TFieldType::ftInteger << QVariant(qlonglong(-42)) << "-42"
+                                 << "-42";
+        QTest::newRow("null") << f << QVariant() << ""
+                              << "";
+        QTest::newRow("date") << TFieldType::ftDate << QVariant(QDate(2024, 3, 9)) << "09.03.2024"
+                              << "09.03.2024";
+        QTest::newRow("time") << TFieldType::ftTime << QVariant(QTime(7, 5, 59)) << "07:05"
+                              << "07:05";
+        QTest::newRow("date-time") << TFieldType::ftDateTime
+                                   << QVariant(QDateTime(QDate(2024, 3, 9), QTime(23, 1)))
+                                   << "09.03.2024 23:01"
+                                   << "09.03.2024 23:01";
+        QTest::newRow("date-time at midnight")
+            << TFieldType::ftDateTime << QVariant(QDateTime(QDate(2024, 3, 9), QTime(0, 0))) << "09.03.2024"
+            << "09.03.2024";
+        QTest::newRow("logical") << TFieldType::ftBoolean << QVariant(true) << "True"
+                                 << "True";
+        QTest::newRow("text") << TFieldType::ftString << QVariant(QStringLiteral("Иван")) << "Иван"
+                              << "Иван";
+        QTest::newRow("memo") << TFieldType::ftMemo << QVariant(QStringLiteral("long")) << "long"
+                              << "(MEMO)";
+        QTest::newRow("text in a float column") << f << QVariant(QStringLiteral("n/a")) << "n/a"
+                                                << "n/a";
     }
     void valuesAsText() {
         QFETCH(TFieldType, type);
@@ -106,11 +122,14 @@ private slots:
         QTest::addColumn<bool>("isFloat");
         QTest::addColumn<int>("alignment");
         QTest::newRow("integer") << TFieldType::ftInteger << true << false << int(TAlignment::taRightJustify);
-        QTest::newRow("large integer") << TFieldType::ftLargeint << true << false << int(TAlignment::taRightJustify);
-        QTest::newRow("auto-increment") << TFieldType::ftAutoInc << true << false << int(TAlignment::taRightJustify);
+        QTest::newRow("large integer")
+            << TFieldType::ftLargeint << true << false << int(TAlignment::taRightJustify);
+        QTest::newRow("auto-increment")
+            << TFieldType::ftAutoInc << true << false << int(TAlignment::taRightJustify);
         QTest::newRow("fixed-point") << TFieldType::ftBCD << true << false << int(TAlignment::taRightJustify);
         QTest::newRow("float") << TFieldType::ftFloat << true << true << int(TAlignment::taRightJustify);
-        QTest::newRow("currency") << TFieldType::ftCurrency << true << true << int(TAlignment::taRightJustify);
+        QTest::newRow("currency") << TFieldType::ftCurrency << true << true
+                                  << int(TAlignment::taRightJustify);
         QTest::newRow("text") << TFieldType::ftString << false << false << int(TAlignment::taLeftJustify);
         QTest::newRow("date") << TFieldType::ftDate << false << false << int(TAlignment::taLeftJustify);
         QTest::newRow("logical") << TFieldType::ftBoolean << false << false << int(TAlignment::taLeftJustify);

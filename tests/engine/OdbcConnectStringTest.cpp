@@ -1,7 +1,6 @@
-#include "support/TestRegistry.h"
-
 #include "engine/Session.h"
 #include "engine/odbc/OdbcDriver.h"
+#include "support/TestRegistry.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -23,14 +22,16 @@ class OdbcConnectStringTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(FDir.isValid());
-        Write(QStringLiteral("odbcinst.ini"), "[PostgreSQL Unicode]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so\n\n"
-                                              "[SQL Anywhere 11]\nDriver=/opt/sqlanywhere11/lib64/libdbodbc11.so\n");
-        Write(QStringLiteral("odbc.ini"), "[PgBare]\nDriver=PostgreSQL Unicode\nServername=db\n\n"
-                                          "[PgOwnMode]\nDriver=PostgreSQL Unicode\nUseDeclareFetch=0\n\n"
-                                          "[PgTuned]\nDriver=PostgreSQL Unicode\nUseDeclareFetch=1\nFetch=100\n\n"
-                                          "[PgByPath]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so\n\n"
-                                          "[Anywhere]\nDriver=SQL Anywhere 11\n\n"
-                                          "[Брой; {1}]\nDriver=SQL Anywhere 11\n");
+        Write(QStringLiteral("odbcinst.ini"),
+              "[PostgreSQL Unicode]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so\n\n"
+              "[SQL Anywhere 11]\nDriver=/opt/sqlanywhere11/lib64/libdbodbc11.so\n");
+        Write(QStringLiteral("odbc.ini"),
+              "[PgBare]\nDriver=PostgreSQL Unicode\nServername=db\n\n"
+              "[PgOwnMode]\nDriver=PostgreSQL Unicode\nUseDeclareFetch=0\n\n"
+              "[PgTuned]\nDriver=PostgreSQL Unicode\nUseDeclareFetch=1\nFetch=100\n\n"
+              "[PgByPath]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so\n\n"
+              "[Anywhere]\nDriver=SQL Anywhere 11\n\n"
+              "[Брой; {1}]\nDriver=SQL Anywhere 11\n");
         qputenv("ODBCSYSINI", QFile::encodeName(FDir.path()));
         qputenv("ODBCINSTINI", "odbcinst.ini");
         qputenv("ODBCINI", QFile::encodeName(FDir.filePath(QStringLiteral("odbc.ini"))));
@@ -41,16 +42,34 @@ private slots:
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("text");
-        QTest::newRow("psqlODBC, nothing set") << "PgBare" << "dba" << "sql"
+        QTest::newRow("psqlODBC, nothing set") << "PgBare"
+                                               << "dba"
+                                               << "sql"
                                                << "DSN=PgBare;UID=dba;PWD=sql;UseDeclareFetch=1;Fetch=4000";
-        QTest::newRow("psqlODBC, its own mode") << "PgOwnMode" << "" << "" << "DSN=PgOwnMode;Fetch=4000";
-        QTest::newRow("psqlODBC, tuned") << "PgTuned" << "" << "" << "DSN=PgTuned";
-        QTest::newRow("psqlODBC by its path") << "PgByPath" << "" << ""
+        QTest::newRow("psqlODBC, its own mode") << "PgOwnMode"
+                                                << ""
+                                                << ""
+                                                << "DSN=PgOwnMode;Fetch=4000";
+        QTest::newRow("psqlODBC, tuned") << "PgTuned"
+                                         << ""
+                                         << ""
+                                         << "DSN=PgTuned";
+        QTest::newRow("psqlODBC by its path") << "PgByPath"
+                                              << ""
+                                              << ""
                                               << "DSN=PgByPath;UseDeclareFetch=1;Fetch=4000";
-        QTest::newRow("another driver") << "Anywhere" << "dba" << "" << "DSN=Anywhere;UID=dba";
-        QTest::newRow("names in braces") << "Брой; {1}" << "a;b" << " x"
+        QTest::newRow("another driver") << "Anywhere"
+                                        << "dba"
+                                        << ""
+                                        << "DSN=Anywhere;UID=dba";
+        QTest::newRow("names in braces") << "Брой; {1}"
+                                         << "a;b"
+                                         << " x"
                                          << "DSN={Брой; {1}}};UID={a;b};PWD={ x}";
-        QTest::newRow("no such data source") << "Nowhere" << "" << "" << "DSN=Nowhere";
+        QTest::newRow("no such data source") << "Nowhere"
+                                             << ""
+                                             << ""
+                                             << "DSN=Nowhere";
     }
 
     void connectString() {

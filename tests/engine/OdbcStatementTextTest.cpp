@@ -1,6 +1,5 @@
-#include "support/TestRegistry.h"
-
 #include "engine/odbc/OdbcDriver.h"
+#include "support/TestRegistry.h"
 
 #include <QTest>
 
@@ -26,20 +25,26 @@ private slots:
         // rest of the table from its last block on.
         QTest::newRow("SQL Anywhere, first block") << TDbms::SqlAnywhere << qint64(0) << qint64(200)
                                                    << QStringLiteral("SELECT TOP 200") + from << qint64(0);
-        QTest::newRow("SQL Anywhere, block 100") << TDbms::SqlAnywhere << qint64(20000) << qint64(200)
-                                                 << QStringLiteral("SELECT TOP 200 START AT 20001") + from << qint64(0);
-        QTest::newRow("SQL Anywhere, last") << TDbms::SqlAnywhere << qint64(99800) << qint64(-1)
-                                            << QStringLiteral("SELECT TOP ALL START AT 99801") + from << qint64(0);
-        QTest::newRow("SQL Anywhere, second row on") << TDbms::SqlAnywhere << qint64(1) << qint64(-1)
-                                                     << QStringLiteral("SELECT TOP ALL START AT 2") + from << qint64(0);
-        QTest::newRow("SQL Anywhere, whole") << TDbms::SqlAnywhere << qint64(0) << qint64(-1) << select << qint64(0);
+        QTest::newRow("SQL Anywhere, block 100")
+            << TDbms::SqlAnywhere << qint64(20000) << qint64(200)
+            << QStringLiteral("SELECT TOP 200 START AT 20001") + from << qint64(0);
+        QTest::newRow("SQL Anywhere, last")
+            << TDbms::SqlAnywhere << qint64(99800) << qint64(-1)
+            << QStringLiteral("SELECT TOP ALL START AT 99801") + from << qint64(0);
+        QTest::newRow("SQL Anywhere, second row on")
+            << TDbms::SqlAnywhere << qint64(1) << qint64(-1)
+            << QStringLiteral("SELECT TOP ALL START AT 2") + from << qint64(0);
+        QTest::newRow("SQL Anywhere, whole")
+            << TDbms::SqlAnywhere << qint64(0) << qint64(-1) << select << qint64(0);
         QTest::newRow("PostgreSQL, first block") << TDbms::PostgreSQL << qint64(0) << qint64(200)
                                                  << select + QStringLiteral(" LIMIT 200") << qint64(0);
-        QTest::newRow("PostgreSQL, block 100") << TDbms::PostgreSQL << qint64(20000) << qint64(200)
-                                               << select + QStringLiteral(" LIMIT 200 OFFSET 20000") << qint64(0);
+        QTest::newRow("PostgreSQL, block 100")
+            << TDbms::PostgreSQL << qint64(20000) << qint64(200)
+            << select + QStringLiteral(" LIMIT 200 OFFSET 20000") << qint64(0);
         QTest::newRow("PostgreSQL, last") << TDbms::PostgreSQL << qint64(99800) << qint64(-1)
                                           << select + QStringLiteral(" OFFSET 99800") << qint64(0);
-        QTest::newRow("PostgreSQL, whole") << TDbms::PostgreSQL << qint64(0) << qint64(-1) << select << qint64(0);
+        QTest::newRow("PostgreSQL, whole")
+            << TDbms::PostgreSQL << qint64(0) << qint64(-1) << select << qint64(0);
         QTest::newRow("SQLite, first block") << TDbms::SQLite << qint64(0) << qint64(200)
                                              << select + QStringLiteral(" LIMIT 200") << qint64(0);
         QTest::newRow("SQLite, block 100") << TDbms::SQLite << qint64(20000) << qint64(200)
@@ -48,9 +53,12 @@ private slots:
                                       << select + QStringLiteral(" LIMIT -1 OFFSET 99800") << qint64(0);
         QTest::newRow("SQLite, whole") << TDbms::SQLite << qint64(0) << qint64(-1) << select << qint64(0);
         // Any other server reads from the start; the client skips.
-        QTest::newRow("other, first block") << TDbms::Other << qint64(0) << qint64(200) << select << qint64(0);
-        QTest::newRow("other, block 100") << TDbms::Other << qint64(20000) << qint64(200) << select << qint64(20000);
-        QTest::newRow("other, last") << TDbms::Other << qint64(99800) << qint64(-1) << select << qint64(99800);
+        QTest::newRow("other, first block")
+            << TDbms::Other << qint64(0) << qint64(200) << select << qint64(0);
+        QTest::newRow("other, block 100")
+            << TDbms::Other << qint64(20000) << qint64(200) << select << qint64(20000);
+        QTest::newRow("other, last") << TDbms::Other << qint64(99800) << qint64(-1) << select
+                                     << qint64(99800);
     }
     void windows() {
         QFETCH(TDbms, dbms);
@@ -68,11 +76,13 @@ private slots:
         QTest::addColumn<QStringList>("key");
         QTest::addColumn<QStringList>("placeholders");
         QTest::addColumn<QStringList>("session");
-        QTest::newRow("PostgreSQL") << TDbms::PostgreSQL << QStringList{"ctid"} << QStringList{"CAST(? AS tid)"}
+        QTest::newRow("PostgreSQL") << TDbms::PostgreSQL << QStringList{"ctid"}
+                                    << QStringList{"CAST(? AS tid)"}
                                     << QStringList{"SET synchronize_seqscans = off"};
         QTest::newRow("SQLite") << TDbms::SQLite << QStringList{"rowid"} << QStringList{"?"} << QStringList{};
         // The catalogue names these servers' keys.
-        QTest::newRow("SQL Anywhere") << TDbms::SqlAnywhere << QStringList{} << QStringList{} << QStringList{};
+        QTest::newRow("SQL Anywhere")
+            << TDbms::SqlAnywhere << QStringList{} << QStringList{} << QStringList{};
         QTest::newRow("other") << TDbms::Other << QStringList{} << QStringList{} << QStringList{};
     }
     void rowKeysAndSessionStatements() {

@@ -1,12 +1,13 @@
+#include "engine/Session.h"
+
+#include "TestTemp.h"
 #include "engine/Driver.h"
 #include "engine/Exception.h"
-#include "engine/Session.h"
 #include "engine/TDataSource.h"
 #include "engine/TDatabase.h"
 #include "engine/TField.h"
 #include "engine/TQuery.h"
 #include "engine/TTable.h"
-#include "TestTemp.h"
 #include "support/TestRegistry.h"
 #include "support/TestSqlite.h"
 
@@ -54,13 +55,15 @@ private slots:
         }
         // User data sources in ODBCINI, system ones in ODBCSYSINI's odbc.ini.
         WriteFile(FDir.filePath(QStringLiteral("user.ini")),
-                  QStringLiteral("[EmbDemo]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = %1\nUID = dba\nPWD = sql\n\n"
-                                 "[EmbOpen]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = %1\nUID = guest\n\n"
-                                 "[EmbNoUser]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = %1\n\n"
-                                 "[OtherDsn]\nDriver = NoSuchDriverAnywhere\nServername = localhost\n")
+                  QStringLiteral(
+                      "[EmbDemo]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = %1\nUID = dba\nPWD = sql\n\n"
+                      "[EmbOpen]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = %1\nUID = guest\n\n"
+                      "[EmbNoUser]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = %1\n\n"
+                      "[OtherDsn]\nDriver = NoSuchDriverAnywhere\nServername = localhost\n")
                       .arg(FDbFile));
         WriteFile(FDir.filePath(QStringLiteral("odbc.ini")),
-                  QStringLiteral("[SysDemo]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = %1\nUID = sys\n").arg(FDbFile));
+                  QStringLiteral("[SysDemo]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = %1\nUID = sys\n")
+                      .arg(FDbFile));
         WriteFile(FDir.filePath(QStringLiteral("odbcinst.ini")), QString());
         qputenv("ODBCINI", QFile::encodeName(FDir.filePath(QStringLiteral("user.ini"))));
         qputenv("ODBCSYSINI", QFile::encodeName(FDir.path()));
@@ -86,24 +89,31 @@ private slots:
         QTest::addColumn<TAliasKind>("kind");
         QTest::addColumn<QString>("driver");
         QTest::addColumn<QString>("user");
-        QTest::newRow("user data source, embedded") << "EmbDemo" << TAliasKind::EmbeddedServer << "SQL Anywhere 11" << "dba";
-        QTest::newRow("name in other case") << "embdemo" << TAliasKind::EmbeddedServer << "SQL Anywhere 11" << "dba";
-        QTest::newRow("system data source") << "SysDemo" << TAliasKind::EmbeddedServer << "SQL Anywhere 11" << "sys";
-        QTest::newRow("other data source") << "OtherDsn" << TAliasKind::OdbcServer << "NoSuchDriverAnywhere" << "";
-        QTest::newRow("SQLite file") << "@desk" << TAliasKind::DesktopFile << "SQLite" << "";
-        QTest::newRow("unknown") << "NoSuchAlias" << TAliasKind::None << "" << "";
-        QTest::newRow("missing file") << "@missing" << TAliasKind::None << "" << "";
+        QTest::newRow("user data source, embedded")
+            << "EmbDemo" << TAliasKind::EmbeddedServer << "SQL Anywhere 11"
+            << "dba";
+        QTest::newRow("name in other case") << "embdemo" << TAliasKind::EmbeddedServer << "SQL Anywhere 11"
+                                            << "dba";
+        QTest::newRow("system data source") << "SysDemo" << TAliasKind::EmbeddedServer << "SQL Anywhere 11"
+                                            << "sys";
+        QTest::newRow("other data source") << "OtherDsn" << TAliasKind::OdbcServer << "NoSuchDriverAnywhere"
+                                           << "";
+        QTest::newRow("SQLite file") << "@desk" << TAliasKind::DesktopFile << "SQLite"
+                                     << "";
+        QTest::newRow("unknown") << "NoSuchAlias" << TAliasKind::None << ""
+                                 << "";
+        QTest::newRow("missing file") << "@missing" << TAliasKind::None << ""
+                                      << "";
     }
     void aliasesAreFound() {
         QFETCH(QString, alias);
         QFETCH(TAliasKind, kind);
         QFETCH(QString, driver);
         QFETCH(QString, user);
-        if (alias == QLatin1String("@desk"))
-            alias = FDesktopFile;
-        if (alias == QLatin1String("@missing"))
-            alias = FDir.filePath(QStringLiteral("missing.db"));
-        QCOMPARE(Session().IsSQLAlias(alias), kind == TAliasKind::EmbeddedServer || kind == TAliasKind::OdbcServer);
+        if (alias == QLatin1String("@desk")) alias = FDesktopFile;
+        if (alias == QLatin1String("@missing")) alias = FDir.filePath(QStringLiteral("missing.db"));
+        QCOMPARE(Session().IsSQLAlias(alias),
+                 kind == TAliasKind::EmbeddedServer || kind == TAliasKind::OdbcServer);
         QCOMPARE(Session().AliasUserName(alias), user);
         if (kind == TAliasKind::None) {
             try {
@@ -120,8 +130,7 @@ private slots:
         const TAliasInfo info = Session().AliasInfo(alias);
         QCOMPARE(info.Kind, kind);
         QCOMPARE(Session().GetAliasDescription(alias), driver);
-        if (kind == TAliasKind::EmbeddedServer)
-            QCOMPARE(info.DatabaseFile, FDbFile);
+        if (kind == TAliasKind::EmbeddedServer) QCOMPARE(info.DatabaseFile, FDbFile);
     }
 
     void emptyAliasHasNoDescription() { QCOMPARE(Session().GetAliasDescription(QString()), QString()); }
@@ -137,27 +146,29 @@ private slots:
         QTest::addColumn<bool>("connected");
         QTest::addColumn<QStringList>("paramsAfter");
         const QStringList none;
-        QTest::newRow("prefill from the alias, then the entered name") << "EmbDemo" << true << none << true << "sql" << 1
-                                                                       << "dba" << true << QStringList{"USER NAME=clerk"};
+        QTest::newRow("prefill from the alias, then the entered name")
+            << "EmbDemo" << true << none << true << "sql" << 1 << "dba" << true
+            << QStringList{"USER NAME=clerk"};
         QTest::newRow("prefill from Params, entered name replaces it")
             << "EmbDemo" << true << QStringList{"USER NAME=boss"} << true << "sql" << 1 << "boss" << true
             << QStringList{"USER NAME=clerk"};
         // The alias's user name stays in Params even when the login fails.
         QTest::newRow("cancel fails") << "EmbDemo" << true << none << false << "" << 1 << "dba" << false
                                       << QStringList{"USER NAME=dba"};
-        QTest::newRow("wrong password fails") << "EmbDemo" << true << none << true << "nope" << 1 << "dba" << false
-                                              << QStringList{"USER NAME=clerk"};
-        QTest::newRow("no password on the alias") << "EmbOpen" << true << none << true << "any" << 1 << "guest" << true
-                                                  << QStringList{"USER NAME=clerk"};
-        QTest::newRow("no user anywhere") << "EmbNoUser" << true << none << true << "" << 1 << "" << true
-                                          << QStringList{"USER NAME=clerk"};
-        QTest::newRow("prompt off: Params log in") << "EmbDemo" << false
-                                                   << QStringList{"USER NAME=dba", "PASSWORD=sql"} << true << "" << 0
-                                                   << "" << true << QStringList{"USER NAME=dba", "PASSWORD=sql"};
-        QTest::newRow("prompt off: wrong password") << "EmbDemo" << false << QStringList{"USER NAME=dba", "PASSWORD=x"}
-                                                    << true << "" << 0 << "" << false
-                                                    << QStringList{"USER NAME=dba", "PASSWORD=x"};
-        QTest::newRow("desktop file: no login") << "@desk" << true << none << true << "" << 0 << "" << true << none;
+        QTest::newRow("wrong password fails") << "EmbDemo" << true << none << true << "nope" << 1 << "dba"
+                                              << false << QStringList{"USER NAME=clerk"};
+        QTest::newRow("no password on the alias") << "EmbOpen" << true << none << true << "any" << 1
+                                                  << "guest" << true << QStringList{"USER NAME=clerk"};
+        QTest::newRow("no user anywhere")
+            << "EmbNoUser" << true << none << true << "" << 1 << "" << true << QStringList{"USER NAME=clerk"};
+        QTest::newRow("prompt off: Params log in")
+            << "EmbDemo" << false << QStringList{"USER NAME=dba", "PASSWORD=sql"} << true << "" << 0 << ""
+            << true << QStringList{"USER NAME=dba", "PASSWORD=sql"};
+        QTest::newRow("prompt off: wrong password")
+            << "EmbDemo" << false << QStringList{"USER NAME=dba", "PASSWORD=x"} << true << "" << 0 << ""
+            << false << QStringList{"USER NAME=dba", "PASSWORD=x"};
+        QTest::newRow("desktop file: no login")
+            << "@desk" << true << none << true << "" << 0 << "" << true << none;
     }
     void login() {
         QFETCH(QString, alias);
@@ -169,8 +180,7 @@ private slots:
         QFETCH(QString, prefill);
         QFETCH(bool, connected);
         QFETCH(QStringList, paramsAfter);
-        if (alias == QLatin1String("@desk"))
-            alias = FDesktopFile;
+        if (alias == QLatin1String("@desk")) alias = FDesktopFile;
         FLogin.Ok = answerOk;
         FLogin.User = QStringLiteral("clerk");
         FLogin.Password = password;

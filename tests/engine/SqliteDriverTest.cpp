@@ -1,9 +1,9 @@
-#include "support/TestRegistry.h"
+#include "engine/sqlite/SqliteDriver.h"
 
 #include "engine/Exception.h"
 #include "engine/TDecimal.h"
 #include "engine/Win1251.h"
-#include "engine/sqlite/SqliteDriver.h"
+#include "support/TestRegistry.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,7 +32,8 @@ class TTestDatabase {
 public:
     explicit TTestDatabase(const char* sql) : FDir(TempRoot() + QStringLiteral("/sqlite-XXXXXX")) {
         sqlite3* db = nullptr;
-        sqlite3_open_v2(Path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        sqlite3_open_v2(Path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr);
         char* error = nullptr;
         sqlite3_exec(db, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
         const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
@@ -92,7 +93,9 @@ class SqliteDriverTest : public QObject {
 private slots:
     void openFailures() {
         const TTestDatabase db("");
-        QVERIFY(Failure([&] { OpenSqliteConnection(db.File("none.db")); }).startsWith("unable to open database file"));
+        QVERIFY(Failure([&] {
+                    OpenSqliteConnection(db.File("none.db"));
+                }).startsWith("unable to open database file"));
         QFile junk(db.File("junk.db"));
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write(QByteArray(4096, 'x'));
@@ -143,7 +146,8 @@ private slots:
         QFETCH(QString, declared);
         QFETCH(TFieldType, type);
         QFETCH(int, size);
-        const TTestDatabase db(QStringLiteral("CREATE TABLE t (\"x y\" %1)").arg(declared).toUtf8().constData());
+        const TTestDatabase db(
+            QStringLiteral("CREATE TABLE t (\"x y\" %1)").arg(declared).toUtf8().constData());
         const QList<TColumnInfo> columns = db.Open()->TableColumns("t");
         QCOMPARE(columns.size(), 1);
         QCOMPARE(columns[0].Name, "x y");
@@ -155,41 +159,69 @@ private slots:
         QTest::addColumn<QString>("declared");
         QTest::addColumn<QString>("stored"); // an SQL literal
         QTest::addColumn<QVariant>("value");
-        QTest::newRow("integer") << "INTEGER" << "42" << QVariant(qlonglong(42));
-        QTest::newRow("large integer") << "BIGINT" << "9007199254740993" << QVariant(qlonglong(9007199254740993));
-        QTest::newRow("float") << "FLOAT" << "1.5" << QVariant(1.5);
-        QTest::newRow("float stored as integer") << "DOUBLE" << "2" << QVariant(2.0);
+        QTest::newRow("integer") << "INTEGER"
+                                 << "42" << QVariant(qlonglong(42));
+        QTest::newRow("large integer") << "BIGINT"
+                                       << "9007199254740993" << QVariant(qlonglong(9007199254740993));
+        QTest::newRow("float") << "FLOAT"
+                               << "1.5" << QVariant(1.5);
+        QTest::newRow("float stored as integer") << "DOUBLE"
+                                                 << "2" << QVariant(2.0);
         // Fixed-point values come exactly: whole ones as integers, others as digits.
-        const auto decimal = [](const char* text) { return DecimalVariant(*TDecimal::FromText(QByteArrayView(text))); };
-        QTest::newRow("decimal") << "DECIMAL(10,2)" << "'12.50'" << decimal("12.5");
-        QTest::newRow("decimal past 2^53") << "NUMERIC(20,0)" << "9007199254740993" << QVariant(qlonglong(9007199254740993));
-        QTest::newRow("decimal millionths") << "DECIMAL(10,6)" << "0.000005" << decimal("0.000005");
-        QTest::newRow("no number in a decimal column") << "DECIMAL(10,2)" << "'n/a'" << QVariant(QStringLiteral("n/a"));
-        QTest::newRow("money") << "MONEY" << "3.25" << decimal("3.25");
-        QTest::newRow("text") << "VARCHAR(10)" << "'Иван'" << QVariant(QString::fromUtf8("Иван"));
-        QTest::newRow("number in a text column") << "TEXT" << "7" << QVariant(QStringLiteral("7"));
-        QTest::newRow("date") << "DATE" << "'2024-02-29'" << QVariant(QDate(2024, 2, 29));
-        QTest::newRow("time") << "TIME" << "'08:05:09'" << QVariant(QTime(8, 5, 9));
-        QTest::newRow("time with fraction") << "TIME" << "'23:59:58.25'" << QVariant(QTime(23, 59, 58, 250));
-        QTest::newRow("datetime") << "DATETIME" << "'2023-12-31 18:30:00'"
+        const auto decimal = [](const char* text) {
+            return DecimalVariant(*TDecimal::FromText(QByteArrayView(text)));
+        };
+        QTest::newRow("decimal") << "DECIMAL(10,2)"
+                                 << "'12.50'" << decimal("12.5");
+        QTest::newRow("decimal past 2^53") << "NUMERIC(20,0)"
+                                           << "9007199254740993" << QVariant(qlonglong(9007199254740993));
+        QTest::newRow("decimal millionths") << "DECIMAL(10,6)"
+                                            << "0.000005" << decimal("0.000005");
+        QTest::newRow("no number in a decimal column") << "DECIMAL(10,2)"
+                                                       << "'n/a'" << QVariant(QStringLiteral("n/a"));
+        QTest::newRow("money") << "MONEY"
+                               << "3.25" << decimal("3.25");
+        QTest::newRow("text") << "VARCHAR(10)"
+                              << "'Иван'" << QVariant(QString::fromUtf8("Иван"));
+        QTest::newRow("number in a text column") << "TEXT"
+                                                 << "7" << QVariant(QStringLiteral("7"));
+        QTest::newRow("date") << "DATE"
+                              << "'2024-02-29'" << QVariant(QDate(2024, 2, 29));
+        QTest::newRow("time") << "TIME"
+                              << "'08:05:09'" << QVariant(QTime(8, 5, 9));
+        QTest::newRow("time with fraction") << "TIME"
+                                            << "'23:59:58.25'" << QVariant(QTime(23, 59, 58, 250));
+        QTest::newRow("datetime") << "DATETIME"
+                                  << "'2023-12-31 18:30:00'"
                                   << QVariant(QDateTime(QDate(2023, 12, 31), QTime(18, 30), Qt::UTC));
-        QTest::newRow("timestamp with T") << "TIMESTAMP" << "'2023-12-31T18:30:00.5'"
-                                          << QVariant(QDateTime(QDate(2023, 12, 31), QTime(18, 30, 0, 500), Qt::UTC));
-        QTest::newRow("date only in datetime") << "DATETIME" << "'2023-01-02'"
-                                               << QVariant(QDateTime(QDate(2023, 1, 2), QTime(0, 0), Qt::UTC));
-        QTest::newRow("no date kept as stored") << "DATE" << "'31.12.2023'" << QVariant(QStringLiteral("31.12.2023"));
-        QTest::newRow("impossible date kept") << "DATE" << "'2023-02-30'" << QVariant(QStringLiteral("2023-02-30"));
-        QTest::newRow("bit") << "BIT" << "1" << QVariant(true);
-        QTest::newRow("boolean text") << "BOOLEAN" << "'false'" << QVariant(false);
-        QTest::newRow("blob") << "BLOB" << "x'00ff'" << QVariant(QByteArray("\x00\xff", 2));
-        QTest::newRow("no type keeps storage") << "" << "2.5" << QVariant(2.5);
+        QTest::newRow("timestamp with T")
+            << "TIMESTAMP"
+            << "'2023-12-31T18:30:00.5'"
+            << QVariant(QDateTime(QDate(2023, 12, 31), QTime(18, 30, 0, 500), Qt::UTC));
+        QTest::newRow("date only in datetime")
+            << "DATETIME"
+            << "'2023-01-02'" << QVariant(QDateTime(QDate(2023, 1, 2), QTime(0, 0), Qt::UTC));
+        QTest::newRow("no date kept as stored") << "DATE"
+                                                << "'31.12.2023'" << QVariant(QStringLiteral("31.12.2023"));
+        QTest::newRow("impossible date kept") << "DATE"
+                                              << "'2023-02-30'" << QVariant(QStringLiteral("2023-02-30"));
+        QTest::newRow("bit") << "BIT"
+                             << "1" << QVariant(true);
+        QTest::newRow("boolean text") << "BOOLEAN"
+                                      << "'false'" << QVariant(false);
+        QTest::newRow("blob") << "BLOB"
+                              << "x'00ff'" << QVariant(QByteArray("\x00\xff", 2));
+        QTest::newRow("no type keeps storage") << ""
+                                               << "2.5" << QVariant(2.5);
     }
     void values() {
         QFETCH(QString, declared);
         QFETCH(QString, stored);
         QFETCH(QVariant, value);
         const TTestDatabase db(QStringLiteral("CREATE TABLE t (a %1); INSERT INTO t VALUES (%2), (NULL);")
-                                   .arg(declared, stored).toUtf8().constData());
+                                   .arg(declared, stored)
+                                   .toUtf8()
+                                   .constData());
         const auto c = db.Open();
         const auto cursor = c->Select(Spec(c->QuoteIdentifier("t")), 0);
         QVERIFY(cursor->Next());
@@ -213,7 +245,8 @@ private slots:
         const auto ids = [&](const TSelectSpec& spec, qint64 offset) {
             QList<qlonglong> out;
             const auto cursor = c->Select(spec, offset);
-            while (cursor->Next()) out << cursor->Value(0).toLongLong() * 1000 + qlonglong(cursor->Value(2).toDouble() * 100);
+            while (cursor->Next())
+                out << cursor->Value(0).toLongLong() * 1000 + qlonglong(cursor->Value(2).toDouble() * 100);
             return out;
         };
         const TSelectSpec all = Spec("\"stoki\"");
@@ -228,13 +261,15 @@ private slots:
         TSelectSpec limited = ordered;
         limited.Limit = 2;
         QCOMPARE(ids(limited, 1), sorted.mid(1, 2));
-        const TSelectSpec filtered = Spec("\"stoki\"", "\"name\" = ? OR \"sold\" < ?", {QString::fromUtf8("хляб"), QDate(2024, 2, 1)});
+        const TSelectSpec filtered =
+            Spec("\"stoki\"", "\"name\" = ? OR \"sold\" < ?", {QString::fromUtf8("хляб"), QDate(2024, 2, 1)});
         QCOMPARE(ids(filtered, 0), QList<qlonglong>({3150, 2000}));
         QCOMPARE(c->Count(filtered), 2);
         QCOMPARE(c->Count(all), 4);
         QCOMPARE(c->Count(Spec("\"cheap\"")), 2);
         QCOMPARE(ids(Spec("\"cheap\""), 1), QList<qlonglong>({2080}));
-        QCOMPARE(Failure([&] { c->Select(Spec("\"stoki\"", "\"nope\" = ?", {1}), 0); }), "no such column: nope");
+        QCOMPARE(Failure([&] { c->Select(Spec("\"stoki\"", "\"nope\" = ?", {1}), 0); }),
+                 "no such column: nope");
     }
 
     void boundValues_data() {
@@ -284,12 +319,15 @@ private slots:
     void nulInStatement_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("execute");
-        QTest::newRow("executed, after a statement") << QStringLiteral("select 1;") + QChar(0) + "select 2" << true;
+        QTest::newRow("executed, after a statement")
+            << QStringLiteral("select 1;") + QChar(0) + "select 2" << true;
         QTest::newRow("executed, alone") << QString(QChar(0)) << true;
-        QTest::newRow("executed, a dialect statement") << QStringLiteral("create variable v") + QChar(0) + " integer" << true;
+        QTest::newRow("executed, a dialect statement")
+            << QStringLiteral("create variable v") + QChar(0) + " integer" << true;
         QTest::newRow("opened") << QStringLiteral("select 1") + QChar(0) + "; drop table stoki" << false;
         // A data script saved as UTF-16 and read as Windows-1251.
-        QTest::newRow("UTF-16 text") << FromWin1251(QByteArray("\xff\xfes\0e\0l\0e\0c\0t\0 \0\x31\0", 18)) << true;
+        QTest::newRow("UTF-16 text") << FromWin1251(QByteArray("\xff\xfes\0e\0l\0e\0c\0t\0 \0\x31\0", 18))
+                                     << true;
     }
     void nulInStatement() {
         QFETCH(QString, text);
@@ -307,14 +345,22 @@ private slots:
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("code");
-        QTest::newRow("insert") << "insert into stoki values (9, 'x', 1, 1, null)" << "attempt to write a readonly database" << SQLITE_READONLY;
-        QTest::newRow("update") << "update stoki set name = 'x'" << "attempt to write a readonly database" << SQLITE_READONLY;
-        QTest::newRow("delete") << "delete from stoki" << "attempt to write a readonly database" << SQLITE_READONLY;
-        QTest::newRow("drop") << "drop table stoki" << "attempt to write a readonly database" << SQLITE_READONLY;
-        QTest::newRow("create") << "create table made (a int)" << "attempt to write a readonly database" << SQLITE_READONLY;
-        QTest::newRow("attach") << "attach database '%1/other.db' as other" << "too many attached databases - max 0" << SQLITE_ERROR;
-        QTest::newRow("vacuum into") << "vacuum into '%1/copy.db'" << "too many attached databases - max 0" << SQLITE_ERROR;
-        QTest::newRow("journal mode") << "pragma journal_mode = wal" << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("insert") << "insert into stoki values (9, 'x', 1, 1, null)"
+                                << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("update") << "update stoki set name = 'x'"
+                                << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("delete") << "delete from stoki"
+                                << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("drop") << "drop table stoki"
+                              << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("create") << "create table made (a int)"
+                                << "attempt to write a readonly database" << SQLITE_READONLY;
+        QTest::newRow("attach") << "attach database '%1/other.db' as other"
+                                << "too many attached databases - max 0" << SQLITE_ERROR;
+        QTest::newRow("vacuum into") << "vacuum into '%1/copy.db'"
+                                     << "too many attached databases - max 0" << SQLITE_ERROR;
+        QTest::newRow("journal mode") << "pragma journal_mode = wal"
+                                      << "attempt to write a readonly database" << SQLITE_READONLY;
     }
     void writesAreRefused() {
         QFETCH(QString, statement);
@@ -346,10 +392,13 @@ private slots:
     void catalogueProbes_data() {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<int>("count");
-        QTest::newRow("book, any case") << "select count(*) from systable where LCase(table_name) = 'book'" << 1;
+        QTest::newRow("book, any case")
+            << "select count(*) from systable where LCase(table_name) = 'book'" << 1;
         QTest::newRow("stoki") << "select count(*) from systable where LCase(table_name) = 'stoki'" << 1;
-        QTest::newRow("cng_currency") << "select count(*) from systable where LCase(table_name) = 'cng_currency'" << 0;
-        QTest::newRow("no internal table") << "select count(*) from systable where table_name like 'sqlite%'" << 0;
+        QTest::newRow("cng_currency")
+            << "select count(*) from systable where LCase(table_name) = 'cng_currency'" << 0;
+        QTest::newRow("no internal table")
+            << "select count(*) from systable where table_name like 'sqlite%'" << 0;
         QTest::newRow("the catalogue itself")
             << "select count(*) from sys.systable where table_name = 'systable' and creator = 0" << 1;
     }
@@ -366,7 +415,8 @@ private slots:
                                              "where creator=1 and table_type='BASE'\n"
                                              "order by table_name ");
         QStringList names;
-        while (cursor->Next()) names << cursor->Value(0).toString();
+        while (cursor->Next())
+            names << cursor->Value(0).toString();
         QCOMPARE(names, QStringList({"Book", "stoki"})); // no view, no system table
     }
 
@@ -386,7 +436,8 @@ private slots:
         const auto c = db.Open();
         QCOMPARE(First(*c, "select varexists('bvrConnectID')").toInt(), 0);
         QCOMPARE(Failure([&] { c->Execute("SET bvrConnectID = 123"); }), "Variable 'bvrConnectID' not found");
-        QCOMPARE(Failure([&] { c->Execute("SET @bvrConnectID = 123"); }), "Variable '@bvrConnectID' not found");
+        QCOMPARE(Failure([&] { c->Execute("SET @bvrConnectID = 123"); }),
+                 "Variable '@bvrConnectID' not found");
 
         c->Execute("CREATE VARIABLE bvrConnectID integer");
         c->Execute("create variable bvrExecDir long varchar;");
@@ -415,19 +466,22 @@ private slots:
     void functions_data() {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QVariant>("value");
-        QTest::newRow("lcase cyrillic") << "select LCase('КНИГА Book')" << QVariant(QString::fromUtf8("книга book"));
+        QTest::newRow("lcase cyrillic")
+            << "select LCase('КНИГА Book')" << QVariant(QString::fromUtf8("книга book"));
         QTest::newRow("ucase cyrillic") << "select ucase('хляб')" << QVariant(QString::fromUtf8("ХЛЯБ"));
         QTest::newRow("lcase null") << "select lcase(null)" << QVariant();
         QTest::newRow("list in row order") << "select list(id) from stoki" << QVariant("3,1,2,2");
-        QTest::newRow("list ordered, nulls left out") << "select list(name order by id desc, price) from stoki"
-                                                      << QVariant(QString::fromUtf8("хляб,сол,мляко"));
-        QTest::newRow("list distinct with delimiter") << "select list(distinct id, '; ' order by id) from stoki"
-                                                      << QVariant("1; 2; 3");
-        QTest::newRow("list by text key") << "select list(id order by name asc) from stoki" << QVariant("2,1,2,3");
+        QTest::newRow("list ordered, nulls left out")
+            << "select list(name order by id desc, price) from stoki"
+            << QVariant(QString::fromUtf8("хляб,сол,мляко"));
+        QTest::newRow("list distinct with delimiter")
+            << "select list(distinct id, '; ' order by id) from stoki" << QVariant("1; 2; 3");
+        QTest::newRow("list by text key")
+            << "select list(id order by name asc) from stoki" << QVariant("2,1,2,3");
         QTest::newRow("list of nothing") << "select list(id) from stoki where id > 5" << QVariant();
-        QTest::newRow("list in groups")
-            << "select list(n, '/') from (select count(*) || ':' || list(price order by price) as n from stoki group by id)"
-            << QVariant("1:2.25/2:0.8/1:1.5");
+        QTest::newRow("list in groups") << "select list(n, '/') from (select count(*) || ':' || list(price "
+                                           "order by price) as n from stoki group by id)"
+                                        << QVariant("1:2.25/2:0.8/1:1.5");
         QTest::newRow("call") << " CALL sa_describe_query('select id from Book')" << QVariant(qlonglong(1));
     }
     void functions() {
@@ -442,17 +496,21 @@ private slots:
     void describeQuery() {
         const TTestDatabase db(Shop);
         const auto c = db.Open();
-        const auto cursor = c->Query("select column_number, name, domain_name, width, scale, base_table_name "
-                                     "from sa_describe_query('SELECT stoki.id, cost AS c, LCase(title) FROM stoki, Book')");
+        const auto cursor =
+            c->Query("select column_number, name, domain_name, width, scale, base_table_name "
+                     "from sa_describe_query('SELECT stoki.id, cost AS c, LCase(title) FROM stoki, Book')");
         QStringList rows;
         while (cursor->Next()) {
             QStringList row;
-            for (int i = 0; i < 6; ++i) row << cursor->Value(i).toString();
+            for (int i = 0; i < 6; ++i)
+                row << cursor->Value(i).toString();
             rows << row.join(u'|');
         }
-        QCOMPARE(rows, QStringList({"1|id|integer|0|0|stoki", "2|c|numeric|10|2|stoki", "3|LCase(title)|varchar|255|0|"}));
-        QVERIFY(Failure([&] { c->Query("select * from sa_describe_query('select nope from stoki')"); })
-                    .contains("no such column: nope"));
+        QCOMPARE(rows, QStringList({"1|id|integer|0|0|stoki", "2|c|numeric|10|2|stoki",
+                                    "3|LCase(title)|varchar|255|0|"}));
+        QVERIFY(Failure([&] {
+                    c->Query("select * from sa_describe_query('select nope from stoki')");
+                }).contains("no such column: nope"));
         QVERIFY(!Failure([&] { c->Query("select * from sa_describe_query"); }).isEmpty());
     }
 
@@ -460,10 +518,16 @@ private slots:
         const TTestDatabase db("CREATE TABLE T (id INTEGER, \"име\" VARCHAR(20), price DOUBLE);"
                                "CREATE TABLE E (only_one INT);");
         const auto c = db.Open();
-        QCOMPARE(First(*c, R"(select replace(list(name order by column_number asc),',','\x09')  from sa_describe_query('SELECT * FROM T'))"),
-                 QVariant(QString::fromUtf8("id\tиме\tprice")));
-        QCOMPARE(First(*c, R"(select replace(list(name order by column_number asc),',','\x09')  from sa_describe_query('SELECT * FROM E'))"),
-                 QVariant("only_one"));
+        QCOMPARE(
+            First(
+                *c,
+                R"(select replace(list(name order by column_number asc),',','\x09')  from sa_describe_query('SELECT * FROM T'))"),
+            QVariant(QString::fromUtf8("id\tиме\tprice")));
+        QCOMPARE(
+            First(
+                *c,
+                R"(select replace(list(name order by column_number asc),',','\x09')  from sa_describe_query('SELECT * FROM E'))"),
+            QVariant("only_one"));
     }
 
     void unload() {
@@ -475,7 +539,8 @@ private slots:
             CREATE TABLE Empty (a INT);)");
         const auto c = db.Open();
         const QString file = db.File("TTable.txt");
-        const QString unload = QStringLiteral(R"(unload from table T into client file '%1' delimited by '\x09' quotes off append on)");
+        const QString unload = QStringLiteral(
+            R"(unload from table T into client file '%1' delimited by '\x09' quotes off append on)");
 
         QVERIFY(Failure([&] { c->Execute(unload.arg(file)); }).contains("allow_write_client_file"));
         QVERIFY(!QFile::exists(file));
@@ -487,11 +552,10 @@ private slots:
             header.write(ToWin1251(QString::fromUtf8("id\tиме\tprice\tcost\tsold\tnote\r\n")));
         }
         c->Execute(unload.arg(file));
-        QCOMPARE(ReadAll(file), ToWin1251(QString::fromUtf8(
-            "id\tиме\tprice\tcost\tsold\tnote\r\n"
-            "1\tИван\t1.5\t2.00\t2024-02-29\ta\\x09b\r\n"
-            "2\t\t0.1\t12.50\t\tC:\\\\dir\\nx\r\n"
-            "3\tO'Neil €\t1234.5\t\t2024-01-01\t\r\n")));
+        QCOMPARE(ReadAll(file), ToWin1251(QString::fromUtf8("id\tиме\tprice\tcost\tsold\tnote\r\n"
+                                                            "1\tИван\t1.5\t2.00\t2024-02-29\ta\\x09b\r\n"
+                                                            "2\t\t0.1\t12.50\t\tC:\\\\dir\\nx\r\n"
+                                                            "3\tO'Neil €\t1234.5\t\t2024-01-01\t\r\n")));
 
         // A table without rows adds nothing to its header line.
         const QString empty = db.File("EmptyTable.txt");
@@ -501,14 +565,18 @@ private slots:
 
         // Without APPEND the file is replaced; QUOTES ON by default.
         c->Execute(QStringLiteral("UNLOAD TABLE T TO '%1' DELIMITED BY ';'").arg(file));
-        QCOMPARE(ReadAll(file).split('\n').value(2), QByteArray("3;'O''Neil \x88';1234.5;;'2024-01-01';''\r"));
+        QCOMPARE(ReadAll(file).split('\n').value(2),
+                 QByteArray("3;'O''Neil \x88';1234.5;;'2024-01-01';''\r"));
 
-        QVERIFY(Failure([&] { c->Execute(unload.arg(db.File("no/such/folder/x.txt"))); })
-                    .startsWith("Cannot write the client file"));
+        QVERIFY(Failure([&] {
+                    c->Execute(unload.arg(db.File("no/such/folder/x.txt")));
+                }).startsWith("Cannot write the client file"));
         c->Execute("SET TEMPORARY OPTION allow_write_client_file = 'Off'");
         QVERIFY(Failure([&] { c->Execute(unload.arg(file)); }).contains("allow_write_client_file"));
-        QCOMPARE(Failure([&] { c->Execute("set option allow_write_client_file='On'");
-                               c->Execute(unload.arg(file).replace(" T ", " Nope ")); }),
+        QCOMPARE(Failure([&] {
+                     c->Execute("set option allow_write_client_file='On'");
+                     c->Execute(unload.arg(file).replace(" T ", " Nope "));
+                 }),
                  "no such table: Nope");
     }
 };

@@ -1,5 +1,4 @@
 #include "OdbcTestSupport.h"
-
 #include "engine/Conformance.h"
 #include "engine/Session.h"
 #include "engine/TDatabase.h"
@@ -10,7 +9,8 @@
 namespace {
 
 // A registered connection to a data source of the tests' ini files.
-std::unique_ptr<TDatabase> RegisteredDatabase(const QString& dsn, const QString& user, const QString& password) {
+std::unique_ptr<TDatabase> RegisteredDatabase(const QString& dsn, const QString& user,
+                                              const QString& password) {
     auto db = std::make_unique<TDatabase>();
     db->SetDatabaseName(dsn);
     db->SetAliasName(dsn);
@@ -46,7 +46,9 @@ public:
                     .arg(rows)};
     }
     // JSON values have no equality and no order.
-    TRefusedFilter RefusedFilter() override { return {QStringLiteral("JSON"), QStringLiteral("doc='a'"), true}; }
+    TRefusedFilter RefusedFilter() override {
+        return {QStringLiteral("JSON"), QStringLiteral("doc='a'"), true};
+    }
     void DropDatabase() override {
         FDatabase.reset();
         FWriter.reset();
@@ -65,7 +67,8 @@ public:
         FDatabase.reset();
         FWriter.reset();
         QFile::remove(File());
-        FWriter = std::make_unique<TOdbcWriter>(QStringLiteral("TamselLiteConformance"), QString(), QString());
+        FWriter =
+            std::make_unique<TOdbcWriter>(QStringLiteral("TamselLiteConformance"), QString(), QString());
         FDatabase = RegisteredDatabase(QStringLiteral("TamselLiteConformance"), QString(), QString());
         return FDatabase->DatabaseName();
     }
@@ -79,11 +82,12 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     QStringList NumbersTable(const QString& name, int rows) override {
-        return {QStringLiteral("CREATE TABLE %1 (n INTEGER, x DOUBLE PRECISION, s VARCHAR(20))").arg(name),
-                QStringLiteral("INSERT INTO %1 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
-                               "WHERE n < %2) SELECT n, n / 4.0, 'r' || n FROM c")
-                    .arg(name)
-                    .arg(rows)};
+        return {
+            QStringLiteral("CREATE TABLE %1 (n INTEGER, x DOUBLE PRECISION, s VARCHAR(20))").arg(name),
+            QStringLiteral("INSERT INTO %1 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
+                           "WHERE n < %2) SELECT n, n / 4.0, 'r' || n FROM c")
+                .arg(name)
+                .arg(rows)};
     }
     TRefusedFilter RefusedFilter() override { return SqliteRefusedFilter(); }
     void DropDatabase() override {

@@ -1,7 +1,6 @@
 #include "OdbcTestSupport.h"
-
-#include "engine/TDecimal.h"
 #include "engine/Exception.h"
+#include "engine/TDecimal.h"
 #include "support/TestRegistry.h"
 
 #include <QDate>
@@ -44,41 +43,62 @@ void OdbcDriverTest::values_data() {
     QTest::addColumn<QVariant>("expected");
     QTest::addColumn<int>("type");
 
-    const QString longText = QString(QStringLiteral("Дълъг текст със символи ")).repeated(800); // > 16 KB as UTF-16
-    QTest::newRow("cyrillic text") << "VARCHAR(40)" << "'Иван Петров'" << QVariant(QStringLiteral("Иван Петров"))
+    const QString longText =
+        QString(QStringLiteral("Дълъг текст със символи ")).repeated(800); // > 16 KB as UTF-16
+    QTest::newRow("cyrillic text") << "VARCHAR(40)"
+                                   << "'Иван Петров'" << QVariant(QStringLiteral("Иван Петров"))
                                    << int(TFieldType::ftString);
-    QTest::newRow("null text") << "VARCHAR(40)" << "NULL" << QVariant() << int(TFieldType::ftString);
-    QTest::newRow("empty text") << "VARCHAR(40)" << "''" << QVariant(QString()) << int(TFieldType::ftString);
-    QTest::newRow("integer") << "INTEGER" << "-42" << QVariant(qlonglong(-42)) << int(TFieldType::ftInteger);
-    QTest::newRow("null integer") << "INTEGER" << "NULL" << QVariant() << int(TFieldType::ftInteger);
-    QTest::newRow("large integer") << "BIGINT" << "9007199254740993" << QVariant(qlonglong(9007199254740993LL))
+    QTest::newRow("null text") << "VARCHAR(40)"
+                               << "NULL" << QVariant() << int(TFieldType::ftString);
+    QTest::newRow("empty text") << "VARCHAR(40)"
+                                << "''" << QVariant(QString()) << int(TFieldType::ftString);
+    QTest::newRow("integer") << "INTEGER"
+                             << "-42" << QVariant(qlonglong(-42)) << int(TFieldType::ftInteger);
+    QTest::newRow("null integer") << "INTEGER"
+                                  << "NULL" << QVariant() << int(TFieldType::ftInteger);
+    QTest::newRow("large integer") << "BIGINT"
+                                   << "9007199254740993" << QVariant(qlonglong(9007199254740993LL))
                                    << int(TFieldType::ftLargeint);
-    QTest::newRow("float") << "DOUBLE PRECISION" << "1.5" << QVariant(1.5) << int(TFieldType::ftFloat);
+    QTest::newRow("float") << "DOUBLE PRECISION"
+                           << "1.5" << QVariant(1.5) << int(TFieldType::ftFloat);
     // Fixed-point values come as their digits, also where the driver reports
     // them as doubles (SQLite's); whole ones as integers.
-    const auto decimal = [](const char* text) { return DecimalVariant(*TDecimal::FromText(QByteArrayView(text))); };
-    QTest::newRow("decimal") << "NUMERIC(12,2)" << "1234.56" << decimal("1234.56") << int(TFieldType::ftBCD);
-    QTest::newRow("decimal past 2^53") << "NUMERIC(20,0)" << "9007199254740993" << QVariant(qlonglong(9007199254740993LL))
-                                       << int(TFieldType::ftBCD);
-    QTest::newRow("decimal millionths") << "DECIMAL(10,6)" << "0.000005" << decimal("0.000005") << int(TFieldType::ftBCD);
+    const auto decimal = [](const char* text) {
+        return DecimalVariant(*TDecimal::FromText(QByteArrayView(text)));
+    };
+    QTest::newRow("decimal") << "NUMERIC(12,2)"
+                             << "1234.56" << decimal("1234.56") << int(TFieldType::ftBCD);
+    QTest::newRow("decimal past 2^53")
+        << "NUMERIC(20,0)"
+        << "9007199254740993" << QVariant(qlonglong(9007199254740993LL)) << int(TFieldType::ftBCD);
+    QTest::newRow("decimal millionths") << "DECIMAL(10,6)"
+                                        << "0.000005" << decimal("0.000005") << int(TFieldType::ftBCD);
     if (OnPostgres()) {
         // Past what a double or SQLite holds.
-        QTest::newRow("NUMERIC(38,10)") << "NUMERIC(38,10)" << "1234567890123456789012345678.0123456789"
-                                        << decimal("1234567890123456789012345678.0123456789") << int(TFieldType::ftBCD);
-        QTest::newRow("NaN") << "NUMERIC" << "'NaN'" << QVariant(QStringLiteral("NaN")) << int(TFieldType::ftBCD);
+        QTest::newRow("NUMERIC(38,10)")
+            << "NUMERIC(38,10)"
+            << "1234567890123456789012345678.0123456789" << decimal("1234567890123456789012345678.0123456789")
+            << int(TFieldType::ftBCD);
+        QTest::newRow("NaN") << "NUMERIC"
+                             << "'NaN'" << QVariant(QStringLiteral("NaN")) << int(TFieldType::ftBCD);
     }
-    QTest::newRow("date") << "DATE" << "'2024-02-29'" << QVariant(QDate(2024, 2, 29)) << int(TFieldType::ftDate);
-    QTest::newRow("date-time") << "TIMESTAMP" << "'2024-02-29 23:59:58'"
+    QTest::newRow("date") << "DATE"
+                          << "'2024-02-29'" << QVariant(QDate(2024, 2, 29)) << int(TFieldType::ftDate);
+    QTest::newRow("date-time") << "TIMESTAMP"
+                               << "'2024-02-29 23:59:58'"
                                << QVariant(QDateTime(QDate(2024, 2, 29), QTime(23, 59, 58), Qt::UTC))
                                << int(TFieldType::ftDateTime);
-    QTest::newRow("time") << "TIME" << "'10:20:30'" << QVariant(QTime(10, 20, 30)) << int(TFieldType::ftTime);
-    QTest::newRow("logical") << "BOOLEAN" << "TRUE" << QVariant(true) << int(TFieldType::ftBoolean);
-    QTest::newRow("long cyrillic memo") << "TEXT" << QStringLiteral("'%1'").arg(longText) << QVariant(longText)
-                                        << int(TFieldType::ftMemo);
+    QTest::newRow("time") << "TIME"
+                          << "'10:20:30'" << QVariant(QTime(10, 20, 30)) << int(TFieldType::ftTime);
+    QTest::newRow("logical") << "BOOLEAN"
+                             << "TRUE" << QVariant(true) << int(TFieldType::ftBoolean);
+    QTest::newRow("long cyrillic memo")
+        << "TEXT" << QStringLiteral("'%1'").arg(longText) << QVariant(longText) << int(TFieldType::ftMemo);
     if (!OnPostgres()) {
         // SQLite keeps texts longer than the declared size.
-        QTest::newRow("text past its size") << "VARCHAR(5)" << "'Дълъг текст'" << QVariant(QStringLiteral("Дълъг текст"))
-                                            << int(TFieldType::ftString);
+        QTest::newRow("text past its size")
+            << "VARCHAR(5)"
+            << "'Дълъг текст'" << QVariant(QStringLiteral("Дълъг текст")) << int(TFieldType::ftString);
     }
 }
 
@@ -91,7 +111,8 @@ void OdbcDriverTest::values() {
     RecreateTable(*FWriter, QStringLiteral("t_values"), QStringLiteral("id INTEGER, v %1").arg(declared));
     // Rows before and after: a block holds several rows and the value must
     // land in its own.
-    FWriter->Execute(QStringLiteral("INSERT INTO t_values VALUES (1, NULL), (2, %1), (3, NULL)").arg(literal));
+    FWriter->Execute(
+        QStringLiteral("INSERT INTO t_values VALUES (1, NULL), (2, %1), (3, NULL)").arg(literal));
     // SQLite's ODBC driver describes a statement by the schema its
     // connection last read: the table was made anew on another one.
     FConn = OpenTestConnection();
@@ -100,15 +121,13 @@ void OdbcDriverTest::values() {
     spec.Table = FConn->QuoteIdentifier(QStringLiteral("t_values"));
     const auto cursor = FConn->Select(spec, 0);
     QCOMPARE(cursor->Columns().size(), 2);
-    if (OnPostgres() || type != int(TFieldType::ftMemo))
-        QCOMPARE(int(cursor->Columns()[1].Type), type);
+    if (OnPostgres() || type != int(TFieldType::ftMemo)) QCOMPARE(int(cursor->Columns()[1].Type), type);
     const QList<QVariantList> rows = ReadAll(*cursor);
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows[0][1].isNull(), true);
     QCOMPARE(rows[1][0], QVariant(qlonglong(2)));
     QCOMPARE(rows[1][1].isNull(), expected.isNull());
-    if (!expected.isNull())
-        QCOMPARE(rows[1][1], expected);
+    if (!expected.isNull()) QCOMPARE(rows[1][1], expected);
     QCOMPARE(rows[2][1].isNull(), true);
 }
 
@@ -117,14 +136,16 @@ void OdbcDriverTest::values() {
 // rows after it.
 void OdbcDriverTest::longTextAmongShortOnes() {
     RecreateTable(*FWriter, QStringLiteral("t_long"), QStringLiteral("id INTEGER, note TEXT"));
-    const QString rows = OnPostgres() ? QStringLiteral("generate_series(1, 3000) g")
-                                      : QStringLiteral("(WITH RECURSIVE c(g) AS (SELECT 1 UNION ALL SELECT g + 1 FROM c "
-                                                       "WHERE g < 3000) SELECT g FROM c)");
+    const QString rows =
+        OnPostgres() ? QStringLiteral("generate_series(1, 3000) g")
+                     : QStringLiteral("(WITH RECURSIVE c(g) AS (SELECT 1 UNION ALL SELECT g + 1 FROM c "
+                                      "WHERE g < 3000) SELECT g FROM c)");
     const QString longValue = OnPostgres() ? QStringLiteral("repeat('д', 5000)")
                                            : QStringLiteral("replace(hex(zeroblob(5000)), '00', 'д')");
-    FWriter->Execute(QStringLiteral("INSERT INTO t_long SELECT g, CASE WHEN g = 1500 THEN %1 WHEN g % 10 = 0 THEN NULL "
-                                    "WHEN g % 7 = 0 THEN '' ELSE 'бележка ' || g END FROM %2")
-                         .arg(longValue, rows));
+    FWriter->Execute(
+        QStringLiteral("INSERT INTO t_long SELECT g, CASE WHEN g = 1500 THEN %1 WHEN g % 10 = 0 THEN NULL "
+                       "WHEN g % 7 = 0 THEN '' ELSE 'бележка ' || g END FROM %2")
+            .arg(longValue, rows));
     FConn = OpenTestConnection();
     TSelectSpec spec;
     spec.Table = FConn->QuoteIdentifier(QStringLiteral("t_long"));
@@ -181,10 +202,8 @@ void OdbcDriverTest::rowWindows() {
     }
     QList<int> all;
     for (int id = 1; id <= 2500; ++id)
-        if (group < 0 || id % 7 == group)
-            all << id;
-    if (ordered)
-        std::stable_sort(all.begin(), all.end(), [](int a, int b) { return a % 7 < b % 7; });
+        if (group < 0 || id % 7 == group) all << id;
+    if (ordered) std::stable_sort(all.begin(), all.end(), [](int a, int b) { return a % 7 < b % 7; });
     const QList<int> expected = all.mid(std::min<qint64>(offset, all.size()), limit < 0 ? -1 : limit);
 
     TSelectSpec spec;
@@ -193,14 +212,14 @@ void OdbcDriverTest::rowWindows() {
         spec.Where = FConn->QuoteIdentifier(QStringLiteral("grp")) + QStringLiteral(" = ?");
         spec.Params << QVariant(qlonglong(group));
     }
-    if (ordered)
-        spec.OrderBy << FConn->QuoteIdentifier(QStringLiteral("grp"));
+    if (ordered) spec.OrderBy << FConn->QuoteIdentifier(QStringLiteral("grp"));
     spec.Limit = limit;
     QList<int> ids;
     for (const QVariantList& row : ReadAll(*FConn->Select(spec, offset))) {
         ids << row[0].toInt();
         if (row[2].toString() != QStringLiteral("Ред %1").arg(row[0].toInt()))
-            QFAIL(qPrintable(QStringLiteral("row %1 has the text %2").arg(row[0].toInt()).arg(row[2].toString())));
+            QFAIL(qPrintable(
+                QStringLiteral("row %1 has the text %2").arg(row[0].toInt()).arg(row[2].toString())));
     }
     QCOMPARE(ids, expected);
     spec.Limit = -1;
@@ -246,7 +265,8 @@ void OdbcDriverTest::quotedNamesOpenFilterAndSort() {
     const QString qTable = FConn->QuoteIdentifier(table);
     const QString qColumn = FConn->QuoteIdentifier(column);
     RecreateTable(*FWriter, qTable, QStringLiteral("id INTEGER, %1 VARCHAR(40)").arg(qColumn));
-    FWriter->Execute(QStringLiteral("INSERT INTO %1 VALUES (1, 'Юг'), (2, 'Агро'), (3, 'Мир'), (4, 'Агро')").arg(qTable));
+    FWriter->Execute(
+        QStringLiteral("INSERT INTO %1 VALUES (1, 'Юг'), (2, 'Агро'), (3, 'Мир'), (4, 'Агро')").arg(qTable));
 
     QVERIFY(FConn->TableNames().contains(table));
     const QList<TColumnInfo> columns = FConn->TableColumns(table);
@@ -294,10 +314,16 @@ void OdbcDriverTest::failuresCarryTheDriversText_data() {
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("pgText");
     QTest::addColumn<QString>("liteText");
-    QTest::newRow("syntax") << "SELEKT 1" << "syntax error" << "syntax error";
-    QTest::newRow("no table") << "SELECT * FROM no_such_table" << "does not exist" << "no such table";
-    QTest::newRow("unload") << "unload from table t into client file '/tmp/x' delimited by '\\x09' quotes off append on"
-                            << "syntax error" << "syntax error";
+    QTest::newRow("syntax") << "SELEKT 1"
+                            << "syntax error"
+                            << "syntax error";
+    QTest::newRow("no table") << "SELECT * FROM no_such_table"
+                              << "does not exist"
+                              << "no such table";
+    QTest::newRow("unload")
+        << "unload from table t into client file '/tmp/x' delimited by '\\x09' quotes off append on"
+        << "syntax error"
+        << "syntax error";
 }
 
 void OdbcDriverTest::failuresCarryTheDriversText() {

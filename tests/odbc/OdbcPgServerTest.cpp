@@ -1,5 +1,4 @@
 #include "OdbcTestSupport.h"
-
 #include "engine/Exception.h"
 #include "engine/odbc/OdbcDriver.h"
 #include "support/TestRegistry.h"
@@ -27,12 +26,22 @@ void OdbcPgServerTest::logins_data() {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("failure"); // "" when the login works
 
-    QTest::newRow("test login") << "tamsel" << "secret" << "";
+    QTest::newRow("test login") << "tamsel"
+                                << "secret"
+                                << "";
     // A blank in the name; ; { } = and a trailing blank in the password.
-    QTest::newRow("odd characters") << "odd user" << "p;w}d{=x " << "";
-    QTest::newRow("wrong password") << "tamsel" << "wrong" << "password authentication failed";
-    QTest::newRow("password that injects an attribute") << "tamsel" << "x;PWD=secret" << "password authentication failed";
-    QTest::newRow("no password") << "tamsel" << "" << "no password supplied";
+    QTest::newRow("odd characters") << "odd user"
+                                    << "p;w}d{=x "
+                                    << "";
+    QTest::newRow("wrong password") << "tamsel"
+                                    << "wrong"
+                                    << "password authentication failed";
+    QTest::newRow("password that injects an attribute") << "tamsel"
+                                                        << "x;PWD=secret"
+                                                        << "password authentication failed";
+    QTest::newRow("no password") << "tamsel"
+                                 << ""
+                                 << "no password supplied";
 }
 
 void OdbcPgServerTest::logins() {
@@ -48,7 +57,8 @@ void OdbcPgServerTest::logins() {
     } catch (const EDatabaseError& e) {
         QVERIFY2(!failure.isEmpty(), qPrintable(e.Message()));
         QVERIFY2(e.Message().contains(failure), qPrintable(e.Message()));
-        QVERIFY2(e.Message().contains(QLatin1String("SQLSTATE 08")) || e.Message().contains(QLatin1String("SQLSTATE 28")),
+        QVERIFY2(e.Message().contains(QLatin1String("SQLSTATE 08")) ||
+                     e.Message().contains(QLatin1String("SQLSTATE 28")),
                  qPrintable(e.Message()));
     }
 }
@@ -98,19 +108,20 @@ void OdbcPgServerTest::programStatements_data() {
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QVariant>("expected"); // invalid: any value but NULL
 
-    QTest::newRow("probe, table absent") << "select count(*) from systable where LCase(table_name) = 'stoki'"
-                                         << QVariant(qlonglong(0));
-    QTest::newRow("probe, table present") << "select count(*) from systable where LCase(table_name) = 'book'"
-                                          << QVariant(qlonglong(1));
+    QTest::newRow("probe, table absent")
+        << "select count(*) from systable where LCase(table_name) = 'stoki'" << QVariant(qlonglong(0));
+    QTest::newRow("probe, table present")
+        << "select count(*) from systable where LCase(table_name) = 'book'" << QVariant(qlonglong(1));
     QTest::newRow("connection number") << "SELECT Connection_property('Number')" << QVariant();
     QTest::newRow("variable check") << "select varexists('bvrConnectID')" << QVariant(qlonglong(0));
-    QTest::newRow("table list") << "select table_name from sys.systable\nwhere creator=1 and table_type='BASE'\n"
-                                   "order by table_name "
-                                << QVariant(QStringLiteral("book"));
-    QTest::newRow("header line")
-        << "select replace(list(name order by column_number asc),',','\\x09')  from sa_describe_query('SELECT * FROM "
-           "book')"
-        << QVariant(QStringLiteral("id\\x09title"));
+    QTest::newRow("table list")
+        << "select table_name from sys.systable\nwhere creator=1 and table_type='BASE'\n"
+           "order by table_name "
+        << QVariant(QStringLiteral("book"));
+    QTest::newRow("header line") << "select replace(list(name order by column_number asc),',','\\x09')  from "
+                                    "sa_describe_query('SELECT * FROM "
+                                    "book')"
+                                 << QVariant(QStringLiteral("id\\x09title"));
 }
 
 void OdbcPgServerTest::programStatements() {

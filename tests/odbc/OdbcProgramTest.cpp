@@ -1,11 +1,6 @@
 #include "OdbcTestSupport.h"
-#include "browse/BrowseFixture.h"
-#include "connect/TestDataSources.h"
-#include "support/ScriptedMsgBox.h"
-#include "support/TestFiles.h"
-#include "support/TestRegistry.h"
-
 #include "app/DrovikUnit.h"
+#include "browse/BrowseFixture.h"
 #include "browse/DBGrid.h"
 #include "browse/DbTableUnit.h"
 #include "common/ExportTxt.h"
@@ -15,11 +10,15 @@
 #include "common/ZorvWorkQuery.h"
 #include "connect/LoginDialog.h"
 #include "connect/SelectDbUnit.h"
+#include "connect/TestDataSources.h"
 #include "engine/TDatabase.h"
 #include "engine/TField.h"
 #include "engine/TTable.h"
 #include "engine/Win1251.h"
 #include "output/ExportDBUnit.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestFiles.h"
+#include "support/TestRegistry.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -55,7 +54,8 @@ TModalDriver::TStep Chooser(const QString& name, QStringList* listed = nullptr) 
         auto* chooser = qobject_cast<TSelectDbForm*>(modal);
         if (!chooser) return;
         if (listed)
-            for (int i = 0; i < chooser->cbDbList->count(); ++i) *listed << chooser->cbDbList->item(i)->text();
+            for (int i = 0; i < chooser->cbDbList->count(); ++i)
+                *listed << chooser->cbDbList->item(i)->text();
         if (name == QLatin1String("cancel")) {
             QTest::keyClick(chooser->cbDbList, Qt::Key_Escape);
             return;
@@ -73,7 +73,8 @@ TModalDriver::TStep Login(const QString& password, QList<TLoginSeen>* seen = nul
         if (!login) return;
         if (seen) {
             QTRY_VERIFY(login->isActiveWindow());
-            *seen << TLoginSeen{login->DatabaseName->text(), login->UserName->text(), login->Password->hasFocus()};
+            *seen << TLoginSeen{login->DatabaseName->text(), login->UserName->text(),
+                                login->Password->hasFocus()};
         }
         if (password == QLatin1String("cancel")) {
             QTest::keyClick(login->UserName, Qt::Key_Escape);
@@ -119,7 +120,7 @@ class OdbcProgramTest : public QObject {
 
     std::unique_ptr<QTemporaryDir> FFolder;
     std::unique_ptr<TDriverConnection> FServer; // the tests' own view of the server
-    std::unique_ptr<TOdbcWriter> FWriter;        // and their way of changing it
+    std::unique_ptr<TOdbcWriter> FWriter;       // and their way of changing it
     std::unique_ptr<TDrovikForm> FForm;
 
     QString Folder() const { return FFolder->path() + QLatin1Char('/'); }
@@ -130,7 +131,8 @@ class OdbcProgramTest : public QObject {
         FirstConnect = true;
         CommandLineArguments = arguments;
         TModalDriver driver;
-        for (const auto& step : steps) driver.Then(step);
+        for (const auto& step : steps)
+            driver.Then(step);
         FForm = std::make_unique<TDrovikForm>();
         FForm->show();
         QTRY_VERIFY_WITH_TIMEOUT(!FForm->isVisible() || FForm->isMaximized(), 20000);
@@ -145,7 +147,8 @@ class OdbcProgramTest : public QObject {
     }
     QStringList Reconnect(const QList<TModalDriver::TStep>& steps) {
         TModalDriver driver;
-        for (const auto& step : steps) driver.Then(step);
+        for (const auto& step : steps)
+            driver.Then(step);
         Activate();
         QTest::keyClick(FForm.get(), Qt::Key_F7);
         return driver.Shown;
@@ -169,7 +172,9 @@ class OdbcProgramTest : public QObject {
         return form;
     }
 
-    static QString Cell(TDbTableForm* form, int row, int column) { return BrowseFixture::Cell(form, row, column); }
+    static QString Cell(TDbTableForm* form, int row, int column) {
+        return BrowseFixture::Cell(form, row, column);
+    }
     static QStringList Column(TDbTableForm* form, int column) { return BrowseFixture::Column(form, column); }
     static int ColumnOf(TDbTableForm* form, const QString& field) {
         for (int i = 0; i < form->dbgData->ColumnCount(); ++i)
@@ -196,11 +201,13 @@ class OdbcProgramTest : public QObject {
         QList<int> pids;
         for (const QVariantList& row : ServerRows(QStringLiteral(
                  "SELECT pid, application_name FROM pg_stat_activity WHERE application_name LIKE '%+'")))
-            for (int run = 0; run < row[1].toString().count(QLatin1Char('+')); ++run) pids << row[0].toInt();
+            for (int run = 0; run < row[1].toString().count(QLatin1Char('+')); ++run)
+                pids << row[0].toInt();
         return pids;
     }
     QString ServerLog() const {
-        const QString data = QString::fromUtf8(ReadFile(qEnvironmentVariable("TAMSEL_PG_STATE") + "/datadir")).trimmed();
+        const QString data =
+            QString::fromUtf8(ReadFile(qEnvironmentVariable("TAMSEL_PG_STATE") + "/datadir")).trimmed();
         return QString::fromUtf8(ReadFile(data + QStringLiteral("/server.log")));
     }
 
@@ -255,8 +262,9 @@ void OdbcProgramTest::initTestCase() {
     QCOMPARE(made, SQLITE_OK);
     WriteFile(Folder() + QStringLiteral("odbcinst.ini"), ReadFile(state + QStringLiteral("/odbcinst.ini")));
     WriteFile(Folder() + QStringLiteral("odbc.ini"),
-              ReadFile(state + QStringLiteral("/odbc.ini")) + "\n[TamselLocal]\nDriver=SQL Anywhere 11\nEmbeddedDatabase=" +
-                   QFile::encodeName(localFile) + "\nUID=dba\nPWD=sql\n");
+              ReadFile(state + QStringLiteral("/odbc.ini")) +
+                  "\n[TamselLocal]\nDriver=SQL Anywhere 11\nEmbeddedDatabase=" +
+                  QFile::encodeName(localFile) + "\nUID=dba\nPWD=sql\n");
     qputenv("ODBCSYSINI", QFile::encodeName(FFolder->path()));
     qputenv("ODBCINI", QFile::encodeName(Folder() + QStringLiteral("odbc.ini")));
 
@@ -267,26 +275,32 @@ void OdbcProgramTest::initTestCase() {
     FWriter->Execute(QStringLiteral("DROP TABLE IF EXISTS cng_currency"));
     RecreateTable(*FWriter, QStringLiteral("stoki"),
                   QStringLiteral("id INTEGER, name VARCHAR(40), price NUMERIC(10,2), cena DOUBLE PRECISION"));
-    FWriter->Execute(QStringLiteral("INSERT INTO stoki VALUES (1, 'Ябълки', 1.50, 1.5), (2, 'Круши', 2.25, 0.125), "
-                                    "(3, 'Сливи', NULL, NULL), (4, 'Д''Артанян', 0, 2), "
-                                    "(5, E'C:\\\\папка', 10.00, -0.5)"));
-    RecreateTable(*FWriter, QStringLiteral("dostavki"),
-                  QStringLiteral("id INTEGER, stoka_id INTEGER, kol INTEGER, dostavchik VARCHAR(40), dostavena DATE, "
-                                 "platena BOOLEAN"));
-    FWriter->Execute(QStringLiteral("INSERT INTO dostavki VALUES (10, 1, 5, 'Петров', '2026-12-01', true), "
-                                    "(11, 2, 3, 'Иванов', '2026-11-15', false), (12, 1, 7, 'Георгиев', '2026-12-01', NULL), "
-                                    "(13, 4, 1, 'Петров', NULL, true)"));
-    RecreateTable(*FWriter, QStringLiteral("\"Стоки Б\""), QStringLiteral("\"Код\" INTEGER, \"Име\" VARCHAR(40)"));
-    FWriter->Execute(QStringLiteral("INSERT INTO \"Стоки Б\" VALUES (2, 'Сливи'), (1, 'Круши'), (0, 'Ябълки'), (1, 'Дюли')"));
+    FWriter->Execute(
+        QStringLiteral("INSERT INTO stoki VALUES (1, 'Ябълки', 1.50, 1.5), (2, 'Круши', 2.25, 0.125), "
+                       "(3, 'Сливи', NULL, NULL), (4, 'Д''Артанян', 0, 2), "
+                       "(5, E'C:\\\\папка', 10.00, -0.5)"));
+    RecreateTable(
+        *FWriter, QStringLiteral("dostavki"),
+        QStringLiteral("id INTEGER, stoka_id INTEGER, kol INTEGER, dostavchik VARCHAR(40), dostavena DATE, "
+                       "platena BOOLEAN"));
+    FWriter->Execute(QStringLiteral(
+        "INSERT INTO dostavki VALUES (10, 1, 5, 'Петров', '2026-12-01', true), "
+        "(11, 2, 3, 'Иванов', '2026-11-15', false), (12, 1, 7, 'Георгиев', '2026-12-01', NULL), "
+        "(13, 4, 1, 'Петров', NULL, true)"));
+    RecreateTable(*FWriter, QStringLiteral("\"Стоки Б\""),
+                  QStringLiteral("\"Код\" INTEGER, \"Име\" VARCHAR(40)"));
+    FWriter->Execute(QStringLiteral(
+        "INSERT INTO \"Стоки Б\" VALUES (2, 'Сливи'), (1, 'Круши'), (0, 'Ябълки'), (1, 'Дюли')"));
 
     // The data script, in the program's code page: a mark of the run, a
     // Cyrillic setting, a skipped line, the two connection variables made to
     // exist, and a failing line.
     ExecDir = Folder();
     WriteFile(Folder() + QStringLiteral("RestData.sql"),
-               Win1251Lines({"select set_config('application_name', current_setting('application_name') || '+', false)",
-                             "SET tamsel.note = 'Подготовка'", "GO",
-                      "SET tamsel.bvrconnectid = '0'", "SET tamsel.bvrexecdir = ''", "; not a statement"}));
+              Win1251Lines(
+                  {"select set_config('application_name', current_setting('application_name') || '+', false)",
+                   "SET tamsel.note = 'Подготовка'", "GO", "SET tamsel.bvrconnectid = '0'",
+                   "SET tamsel.bvrexecdir = ''", "; not a statement"}));
 }
 
 void OdbcProgramTest::init() {
@@ -334,7 +348,8 @@ void OdbcProgramTest::chooserAndLogin() {
     // The data script ran once, on the program's connection, whose number
     // the preparation learned; its Cyrillic arrived intact.
     QCOMPARE(PreparedConnections(), QList<int>{ConnectionNumber});
-    QCOMPARE(RunSql(QStringLiteral("select current_setting('tamsel.note')")).toString(), QStringLiteral("Подготовка"));
+    QCOMPARE(RunSql(QStringLiteral("select current_setting('tamsel.note')")).toString(),
+             QStringLiteral("Подготовка"));
     QCOMPARE(RunSql(QStringLiteral("select pg_backend_pid()")).toInt(), ConnectionNumber);
     // Only the failing script line was shown, with the server's message.
     QCOMPARE(boxes.Count(), 1);
@@ -356,9 +371,11 @@ void OdbcProgramTest::start_data() {
     QTest::addColumn<QString>("password"); // for the login dialog; empty: none expected
     QTest::addColumn<QString>("database"); // empty: the program ended
     QTest::newRow("name, user and password") << QStringList{PgApp, "tamsel", "secret"} << "" << PgApp;
-    QTest::newRow("wrong password on the command line") << QStringList{PgApp, "tamsel", "wrong"} << "" << "";
+    QTest::newRow("wrong password on the command line") << QStringList{PgApp, "tamsel", "wrong"} << ""
+                                                        << "";
     QTest::newRow("name only") << QStringList{PgApp} << "secret" << PgApp;
-    QTest::newRow("name only, wrong password") << QStringList{PgApp} << "wrong" << "";
+    QTest::newRow("name only, wrong password") << QStringList{PgApp} << "wrong"
+                                               << "";
     QTest::newRow("user without password") << QStringList{PgApp, "tamsel"} << "secret" << PgApp;
 }
 
@@ -376,14 +393,16 @@ void OdbcProgramTest::start() {
     QCOMPARE(FForm->isVisible(), !database.isEmpty());
     // A refused login is not reported; the preparation ran only on success.
     QCOMPARE(PreparedConnections().size(), database.isEmpty() ? 0 : 1);
-    for (const auto& box : boxes.Boxes()) QVERIFY2(box.Caption == QLatin1String("SQL Exception"), qPrintable(box.Text));
+    for (const auto& box : boxes.Boxes())
+        QVERIFY2(box.Caption == QLatin1String("SQL Exception"), qPrintable(box.Text));
 }
 
 void OdbcProgramTest::wrongPasswordFallsBack_data() {
     QTest::addColumn<QString>("secondLogin");
     QTest::addColumn<QString>("database");
     QTest::newRow("back to the previous") << "sql" << Local;
-    QTest::newRow("to none") << "cancel" << "";
+    QTest::newRow("to none") << "cancel"
+                             << "";
 }
 
 // On the embedded database, F7 to the server with a wrong password: the
@@ -397,8 +416,9 @@ void OdbcProgramTest::wrongPasswordFallsBack() {
     QVERIFY(OpenTable(QStringLiteral("lokalna")));
     ScriptedMsgBox boxes;
     QList<TLoginSeen> logins;
-    QCOMPARE(Reconnect({Chooser(PgApp), Login(QStringLiteral("wrong"), &logins), Login(secondLogin, &logins)}),
-             (QStringList{"TSelectDbForm", "TLoginDialog", "TLoginDialog"}));
+    QCOMPARE(
+        Reconnect({Chooser(PgApp), Login(QStringLiteral("wrong"), &logins), Login(secondLogin, &logins)}),
+        (QStringList{"TSelectDbForm", "TLoginDialog", "TLoginDialog"}));
     QCOMPARE(logins.size(), 2);
     QCOMPARE(logins[0].Database, PgApp);
     // The user name of the first login is kept for the next one.
@@ -476,7 +496,8 @@ void OdbcProgramTest::tableWindow() {
     QVERIFY(form);
     const QStringList tables = [form] {
         QStringList names;
-        for (int i = 0; i < form->cbTableName->count(); ++i) names << form->cbTableName->itemText(i);
+        for (int i = 0; i < form->cbTableName->count(); ++i)
+            names << form->cbTableName->itemText(i);
         return names;
     }();
     QVERIFY(tables.contains(QStringLiteral("stoki")) && tables.contains(QStringLiteral("dostavki")));
@@ -536,14 +557,16 @@ void OdbcProgramTest::filterBySelectedField_data() {
     QTest::addColumn<QStringList>("ids");
     QTest::newRow("text with a quote, then a decimal")
         << "stoki" << QStringList{"3:name", "3:price"} << "name='Д''Артанян' AND price=0" << QStringList{"4"};
-    QTest::newRow("decimal with decimals") << "stoki" << QStringList{"1:price"} << "price=2.25" << QStringList{"2"};
+    QTest::newRow("decimal with decimals")
+        << "stoki" << QStringList{"1:price"} << "price=2.25" << QStringList{"2"};
     QTest::newRow("float") << "stoki" << QStringList{"1:cena"} << "cena=0.125" << QStringList{"2"};
     QTest::newRow("backslash") << "stoki" << QStringList{"4:name"} << "name='C:\\папка'" << QStringList{"5"};
-    QTest::newRow("Cyrillic text and integer")
-        << "dostavki" << QStringList{"0:dostavchik", "3:kol"} << "dostavchik='Петров' AND kol=1" << QStringList{"13"};
+    QTest::newRow("Cyrillic text and integer") << "dostavki" << QStringList{"0:dostavchik", "3:kol"}
+                                               << "dostavchik='Петров' AND kol=1" << QStringList{"13"};
     QTest::newRow("date") << "dostavki" << QStringList{"0:dostavena"} << "dostavena='01.12.2026'"
                           << QStringList{"10", "12"};
-    QTest::newRow("logical") << "dostavki" << QStringList{"1:platena"} << "platena='False'" << QStringList{"11"};
+    QTest::newRow("logical") << "dostavki" << QStringList{"1:platena"} << "platena='False'"
+                             << QStringList{"11"};
 }
 
 // Alt+F3 on the selected cells, reviewed in the box, then Ctrl+F3.
@@ -575,8 +598,10 @@ void OdbcProgramTest::titleClicksOrder_data() {
     QTest::addColumn<QString>("order");
     QTest::addColumn<QStringList>("ids");
     QTest::newRow("by name") << QStringList{"name"} << "name" << QStringList{"5", "4", "2", "3", "1"};
-    QTest::newRow("by price, then id") << QStringList{"price", "+id"} << "price;id" << QStringList{"4", "1", "2", "5", "3"};
-    QTest::newRow("Ctrl replaces") << QStringList{"name", "cena"} << "cena" << QStringList{"5", "2", "1", "4", "3"};
+    QTest::newRow("by price, then id")
+        << QStringList{"price", "+id"} << "price;id" << QStringList{"4", "1", "2", "5", "3"};
+    QTest::newRow("Ctrl replaces") << QStringList{"name", "cena"} << "cena"
+                                   << QStringList{"5", "2", "1", "4", "3"};
 }
 
 void OdbcProgramTest::titleClicksOrder() {
@@ -611,12 +636,13 @@ void OdbcProgramTest::masterDetailByDrag() {
     QTest::mouseDClick(source->viewport(), Qt::LeftButton, Qt::AltModifier, from);
     QVERIFY(source->DragPending());
     QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(0, 9)),
-                     source->viewport()->mapToGlobal(QPointF(from + QPoint(0, 9))), Qt::LeftButton, Qt::LeftButton,
-                     Qt::AltModifier);
+                     source->viewport()->mapToGlobal(QPointF(from + QPoint(0, 9))), Qt::LeftButton,
+                     Qt::LeftButton, Qt::AltModifier);
     QApplication::sendEvent(source->viewport(), &move);
     auto* drag = source->findChild<QDrag*>();
     QVERIFY(drag);
-    const QPoint onto = target->visualRect(target->model()->index(0, ColumnOf(dostavki, "stoka_id"))).center();
+    const QPoint onto =
+        target->visualRect(target->model()->index(0, ColumnOf(dostavki, "stoka_id"))).center();
     QDragEnterEvent enter(onto, Qt::LinkAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target->viewport(), &enter);
     QVERIFY(enter.isAccepted());
@@ -641,11 +667,14 @@ void OdbcProgramTest::masterDetailByDrag() {
 void OdbcProgramTest::statistics_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
-    QTest::newRow("integer") << "id" << "Сума колона \"id\":   15\r\rБрой редове   5\r";
+    QTest::newRow("integer") << "id"
+                             << "Сума колона \"id\":   15\r\rБрой редове   5\r";
     QTest::newRow("decimal with a null and a zero")
-        << "price" << "Сума колона \"price\":   13.75\r\rБрой редове   5\rБрой null стойности   1\r";
-    QTest::newRow("floating with a null") << "cena"
-                                          << "Сума колона \"cena\":   3.125\r\rБрой редове   5\rБрой null стойности   1\r";
+        << "price"
+        << "Сума колона \"price\":   13.75\r\rБрой редове   5\rБрой null стойности   1\r";
+    QTest::newRow("floating with a null")
+        << "cena"
+        << "Сума колона \"cena\":   3.125\r\rБрой редове   5\rБрой null стойности   1\r";
 }
 
 // Ctrl+U on the column of the current cell.
@@ -668,11 +697,16 @@ void OdbcProgramTest::copyCell_data() {
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("copied");
-    QTest::newRow("Cyrillic text") << 0 << "name" << "Ябълки";
-    QTest::newRow("backslash") << 4 << "name" << "C:\\папка";
-    QTest::newRow("float with all its digits") << 1 << "cena" << "0.125";
-    QTest::newRow("null") << 2 << "price" << "";
-    QTest::newRow("decimal as its value, not its picture") << 0 << "price" << "1.5";
+    QTest::newRow("Cyrillic text") << 0 << "name"
+                                   << "Ябълки";
+    QTest::newRow("backslash") << 4 << "name"
+                               << "C:\\папка";
+    QTest::newRow("float with all its digits") << 1 << "cena"
+                                               << "0.125";
+    QTest::newRow("null") << 2 << "price"
+                          << "";
+    QTest::newRow("decimal as its value, not its picture") << 0 << "price"
+                                                           << "1.5";
 }
 
 void OdbcProgramTest::copyCell() {
@@ -695,13 +729,15 @@ void OdbcProgramTest::gridExport_data() {
     const QString title = QStringLiteral("TamselPgApp Table: stoki");
     const QString filter = QStringLiteral("name<>'Сливи'");
     QTest::newRow("1027") << 1027
-                          << Win1251Lines({title, QString(title.size(), QLatin1Char('=')), filter, QString(40, QLatin1Char('-')),
-                                    "id\tname\tprice\tcena", QString(40, QLatin1Char('-')), "1\tЯбълки\t1.50\t1.50",
-                                    "2\tКруши\t2.25\t0.125", "4\tД'Артанян\t0.00\t2.00", "5\tC:\\\\папка\t10.00\t-0.50",
-                                    QString(40, QLatin1Char('-'))});
+                          << Win1251Lines({title, QString(title.size(), QLatin1Char('=')), filter,
+                                           QString(40, QLatin1Char('-')), "id\tname\tprice\tcena",
+                                           QString(40, QLatin1Char('-')), "1\tЯбълки\t1.50\t1.50",
+                                           "2\tКруши\t2.25\t0.125", "4\tД'Артанян\t0.00\t2.00",
+                                           "5\tC:\\\\папка\t10.00\t-0.50", QString(40, QLatin1Char('-'))});
     QTest::newRow("1028") << 1028
-                          << Win1251Lines({"id\tname\tprice\tcena", "1\tЯбълки\t1.50\t1.50", "2\tКруши\t2.25\t0.125",
-                                    "4\tД'Артанян\t0.00\t2.00", "5\tC:\\\\папка\t10.00\t-0.50"});
+                          << Win1251Lines({"id\tname\tprice\tcena", "1\tЯбълки\t1.50\t1.50",
+                                           "2\tКруши\t2.25\t0.125", "4\tД'Артанян\t0.00\t2.00",
+                                           "5\tC:\\\\папка\t10.00\t-0.50"});
 }
 
 // The grid of a filtered window into the file the save dialog names, in

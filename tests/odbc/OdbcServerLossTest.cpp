@@ -1,5 +1,4 @@
 #include "OdbcTestSupport.h"
-
 #include "engine/Exception.h"
 #include "engine/TField.h"
 #include "engine/TTable.h"

@@ -1,5 +1,4 @@
 #include "OdbcTestSupport.h"
-
 #include "engine/Exception.h"
 #include "engine/TField.h"
 #include "engine/TTable.h"
@@ -42,10 +41,11 @@ void OdbcTableTest::initTestCase() {
     const auto conn = OpenTestConnection();
     TOdbcWriter writer;
     const QString table = conn->QuoteIdentifier(StrangeTable);
-    RecreateTable(writer, table, QStringLiteral("id INTEGER, %1 VARCHAR(40)").arg(conn->QuoteIdentifier(StrangeColumn)));
+    RecreateTable(writer, table,
+                  QStringLiteral("id INTEGER, %1 VARCHAR(40)").arg(conn->QuoteIdentifier(StrangeColumn)));
     writer.Execute(QStringLiteral("INSERT INTO %1 VALUES (1, 'Юг'), (2, 'Агро'), (3, 'Мир'), (4, 'Агроном'), "
-                                 "(5, 'O''Brien'), (6, NULL)")
-                      .arg(table));
+                                  "(5, 'O''Brien'), (6, NULL)")
+                       .arg(table));
 
     FDb = std::make_unique<TDatabase>();
     FDb->SetDatabaseName(TestDsn());
@@ -55,7 +55,9 @@ void OdbcTableTest::initTestCase() {
         FDb->Params() << QStringLiteral("USER NAME=tamsel") << QStringLiteral("PASSWORD=secret");
 }
 
-void OdbcTableTest::cleanupTestCase() { FDb.reset(); }
+void OdbcTableTest::cleanupTestCase() {
+    FDb.reset();
+}
 
 void OdbcTableTest::quotedNames_data() {
     QTest::addColumn<QString>("filter");
@@ -64,17 +66,20 @@ void OdbcTableTest::quotedNames_data() {
 
     // Latin before Cyrillic; PostgreSQL puts NULL last, SQLite first.
     QTest::newRow("sorted by the quoted column")
-        << "" << StrangeColumn << (OnPostgres() ? QList<int>{5, 2, 4, 3, 1, 6} : QList<int>{6, 5, 2, 4, 3, 1});
-    QTest::newRow("equal to a cyrillic text") << QStringLiteral("[%1] = 'Агро'").arg(StrangeColumn) << "id"
-                                              << QList<int>{2};
-    QTest::newRow("begins with") << QStringLiteral("[%1] = 'Агро*'").arg(StrangeColumn) << "id" << QList<int>{2, 4};
-    QTest::newRow("begins with, sorted by the column") << QStringLiteral("[%1] = 'Агро*'").arg(StrangeColumn)
-                                                          << StrangeColumn << QList<int>{2, 4};
-    QTest::newRow("doubled quote in a value") << QStringLiteral("[%1] = 'O''Brien'").arg(StrangeColumn) << "id"
-                                              << QList<int>{5};
-    QTest::newRow("empty value") << QStringLiteral("[%1] IS NULL").arg(StrangeColumn) << "id" << QList<int>{6};
-    QTest::newRow("or with a number") << QStringLiteral("id > 4 OR [%1] = 'Юг'").arg(StrangeColumn) << "id"
-                                      << QList<int>{1, 5, 6};
+        << "" << StrangeColumn
+        << (OnPostgres() ? QList<int>{5, 2, 4, 3, 1, 6} : QList<int>{6, 5, 2, 4, 3, 1});
+    QTest::newRow("equal to a cyrillic text")
+        << QStringLiteral("[%1] = 'Агро'").arg(StrangeColumn) << "id" << QList<int>{2};
+    QTest::newRow("begins with") << QStringLiteral("[%1] = 'Агро*'").arg(StrangeColumn) << "id"
+                                 << QList<int>{2, 4};
+    QTest::newRow("begins with, sorted by the column")
+        << QStringLiteral("[%1] = 'Агро*'").arg(StrangeColumn) << StrangeColumn << QList<int>{2, 4};
+    QTest::newRow("doubled quote in a value")
+        << QStringLiteral("[%1] = 'O''Brien'").arg(StrangeColumn) << "id" << QList<int>{5};
+    QTest::newRow("empty value") << QStringLiteral("[%1] IS NULL").arg(StrangeColumn) << "id"
+                                 << QList<int>{6};
+    QTest::newRow("or with a number")
+        << QStringLiteral("id > 4 OR [%1] = 'Юг'").arg(StrangeColumn) << "id" << QList<int>{1, 5, 6};
 }
 
 void OdbcTableTest::quotedNames() {
@@ -93,8 +98,7 @@ void OdbcTableTest::quotedNames() {
     QCOMPARE(Ids(table), ids);
     QCOMPARE(table.RecordCount(), int(ids.size()));
     table.First();
-    if (ids.first() == 2)
-        QCOMPARE(table.Fields(1)->AsString(), QStringLiteral("Агро"));
+    if (ids.first() == 2) QCOMPARE(table.Fields(1)->AsString(), QStringLiteral("Агро"));
 }
 
 // Each filter is one text comparison; none may widen the rows or harm the

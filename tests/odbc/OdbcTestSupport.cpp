@@ -10,9 +10,13 @@
 #include <sqlucode.h>
 #include <stdexcept>
 
-QString TestDsn() { return qEnvironmentVariable("TAMSEL_ODBC_DSN", QStringLiteral("TamselLite")); }
+QString TestDsn() {
+    return qEnvironmentVariable("TAMSEL_ODBC_DSN", QStringLiteral("TamselLite"));
+}
 
-bool OnPostgres() { return qEnvironmentVariable("TAMSEL_ODBC_KIND") == QLatin1String("pg"); }
+bool OnPostgres() {
+    return qEnvironmentVariable("TAMSEL_ODBC_KIND") == QLatin1String("pg");
+}
 
 std::unique_ptr<TDriverConnection> OpenTestConnection(const QString& user, const QString& password,
                                                       TTransIsolation isolation) {
@@ -29,7 +33,9 @@ std::unique_ptr<TDriverConnection> OpenTestConnection(TTransIsolation isolation)
 
 namespace {
 
-const SQLWCHAR* Wide(const QString& text) { return reinterpret_cast<const SQLWCHAR*>(text.utf16()); }
+const SQLWCHAR* Wide(const QString& text) {
+    return reinterpret_cast<const SQLWCHAR*>(text.utf16());
+}
 
 QString Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     QStringList lines;
@@ -65,8 +71,9 @@ TOdbcWriter::TOdbcWriter(const QString& dsn, const QString& user, const QString&
     QString connect = QStringLiteral("DSN=") + dsn;
     if (!user.isEmpty()) connect += QStringLiteral(";UID=") + user + QStringLiteral(";PWD=") + password;
     SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLDriverConnectW(FDbc, nullptr, const_cast<SQLWCHAR*>(Wide(connect)), SQLSMALLINT(connect.size()),
-                                         nullptr, 0, &length, SQL_DRIVER_NOPROMPT)))
+    if (!SQL_SUCCEEDED(SQLDriverConnectW(FDbc, nullptr, const_cast<SQLWCHAR*>(Wide(connect)),
+                                         SQLSMALLINT(connect.size()), nullptr, 0, &length,
+                                         SQL_DRIVER_NOPROMPT)))
         Fail(SQL_HANDLE_DBC, FDbc, QStringLiteral("connect ") + dsn);
 }
 
@@ -96,10 +103,11 @@ void RecreateTable(TOdbcWriter& writer, const QString& quotedName, const QString
 void FillNumbered(TOdbcWriter& writer, const QString& quotedName, int count) {
     RecreateTable(writer, quotedName, QStringLiteral("id INTEGER, grp INTEGER, name VARCHAR(40)"));
     // INSERT first: psqlODBC takes a statement that begins with WITH for a query.
-    writer.Execute(QStringLiteral("INSERT INTO %1 WITH RECURSIVE g(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM g "
-                                      "WHERE x < %2) SELECT x, x % 7, 'Ред ' || x FROM g")
-                           .arg(quotedName)
-                           .arg(count));
+    writer.Execute(
+        QStringLiteral("INSERT INTO %1 WITH RECURSIVE g(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM g "
+                       "WHERE x < %2) SELECT x, x % 7, 'Ред ' || x FROM g")
+            .arg(quotedName)
+            .arg(count));
 }
 
 QList<QVariantList> ReadAll(TCursor& cursor) {
@@ -116,7 +124,8 @@ QList<QVariantList> ReadAll(TCursor& cursor) {
 bool ServerScript(const QString& action) {
     QProcess script;
     script.setProcessChannelMode(QProcess::ForwardedChannels);
-    script.start(QStringLiteral("sh"), {qEnvironmentVariable("TAMSEL_PG_SCRIPT"), action,
-                                        qEnvironmentVariable("TAMSEL_PG_STATE")});
-    return script.waitForFinished(120000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+    script.start(QStringLiteral("sh"),
+                 {qEnvironmentVariable("TAMSEL_PG_SCRIPT"), action, qEnvironmentVariable("TAMSEL_PG_STATE")});
+    return script.waitForFinished(120000) && script.exitStatus() == QProcess::NormalExit &&
+           script.exitCode() == 0;
 }

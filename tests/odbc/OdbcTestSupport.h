@@ -14,9 +14,11 @@ QString TestDsn();
 bool OnPostgres();
 
 // A driver connection to the test data source with its test login.
-std::unique_ptr<TDriverConnection> OpenTestConnection(TTransIsolation isolation = TTransIsolation::tiDirtyRead);
-std::unique_ptr<TDriverConnection> OpenTestConnection(const QString& user, const QString& password,
-                                                      TTransIsolation isolation = TTransIsolation::tiDirtyRead);
+std::unique_ptr<TDriverConnection>
+OpenTestConnection(TTransIsolation isolation = TTransIsolation::tiDirtyRead);
+std::unique_ptr<TDriverConnection>
+OpenTestConnection(const QString& user, const QString& password,
+                   TTransIsolation isolation = TTransIsolation::tiDirtyRead);
 
 // The tests' own writing connection to a data source, with ODBC handles of
 // its own: the engine's connections only read. Throws std::runtime_error

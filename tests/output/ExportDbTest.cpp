@@ -1,8 +1,3 @@
-#include "support/ScriptedMsgBox.h"
-#include "support/TestFiles.h"
-#include "support/TestRegistry.h"
-#include "support/TestSqlite.h"
-
 #include "common/PlatformDialogs.h"
 #include "common/ZorvUtilUnit.h"
 #include "common/ZorvWorkQuery.h"
@@ -11,22 +6,25 @@
 #include "engine/TQuery.h"
 #include "engine/Win1251.h"
 #include "output/ExportDBUnit.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestFiles.h"
+#include "support/TestRegistry.h"
+#include "support/TestSqlite.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QListWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-
 #include <memory>
 
 namespace {
@@ -103,15 +101,19 @@ private slots:
         QStringList tables;
         for (int t = 10; t >= 1; --t) {
             const QString table = QStringLiteral("T%1").arg(t, 2, 10, QLatin1Char('0'));
-            tables << QStringLiteral("create table %1 (ID integer, NAME varchar(20), PRICE float)").arg(table);
+            tables
+                << QStringLiteral("create table %1 (ID integer, NAME varchar(20), PRICE float)").arg(table);
             if (t == 4) continue;
-            tables << QStringLiteral("insert into %1 values (1, 'Алфа', 1.5), (2, null, null), (3, '%1', -7)").arg(table);
+            tables << QStringLiteral("insert into %1 values (1, 'Алфа', 1.5), (2, null, null), (3, '%1', -7)")
+                          .arg(table);
         }
         tables << QStringLiteral("create view V01 as select * from T01");
         ExecSqlite(DatabaseFile(), tables);
-        WriteFile(dir + QStringLiteral("/odbcinst.ini"), "[SQL Anywhere 11]\nDescription = SQL Anywhere 11\n");
+        WriteFile(dir + QStringLiteral("/odbcinst.ini"),
+                  "[SQL Anywhere 11]\nDescription = SQL Anywhere 11\n");
         WriteFile(dir + QStringLiteral("/odbc.ini"),
-                  "[UNLOADTEST]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = " + dir.toUtf8() + "/unload.db\n");
+                  "[UNLOADTEST]\nDriver = SQL Anywhere 11\nEmbeddedDatabase = " + dir.toUtf8() +
+                      "/unload.db\n");
         qputenv("ODBCSYSINI", dir.toUtf8());
         qputenv("ODBCINI", (dir + QStringLiteral("/odbc.ini")).toUtf8());
 
@@ -165,7 +167,8 @@ private slots:
                                      "Експортира таблица 2 от 3", "T04 ===> " + dir + "/T04Table.txt  ...",
                                      "Експортира таблица 3 от 3", "T09 ===> " + dir + "/T09Table.txt  ...",
                                      "ЕКСПОРТА ПРИКЛЮЧИ УСПЕШНО!"}));
-        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList({"T02Table.txt", "T04Table.txt", "T09Table.txt"}));
+        QCOMPARE(QDir(dir).entryList(QDir::Files),
+                 QStringList({"T02Table.txt", "T04Table.txt", "T09Table.txt"}));
         for (const QString table : {"T02", "T04", "T09"})
             QCOMPARE(ReadFile(dir + "/" + table + "Table.txt"), TableFile(table));
         QCOMPARE(boxes.Count(), 0);
@@ -197,7 +200,7 @@ private slots:
     void secondRunReplaces() {
         const QString dir = CaseDir() + QLatin1Char('/');
         WriteFile(dir + QStringLiteral("T03Table.txt"), "an older file that is longer than the new one\r\n"
-                                                         "and has lines of its own\r\n\r\n\r\n");
+                                                        "and has lines of its own\r\n\r\n\r\n");
         Tick({"T03"});
         FForm->dirEdit->setText(dir);
         Export();
@@ -218,8 +221,10 @@ private slots:
         const QString dir = CaseDir() + QLatin1Char('/');
         Tick({"T01", "T06", "T08"});
         FForm->dirEdit->setText(dir);
-        if (serverError) ExecSqlite(DatabaseFile(), {QStringLiteral("alter table T06 rename to T06X")});
-        else QDir().mkpath(dir + QStringLiteral("T06Table.txt"));
+        if (serverError)
+            ExecSqlite(DatabaseFile(), {QStringLiteral("alter table T06 rename to T06X")});
+        else
+            QDir().mkpath(dir + QStringLiteral("T06Table.txt"));
 
         // While the run lasts its lines are already shown and the button is off.
         QStringList shownLog;
@@ -238,8 +243,9 @@ private slots:
 
         const QStringList log = Log();
         QCOMPARE(log.size(), 5);
-        QCOMPARE(log.mid(0, 4), QStringList({"Експортира таблица 1 от 3", "T01 ===> " + dir + "T01Table.txt  ...",
-                                             "Експортира таблица 2 от 3", "T06 ===> " + dir + "T06Table.txt  ..."}));
+        QCOMPARE(log.mid(0, 4),
+                 QStringList({"Експортира таблица 1 от 3", "T01 ===> " + dir + "T01Table.txt  ...",
+                              "Експортира таблица 2 от 3", "T06 ===> " + dir + "T06Table.txt  ..."}));
         const QString prefix = QStringLiteral("ВЪЗНИКНА ГРЕШКА ПРИ ЕКСПОРТ : ");
         QVERIFY2(log[4].startsWith(prefix) && log[4].size() > prefix.size(), qPrintable(log[4]));
         QCOMPARE(ReadFile(dir + QStringLiteral("T01Table.txt")), TableFile(QStringLiteral("T01")));
@@ -272,10 +278,14 @@ private slots:
     }
     void oddTableNames() {
         QFETCH(QString, table);
-        const QString quoted = QLatin1Char('"') + QString(table).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-        ExecSqlite(DatabaseFile(), {QStringLiteral("create table %1 (ID integer, \"the name\" varchar(20))").arg(quoted),
-                                    QStringLiteral("insert into %1 values (1, 'Алфа'), (2, null)").arg(quoted)});
-        const auto drop = qScopeGuard([&] { ExecSqlite(DatabaseFile(), {QStringLiteral("drop table %1").arg(quoted)}); });
+        const QString quoted = QLatin1Char('"') +
+                               QString(table).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+                               QLatin1Char('"');
+        ExecSqlite(DatabaseFile(),
+                   {QStringLiteral("create table %1 (ID integer, \"the name\" varchar(20))").arg(quoted),
+                    QStringLiteral("insert into %1 values (1, 'Алфа'), (2, null)").arg(quoted)});
+        const auto drop =
+            qScopeGuard([&] { ExecSqlite(DatabaseFile(), {QStringLiteral("drop table %1").arg(quoted)}); });
         LoadTableList(FForm.get());
         const QString dir = CaseDir() + QLatin1Char('/');
         Tick({table});
@@ -283,9 +293,11 @@ private slots:
         ScriptedMsgBox boxes;
         Export();
         QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
-        QCOMPARE(Log(), QStringList({"Експортира таблица 1 от 1", table + " ===> " + dir + table + "Table.txt  ...",
-                                     "ЕКСПОРТА ПРИКЛЮЧИ УСПЕШНО!"}));
-        QCOMPARE(ReadFile(dir + table + QStringLiteral("Table.txt")), Win1251Lines({"ID\tthe name", "1\tАлфа", "2\t"}));
+        QCOMPARE(Log(),
+                 QStringList({"Експортира таблица 1 от 1", table + " ===> " + dir + table + "Table.txt  ...",
+                              "ЕКСПОРТА ПРИКЛЮЧИ УСПЕШНО!"}));
+        QCOMPARE(ReadFile(dir + table + QStringLiteral("Table.txt")),
+                 Win1251Lines({"ID\tthe name", "1\tАлфа", "2\t"}));
         QCOMPARE(RunSql(QStringLiteral("select count(*) from T01")).toInt(), 3);
     }
 
@@ -298,17 +310,20 @@ private slots:
         const auto unmount = qScopeGuard([&dir] { QProcess::execute(QStringLiteral("umount"), {dir}); });
         ExecSqlite(DatabaseFile(),
                    {QStringLiteral("create table ZHUGE (ID integer, NAME varchar(60))"),
-                    QStringLiteral("insert into ZHUGE with recursive c(x) as (select 1 union all select x + 1 from c "
-                                   "where x < 20000) select x, 'a row of forty-odd characters, number ' || x from c")});
-        const auto drop = qScopeGuard([this] { ExecSqlite(DatabaseFile(), {QStringLiteral("drop table ZHUGE")}); });
+                    QStringLiteral(
+                        "insert into ZHUGE with recursive c(x) as (select 1 union all select x + 1 from c "
+                        "where x < 20000) select x, 'a row of forty-odd characters, number ' || x from c")});
+        const auto drop =
+            qScopeGuard([this] { ExecSqlite(DatabaseFile(), {QStringLiteral("drop table ZHUGE")}); });
         LoadTableList(FForm.get());
         Tick({"T01", "ZHUGE"});
         FForm->dirEdit->setText(dir);
         QList<ScriptedMsgBox::Shown> boxes;
-        const TMsgPresenter previous = SetMsgPresenter([&](const QString& text, const QString& caption, int flags) {
-            boxes << ScriptedMsgBox::Shown{text, caption, flags};
-            return IDOK;
-        });
+        const TMsgPresenter previous =
+            SetMsgPresenter([&](const QString& text, const QString& caption, int flags) {
+                boxes << ScriptedMsgBox::Shown{text, caption, flags};
+                return IDOK;
+            });
         Export();
         SetMsgPresenter(previous);
         const QStringList log = Log();
@@ -316,7 +331,8 @@ private slots:
                      log.last().contains(QCoreApplication::translate("QIODevice", "No space left on device")),
                  qPrintable(log.join('\n')));
         QVERIFY(!log.contains(QStringLiteral("ЕКСПОРТА ПРИКЛЮЧИ УСПЕШНО!")));
-        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("T01Table.txt")});
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("T01Table.txt")});
         QCOMPARE(ReadFile(dir + QStringLiteral("/T01Table.txt")), TableFile(QStringLiteral("T01")));
     }
 

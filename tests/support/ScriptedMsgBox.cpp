@@ -15,10 +15,14 @@ ScriptedMsgBox::ScriptedMsgBox() {
     });
 }
 
-ScriptedMsgBox::~ScriptedMsgBox() { SetMsgPresenter(std::move(SavedPresenter)); }
+ScriptedMsgBox::~ScriptedMsgBox() {
+    SetMsgPresenter(std::move(SavedPresenter));
+}
 
 ScopedModifiers::ScopedModifiers(Qt::KeyboardModifiers modifiers) {
     SavedKeyboard = SetKeyboardStateProvider([modifiers] { return modifiers; });
 }
 
-ScopedModifiers::~ScopedModifiers() { SetKeyboardStateProvider(std::move(SavedKeyboard)); }
+ScopedModifiers::~ScopedModifiers() {
+    SetKeyboardStateProvider(std::move(SavedKeyboard));
+}

@@ -1,5 +1,4 @@
 #include "TestRegistry.h"
-
 #include "common/Application.h"
 #include "common/ZorvUtilUnit.h"
 
@@ -13,12 +12,15 @@ std::map<QString, Factory>& Classes() {
     static std::map<QString, Factory> classes;
     return classes;
 }
-Registrar::Registrar(const char* name, Factory factory) { Classes()[QString::fromLatin1(name)] = std::move(factory); }
+Registrar::Registrar(const char* name, Factory factory) {
+    Classes()[QString::fromLatin1(name)] = std::move(factory);
+}
 } // namespace TestRegistry
 
 // Usage: test_x [ClassName [Qt Test arguments...]]
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     // Settings and other per-user files of the tests stay out of the user's home.
     QStandardPaths::setTestModeEnabled(true);
     TApplication app(argc, argv);

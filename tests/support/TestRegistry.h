@@ -18,5 +18,5 @@ struct Registrar {
 };
 } // namespace TestRegistry
 
-#define TAMSEL_TEST(Class)                                                                          \
+#define TAMSEL_TEST(Class)                                                                                   \
     static TestRegistry::Registrar Class##Registrar(#Class, [] { return std::make_unique<Class>(); })

@@ -12,7 +12,8 @@
 // the test run.
 inline void ExecSqlite(const QString& path, const QStringList& statements) {
     sqlite3* db = nullptr;
-    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK) qFatal("cannot open %s", qPrintable(path));
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(path));
     // A reader of the engine may hold the file for a moment.
     sqlite3_busy_timeout(db, 5000);
     for (const QString& statement : statements) {

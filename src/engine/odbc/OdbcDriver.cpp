@@ -9,21 +9,22 @@
 #include <QSet>
 #include <QTime>
 #include <QVarLengthArray>
-#include <sql.h>
-#include <sqlext.h>
-#include <sqlucode.h>
-
 #include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <langinfo.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
 #include <vector>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use UTF-16 wide characters");
 
 namespace {
 
-const SQLWCHAR* Wide(const QString& text) { return reinterpret_cast<const SQLWCHAR*>(text.utf16()); }
+const SQLWCHAR* Wide(const QString& text) {
+    return reinterpret_cast<const SQLWCHAR*>(text.utf16());
+}
 
 QString FromWide(const SQLWCHAR* text, qsizetype length) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
@@ -40,15 +41,16 @@ QString FromWideBuffer(const SQLWCHAR* text, qsizetype reported, qsizetype room)
     return FromWide(text, length);
 }
 
-bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+bool Succeeded(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
 
 // One ODBC handle, freed with its owner.
 class THandle {
 public:
     THandle(SQLSMALLINT type, SQLHANDLE parent);
     ~THandle() {
-        if (FHandle != SQL_NULL_HANDLE)
-            SQLFreeHandle(FType, FHandle);
+        if (FHandle != SQL_NULL_HANDLE) SQLFreeHandle(FType, FHandle);
     }
     THandle(const THandle&) = delete;
     THandle& operator=(const THandle&) = delete;
@@ -64,8 +66,8 @@ private:
 // The diagnostic records of a handle, each read once.
 struct TDiagnostics {
     QString Text;
-    QString SqlState; // of the first record
-    int NativeCode = 0; // of the first record
+    QString SqlState;            // of the first record
+    int NativeCode = 0;          // of the first record
     bool ConnectionLost = false; // SQLSTATE class 08
 };
 
@@ -77,25 +79,21 @@ TDiagnostics ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         SQLINTEGER nativeError = 0;
         SQLSMALLINT length = 0;
         SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &nativeError, nullptr, 0, &length);
-        if (!Succeeded(rc))
-            break;
+        if (!Succeeded(rc)) break;
         QVarLengthArray<SQLWCHAR, 512> message(length + 1);
-        rc = SQLGetDiagRecW(type, handle, record, state, &nativeError, message.data(), SQLSMALLINT(message.size()),
-                            &length);
-        if (!Succeeded(rc))
-            break;
+        rc = SQLGetDiagRecW(type, handle, record, state, &nativeError, message.data(),
+                            SQLSMALLINT(message.size()), &length);
+        if (!Succeeded(rc)) break;
         const QString sqlState = FromWide(state, 5);
         QString text = FromWideBuffer(message.data(), length, message.size()).trimmed();
         if (record == 1) {
             result.SqlState = sqlState;
             result.NativeCode = int(nativeError);
         }
-        if (sqlState.startsWith(QLatin1String("08")))
-            result.ConnectionLost = true;
+        if (sqlState.startsWith(QLatin1String("08"))) result.ConnectionLost = true;
         // psqlODBC follows a message with an empty record of the same state.
         const QString line = QStringLiteral("%1 (SQLSTATE %2)").arg(text, sqlState);
-        if ((!text.isEmpty() || lines.isEmpty()) && !lines.contains(line))
-            lines << line;
+        if ((!text.isEmpty() || lines.isEmpty()) && !lines.contains(line)) lines << line;
     }
     result.Text = lines.join(QLatin1Char('\n'));
     return result;
@@ -103,8 +101,7 @@ TDiagnostics ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
 
 THandle::THandle(SQLSMALLINT type, SQLHANDLE parent) : FType(type) {
     const SQLRETURN rc = SQLAllocHandle(type, parent, &FHandle);
-    if (Succeeded(rc))
-        return;
+    if (Succeeded(rc)) return;
     FHandle = SQL_NULL_HANDLE;
     TDiagnostics diag;
     if (parent != SQL_NULL_HANDLE)
@@ -120,8 +117,7 @@ class TOdbcLink {
 public:
     TOdbcLink() : Env(SQL_HANDLE_ENV, SQL_NULL_HANDLE), Dbc(SQL_HANDLE_DBC, InitEnv(Env)) {}
     ~TOdbcLink() {
-        if (Connected)
-            SQLDisconnect(Dbc.Get());
+        if (Connected) SQLDisconnect(Dbc.Get());
     }
     TOdbcLink(const TOdbcLink&) = delete;
     TOdbcLink& operator=(const TOdbcLink&) = delete;
@@ -129,20 +125,16 @@ public:
     // Raises with the handle's diagnostics when rc is a failure; notes a
     // lost connection so that the next open reconnects.
     void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what) {
-        if (Succeeded(rc) || rc == SQL_NO_DATA)
-            return;
+        if (Succeeded(rc) || rc == SQL_NO_DATA) return;
         TDiagnostics diag = ReadDiagnostics(type, handle);
-        if (diag.ConnectionLost || ConnectionDead())
-            Lost = true;
+        if (diag.ConnectionLost || ConnectionDead()) Lost = true;
         ++Failures;
-        if (diag.Text.isEmpty())
-            diag.Text = QStringLiteral("ODBC %1 failed").arg(QLatin1String(what));
+        if (diag.Text.isEmpty()) diag.Text = QStringLiteral("ODBC %1 failed").arg(QLatin1String(what));
         throw EDatabaseError(diag.Text, diag.SqlState, diag.NativeCode, Lost);
     }
 
     bool ConnectionDead() const {
-        if (!Connected)
-            return false;
+        if (!Connected) return false;
         SQLUINTEGER dead = SQL_CD_FALSE;
         const SQLRETURN rc = SQLGetConnectAttr(Dbc.Get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
         return Succeeded(rc) && dead == SQL_CD_TRUE;
@@ -178,8 +170,7 @@ QString ConnectValue(const QString& value) {
     bool needBraces = !value.isEmpty() && (value.front().isSpace() || value.back().isSpace());
     for (QChar c : value)
         needBraces = needBraces || special.contains(c);
-    if (!needBraces)
-        return value;
+    if (!needBraces) return value;
     QString quoted = value;
     quoted.replace(QLatin1String("}"), QLatin1String("}}"));
     return QLatin1Char('{') + quoted + QLatin1Char('}');
@@ -197,44 +188,69 @@ TFetchKind FetchKindOf(TFieldType type) {
     case TFieldType::ftInteger:
     case TFieldType::ftWord:
     case TFieldType::ftAutoInc:
-    case TFieldType::ftLargeint: return TFetchKind::Integer;
-    case TFieldType::ftFloat: return TFetchKind::Double;
+    case TFieldType::ftLargeint:
+        return TFetchKind::Integer;
+    case TFieldType::ftFloat:
+        return TFetchKind::Double;
     case TFieldType::ftCurrency:
-    case TFieldType::ftBCD: return TFetchKind::Decimal;
-    case TFieldType::ftBoolean: return TFetchKind::Bit;
-    case TFieldType::ftDate: return TFetchKind::Date;
-    case TFieldType::ftTime: return TFetchKind::Time;
-    case TFieldType::ftDateTime: return TFetchKind::Timestamp;
+    case TFieldType::ftBCD:
+        return TFetchKind::Decimal;
+    case TFieldType::ftBoolean:
+        return TFetchKind::Bit;
+    case TFieldType::ftDate:
+        return TFetchKind::Date;
+    case TFieldType::ftTime:
+        return TFetchKind::Time;
+    case TFieldType::ftDateTime:
+        return TFetchKind::Timestamp;
     case TFieldType::ftBytes:
-    case TFieldType::ftBlob: return TFetchKind::Binary;
-    default: return TFetchKind::WideText;
+    case TFieldType::ftBlob:
+        return TFetchKind::Binary;
+    default:
+        return TFetchKind::WideText;
     }
 }
 
 SQLSMALLINT CTypeOf(TFetchKind kind) {
     switch (kind) {
-    case TFetchKind::Integer: return SQL_C_SBIGINT;
-    case TFetchKind::Double: return SQL_C_DOUBLE;
-    case TFetchKind::Decimal: return SQL_C_CHAR;
-    case TFetchKind::Bit: return SQL_C_BIT;
-    case TFetchKind::Date: return SQL_C_TYPE_DATE;
-    case TFetchKind::Time: return SQL_C_TYPE_TIME;
-    case TFetchKind::Timestamp: return SQL_C_TYPE_TIMESTAMP;
-    case TFetchKind::Binary: return SQL_C_BINARY;
-    case TFetchKind::WideText: return SQL_C_WCHAR;
+    case TFetchKind::Integer:
+        return SQL_C_SBIGINT;
+    case TFetchKind::Double:
+        return SQL_C_DOUBLE;
+    case TFetchKind::Decimal:
+        return SQL_C_CHAR;
+    case TFetchKind::Bit:
+        return SQL_C_BIT;
+    case TFetchKind::Date:
+        return SQL_C_TYPE_DATE;
+    case TFetchKind::Time:
+        return SQL_C_TYPE_TIME;
+    case TFetchKind::Timestamp:
+        return SQL_C_TYPE_TIMESTAMP;
+    case TFetchKind::Binary:
+        return SQL_C_BINARY;
+    case TFetchKind::WideText:
+        return SQL_C_WCHAR;
     }
     return SQL_C_WCHAR;
 }
 
 SQLLEN FixedSizeOf(TFetchKind kind) {
     switch (kind) {
-    case TFetchKind::Integer: return sizeof(SQLBIGINT);
-    case TFetchKind::Double: return sizeof(SQLDOUBLE);
-    case TFetchKind::Bit: return sizeof(SQLCHAR);
-    case TFetchKind::Date: return sizeof(SQL_DATE_STRUCT);
-    case TFetchKind::Time: return sizeof(SQL_TIME_STRUCT);
-    case TFetchKind::Timestamp: return sizeof(SQL_TIMESTAMP_STRUCT);
-    default: return 0;
+    case TFetchKind::Integer:
+        return sizeof(SQLBIGINT);
+    case TFetchKind::Double:
+        return sizeof(SQLDOUBLE);
+    case TFetchKind::Bit:
+        return sizeof(SQLCHAR);
+    case TFetchKind::Date:
+        return sizeof(SQL_DATE_STRUCT);
+    case TFetchKind::Time:
+        return sizeof(SQL_TIME_STRUCT);
+    case TFetchKind::Timestamp:
+        return sizeof(SQL_TIMESTAMP_STRUCT);
+    default:
+        return 0;
     }
 }
 
@@ -251,7 +267,8 @@ QVariant DecodeFixed(TFetchKind kind, const char* data) {
         std::memcpy(&v, data, sizeof v);
         return QVariant(double(v));
     }
-    case TFetchKind::Bit: return QVariant(*data != 0);
+    case TFetchKind::Bit:
+        return QVariant(*data != 0);
     case TFetchKind::Date: {
         SQL_DATE_STRUCT v;
         std::memcpy(&v, data, sizeof v);
@@ -268,7 +285,8 @@ QVariant DecodeFixed(TFetchKind kind, const char* data) {
         return QVariant(QDateTime(QDate(v.year, v.month, v.day),
                                   QTime(v.hour, v.minute, v.second, int(v.fraction / 1000000)), Qt::UTC));
     }
-    default: return QVariant();
+    default:
+        return QVariant();
     }
 }
 
@@ -276,14 +294,14 @@ QVariant DecodeFixed(TFetchKind kind, const char* data) {
 // VARCHAR; the column's own type name still tells it is fixed-point.
 bool IsFixedPointTypeName(const QString& name) {
     const QString base = name.section(QLatin1Char('('), 0, 0).trimmed().toUpper();
-    return base == QLatin1String("NUMERIC") || base == QLatin1String("DECIMAL") || base == QLatin1String("DEC");
+    return base == QLatin1String("NUMERIC") || base == QLatin1String("DECIMAL") ||
+           base == QLatin1String("DEC");
 }
 
 // A fixed-point value in the driver's digits; a text that is no decimal
 // (PostgreSQL's NaN) comes as it is.
 QVariant DecodeDecimal(const char* data, qsizetype size) {
-    if (const auto decimal = TDecimal::FromText(QByteArrayView(data, size)))
-        return DecimalVariant(*decimal);
+    if (const auto decimal = TDecimal::FromText(QByteArrayView(data, size))) return DecimalVariant(*decimal);
     return QVariant(QString::fromLatin1(data, size));
 }
 
@@ -300,36 +318,46 @@ TFieldType FieldTypeOf(SQLSMALLINT sqlType, bool autoIncrement, bool unsignedTyp
     case SQL_VARCHAR:
     case SQL_WCHAR:
     case SQL_WVARCHAR:
-    case SQL_GUID: return TFieldType::ftString;
+    case SQL_GUID:
+        return TFieldType::ftString;
     case SQL_LONGVARCHAR:
-    case SQL_WLONGVARCHAR: return TFieldType::ftMemo;
+    case SQL_WLONGVARCHAR:
+        return TFieldType::ftMemo;
     case SQL_TINYINT:
-    case SQL_SMALLINT: return unsignedType ? TFieldType::ftWord : TFieldType::ftSmallint;
-    case SQL_INTEGER: return autoIncrement ? TFieldType::ftAutoInc : TFieldType::ftInteger;
-    case SQL_BIGINT: return TFieldType::ftLargeint;
+    case SQL_SMALLINT:
+        return unsignedType ? TFieldType::ftWord : TFieldType::ftSmallint;
+    case SQL_INTEGER:
+        return autoIncrement ? TFieldType::ftAutoInc : TFieldType::ftInteger;
+    case SQL_BIGINT:
+        return TFieldType::ftLargeint;
     case SQL_REAL:
     case SQL_FLOAT:
-    case SQL_DOUBLE: return TFieldType::ftFloat;
+    case SQL_DOUBLE:
+        return TFieldType::ftFloat;
     case SQL_DECIMAL:
     case SQL_NUMERIC:
-        if (money)
-            return TFieldType::ftCurrency;
-        if (scale == 0 && size > 0 && size <= 9)
-            return TFieldType::ftInteger;
-        if (scale == 0 && size > 0 && size <= 18)
-            return TFieldType::ftLargeint;
+        if (money) return TFieldType::ftCurrency;
+        if (scale == 0 && size > 0 && size <= 9) return TFieldType::ftInteger;
+        if (scale == 0 && size > 0 && size <= 18) return TFieldType::ftLargeint;
         return TFieldType::ftBCD;
-    case SQL_BIT: return TFieldType::ftBoolean;
+    case SQL_BIT:
+        return TFieldType::ftBoolean;
     case SQL_TYPE_DATE:
-    case SQL_DATE: return TFieldType::ftDate;
+    case SQL_DATE:
+        return TFieldType::ftDate;
     case SQL_TYPE_TIME:
-    case SQL_TIME: return TFieldType::ftTime;
+    case SQL_TIME:
+        return TFieldType::ftTime;
     case SQL_TYPE_TIMESTAMP:
-    case SQL_TIMESTAMP: return TFieldType::ftDateTime;
+    case SQL_TIMESTAMP:
+        return TFieldType::ftDateTime;
     case SQL_BINARY:
-    case SQL_VARBINARY: return TFieldType::ftBytes;
-    case SQL_LONGVARBINARY: return TFieldType::ftBlob;
-    default: return TFieldType::ftString;
+    case SQL_VARBINARY:
+        return TFieldType::ftBytes;
+    case SQL_LONGVARBINARY:
+        return TFieldType::ftBlob;
+    default:
+        return TFieldType::ftString;
     }
 }
 
@@ -423,7 +451,8 @@ void TParameters::Bind(const TStatement& stmt, const QVariantList& values) {
         }
         case QMetaType::QTime: {
             const QTime t = value.toTime();
-            const SQL_TIME_STRUCT v{SQLUSMALLINT(t.hour()), SQLUSMALLINT(t.minute()), SQLUSMALLINT(t.second())};
+            const SQL_TIME_STRUCT v{SQLUSMALLINT(t.hour()), SQLUSMALLINT(t.minute()),
+                                    SQLUSMALLINT(t.second())};
             store(&v, sizeof v);
             cType = SQL_C_TYPE_TIME;
             sqlType = SQL_TYPE_TIME;
@@ -434,8 +463,9 @@ void TParameters::Bind(const TStatement& stmt, const QVariantList& values) {
             const QDateTime dt = value.toDateTime();
             const QDate d = dt.date();
             const QTime t = dt.time();
-            const SQL_TIMESTAMP_STRUCT v{SQLSMALLINT(d.year()), SQLUSMALLINT(d.month()), SQLUSMALLINT(d.day()),
-                                         SQLUSMALLINT(t.hour()), SQLUSMALLINT(t.minute()), SQLUSMALLINT(t.second()),
+            const SQL_TIMESTAMP_STRUCT v{SQLSMALLINT(d.year()),          SQLUSMALLINT(d.month()),
+                                         SQLUSMALLINT(d.day()),          SQLUSMALLINT(t.hour()),
+                                         SQLUSMALLINT(t.minute()),       SQLUSMALLINT(t.second()),
                                          SQLUINTEGER(t.msec()) * 1000000};
             store(&v, sizeof v);
             cType = SQL_C_TYPE_TIMESTAMP;
@@ -462,7 +492,8 @@ void TParameters::Bind(const TStatement& stmt, const QVariantList& values) {
                 cType = SQL_C_CHAR;
                 sqlType = SQL_NUMERIC;
                 const qsizetype point = number.indexOf('.');
-                columnSize = SQLULEN(std::count_if(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }));
+                columnSize = SQLULEN(
+                    std::count_if(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }));
                 digits = SQLSMALLINT(point < 0 ? 0 : number.size() - point - 1);
                 break;
             }
@@ -473,9 +504,9 @@ void TParameters::Bind(const TStatement& stmt, const QVariantList& values) {
             break;
         }
         }
-        const SQLRETURN rc = SQLBindParameter(stmt.Get(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType,
-                                              columnSize, digits, p.Buffer.data(), SQLLEN(p.Buffer.size()),
-                                              &p.Indicator);
+        const SQLRETURN rc =
+            SQLBindParameter(stmt.Get(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType, columnSize,
+                             digits, p.Buffer.data(), SQLLEN(p.Buffer.size()), &p.Indicator);
         stmt.Check(rc, "SQLBindParameter");
     }
 }
@@ -488,8 +519,8 @@ QList<TColumnInfo> DescribeColumns(const TStatement& stmt) {
         SQLWCHAR name[512];
         SQLSMALLINT nameLength = 0, sqlType = 0, scale = 0, nullable = 0;
         SQLULEN size = 0;
-        stmt.Check(SQLDescribeColW(stmt.Get(), c, name, SQLSMALLINT(std::size(name)), &nameLength, &sqlType, &size,
-                                   &scale, &nullable),
+        stmt.Check(SQLDescribeColW(stmt.Get(), c, name, SQLSMALLINT(std::size(name)), &nameLength, &sqlType,
+                                   &size, &scale, &nullable),
                    "SQLDescribeCol");
         auto numeric = [&stmt, c](SQLUSMALLINT field) {
             SQLLEN v = 0;
@@ -502,7 +533,8 @@ QList<TColumnInfo> DescribeColumns(const TStatement& stmt) {
             typeNameLength = 0;
         TColumnInfo info;
         info.Name = FromWideBuffer(name, nameLength, std::size(name));
-        info.DeclaredType = FromWideBuffer(typeName, typeNameLength / qsizetype(sizeof(SQLWCHAR)), std::size(typeName));
+        info.DeclaredType =
+            FromWideBuffer(typeName, typeNameLength / qsizetype(sizeof(SQLWCHAR)), std::size(typeName));
         info.Type = FieldTypeOf(sqlType, numeric(SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE,
                                 numeric(SQL_DESC_UNSIGNED) == SQL_TRUE && sqlType != SQL_BIT,
                                 numeric(SQL_DESC_FIXED_PREC_SCALE) == SQL_TRUE, size, scale);
@@ -521,7 +553,7 @@ QList<TColumnInfo> DescribeColumns(const TStatement& stmt) {
 // How a cursor is (re)built: the statement text for a starting row, and
 // whether the server skips the rows before it.
 struct TCursorSource {
-    QString Sql;          // without any row window
+    QString Sql; // without any row window
     QVariantList Params;
     TDbms Dbms = TDbms::Other;
     bool ServerWindow = false; // a table select: the server may skip and limit
@@ -581,14 +613,14 @@ private:
     std::vector<SQLUSMALLINT> FRowStatus;
     bool FSingleRow = false;
     SQLULEN FBlockRows = 1;
-    SQLULEN FFetched = 0;  // rows in the current block
-    SQLULEN FRow = 0;      // current row in the block
+    SQLULEN FFetched = 0; // rows in the current block
+    SQLULEN FRow = 0;     // current row in the block
     bool FHaveRow = false;
     bool FEnd = false;
-    qint64 FNextRow = 0;   // result row (0-based) that the next delivery is
-    quint64 FFailures = 0; // of the link when the statement ran
-    qint64 FFirstOffset = 0; // the offset asked for
-    qint64 FSkip = 0;        // rows still to pass by before the first one
+    qint64 FNextRow = 0;       // result row (0-based) that the next delivery is
+    quint64 FFailures = 0;     // of the link when the statement ran
+    qint64 FFirstOffset = 0;   // the offset asked for
+    qint64 FSkip = 0;          // rows still to pass by before the first one
     QVector<QVariant> FValues; // single-row mode
 };
 
@@ -602,10 +634,10 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
     FSingleRow = singleRow;
 
     qint64 skip = 0;
-    const qint64 limit = FSource.Limit < 0 ? -1 : std::max<qint64>(0, FSource.Limit - (position - FFirstOffset));
+    const qint64 limit =
+        FSource.Limit < 0 ? -1 : std::max<qint64>(0, FSource.Limit - (position - FFirstOffset));
     const QString text = FSource.TextFrom(position, limit, skip);
-    if (!FSource.Params.isEmpty())
-        FParams.Bind(*FStmt, FSource.Params);
+    if (!FSource.Params.isEmpty()) FParams.Bind(*FStmt, FSource.Params);
     FStmt->Check(SQLExecDirectW(FStmt->Get(), const_cast<SQLWCHAR*>(Wide(text)), SQLINTEGER(text.size())),
                  "SQLExecDirect");
     FColumns = DescribeColumns(*FStmt);
@@ -623,8 +655,8 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
         kinds.push_back(kind);
         SQLLEN size = kind == TFetchKind::Decimal ? DecimalBufferSize(c) : FixedSizeOf(kind);
         if (size == 0) {
-            const bool unbounded = c.Type == TFieldType::ftMemo || c.Type == TFieldType::ftBlob || c.Size <= 0 ||
-                                   c.Size > maxBoundChars;
+            const bool unbounded = c.Type == TFieldType::ftMemo || c.Type == TFieldType::ftBlob ||
+                                   c.Size <= 0 || c.Size > maxBoundChars;
             const SQLLEN chars = unbounded ? longBoundChars : SQLLEN(c.Size);
             size = kind == TFetchKind::Binary ? chars + 1 : (chars + 1) * SQLLEN(sizeof(SQLWCHAR));
         }
@@ -635,18 +667,20 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
     if (!FSingleRow && !FColumns.isEmpty()) {
         // About 1 MB per block, never more rows than the caller will read.
         SQLULEN rows = std::clamp<SQLULEN>(SQLULEN((1 << 20) / std::max<SQLLEN>(rowBytes, 1)), 16, 1000);
-        if (FSource.Limit >= 0)
-            rows = std::clamp<SQLULEN>(SQLULEN(FSource.Limit), 1, rows);
+        if (FSource.Limit >= 0) rows = std::clamp<SQLULEN>(SQLULEN(FSource.Limit), 1, rows);
         SQLULEN granted = 0;
-        if (Succeeded(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0)) &&
-            Succeeded(SQLGetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) && granted >= 1) {
+        if (Succeeded(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_ARRAY_SIZE,
+                                     reinterpret_cast<SQLPOINTER>(rows), 0)) &&
+            Succeeded(SQLGetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) &&
+            granted >= 1) {
             FBlockRows = granted;
         } else {
             FBlockRows = 1;
         }
         FRowStatus.assign(FBlockRows, SQL_ROW_NOROW);
         FStmt->Check(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROWS_FETCHED_PTR, &FFetched, 0), "SQLSetStmtAttr");
-        FStmt->Check(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_STATUS_PTR, FRowStatus.data(), 0), "SQLSetStmtAttr");
+        FStmt->Check(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_STATUS_PTR, FRowStatus.data(), 0),
+                     "SQLSetStmtAttr");
         FBindings.resize(FColumns.size());
         for (qsizetype c = 0; c < FColumns.size(); ++c) {
             TBinding& b = FBindings[c];
@@ -654,8 +688,8 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
             b.ElementSize = sizes[size_t(c)];
             b.Data.assign(size_t(b.ElementSize) * FBlockRows, 0);
             b.Indicators.assign(FBlockRows, 0);
-            FStmt->Check(SQLBindCol(FStmt->Get(), SQLUSMALLINT(c + 1), CTypeOf(b.Kind), b.Data.data(), b.ElementSize,
-                                    b.Indicators.data()),
+            FStmt->Check(SQLBindCol(FStmt->Get(), SQLUSMALLINT(c + 1), CTypeOf(b.Kind), b.Data.data(),
+                                    b.ElementSize, b.Indicators.data()),
                          "SQLBindCol");
         }
     } else {
@@ -673,8 +707,7 @@ bool TOdbcCursor::FetchBlock() {
         return false;
     }
     FStmt->Check(rc, "SQLFetch");
-    if (FBlockRows == 1 && FFetched == 0)
-        FFetched = 1; // drivers that leave the count alone for single rows
+    if (FBlockRows == 1 && FFetched == 0) FFetched = 1; // drivers that leave the count alone for single rows
     return FFetched > 0;
 }
 
@@ -683,9 +716,9 @@ bool TOdbcCursor::BlockTruncated(SQLULEN row) const {
         if (b.Kind != TFetchKind::WideText && b.Kind != TFetchKind::Binary && b.Kind != TFetchKind::Decimal)
             continue;
         const SQLLEN ind = b.Indicators[row];
-        const SQLLEN room = b.Kind == TFetchKind::WideText ? b.ElementSize - SQLLEN(sizeof(SQLWCHAR)) : b.ElementSize - 1;
-        if (ind == SQL_NO_TOTAL || ind > room)
-            return true;
+        const SQLLEN room =
+            b.Kind == TFetchKind::WideText ? b.ElementSize - SQLLEN(sizeof(SQLWCHAR)) : b.ElementSize - 1;
+        if (ind == SQL_NO_TOTAL || ind > room) return true;
     }
     return false;
 }
@@ -693,8 +726,7 @@ bool TOdbcCursor::BlockTruncated(SQLULEN row) const {
 bool TOdbcCursor::Advance() {
     if (FSingleRow) {
         const SQLRETURN rc = SQLFetch(FStmt->Get());
-        if (rc == SQL_NO_DATA)
-            return false;
+        if (rc == SQL_NO_DATA) return false;
         FStmt->Check(rc, "SQLFetch");
         return true;
     }
@@ -704,8 +736,7 @@ bool TOdbcCursor::Advance() {
         else if (!FetchBlock())
             return false;
         FHaveRow = true;
-        if (FRowStatus[FRow] != SQL_ROW_DELETED && FRowStatus[FRow] != SQL_ROW_NOROW)
-            return true;
+        if (FRowStatus[FRow] != SQL_ROW_DELETED && FRowStatus[FRow] != SQL_ROW_NOROW) return true;
     }
 }
 
@@ -715,8 +746,7 @@ bool TOdbcCursor::Next() {
         try {
             fetched = Advance();
         } catch (const EDatabaseError&) {
-            if (FLink->Lost || FLink->Failures == FFailures + 1)
-                throw; // this fetch failed on its own
+            if (FLink->Lost || FLink->Failures == FFailures + 1) throw; // this fetch failed on its own
         }
         if (!fetched) {
             if (FLink->Failures != FFailures && !FLink->Lost) {
@@ -764,11 +794,9 @@ QVariant TOdbcCursor::GetData(SQLUSMALLINT column, TFetchKind kind) {
     char chunk[16384];
     for (;;) {
         const SQLRETURN rc = SQLGetData(FStmt->Get(), column, CTypeOf(kind), chunk, sizeof chunk, &ind);
-        if (rc == SQL_NO_DATA)
-            break;
+        if (rc == SQL_NO_DATA) break;
         FStmt->Check(rc, "SQLGetData");
-        if (ind == SQL_NULL_DATA)
-            return QVariant();
+        if (ind == SQL_NULL_DATA) return QVariant();
         const SQLLEN room = SQLLEN(sizeof chunk) - terminator;
         if (ind == SQL_NO_TOTAL || ind > room) {
             bytes.append(chunk, room);
@@ -777,38 +805,34 @@ QVariant TOdbcCursor::GetData(SQLUSMALLINT column, TFetchKind kind) {
         bytes.append(chunk, ind);
         break;
     }
-    if (kind == TFetchKind::Decimal)
-        return DecodeDecimal(bytes.constData(), bytes.size());
-    if (!text)
-        return QVariant(bytes);
+    if (kind == TFetchKind::Decimal) return DecodeDecimal(bytes.constData(), bytes.size());
+    if (!text) return QVariant(bytes);
     return QVariant(FromWide(reinterpret_cast<const SQLWCHAR*>(bytes.constData()), bytes.size() / 2));
 }
 
 QVariant TOdbcCursor::Value(int column) const {
-    if (!FHaveRow || column < 0 || column >= FColumns.size())
-        return QVariant();
-    if (FSingleRow)
-        return FValues[column];
+    if (!FHaveRow || column < 0 || column >= FColumns.size()) return QVariant();
+    if (FSingleRow) return FValues[column];
     const TBinding& b = FBindings[column];
     const SQLLEN ind = b.Indicators[FRow];
-    if (ind == SQL_NULL_DATA)
-        return QVariant();
+    if (ind == SQL_NULL_DATA) return QVariant();
     const char* data = b.Data.data() + size_t(b.ElementSize) * FRow;
     switch (b.Kind) {
     case TFetchKind::WideText:
         return QVariant(FromWide(reinterpret_cast<const SQLWCHAR*>(data), ind / qsizetype(sizeof(SQLWCHAR))));
-    case TFetchKind::Binary: return QVariant(QByteArray(data, ind));
-    case TFetchKind::Decimal: return DecodeDecimal(data, ind);
-    default: return DecodeFixed(b.Kind, data);
+    case TFetchKind::Binary:
+        return QVariant(QByteArray(data, ind));
+    case TFetchKind::Decimal:
+        return DecodeDecimal(data, ind);
+    default:
+        return DecodeFixed(b.Kind, data);
     }
 }
 
 bool TOdbcCursor::ExactValue(int column, TExactNumber& value) const {
-    if (!FHaveRow || FSingleRow || column < 0 || column >= FColumns.size())
-        return false;
+    if (!FHaveRow || FSingleRow || column < 0 || column >= FColumns.size()) return false;
     const TBinding& b = FBindings[column];
-    if (b.Kind != TFetchKind::Integer && b.Kind != TFetchKind::Decimal)
-        return false;
+    if (b.Kind != TFetchKind::Integer && b.Kind != TFetchKind::Decimal) return false;
     value = TExactNumber();
     const SQLLEN ind = b.Indicators[FRow];
     const char* data = b.Data.data() + size_t(b.ElementSize) * FRow;
@@ -816,8 +840,7 @@ bool TOdbcCursor::ExactValue(int column, TExactNumber& value) const {
         value.Null = true;
         return true;
     }
-    if (b.Kind == TFetchKind::Decimal)
-        return ParseExactNumber(data, ind, value);
+    if (b.Kind == TFetchKind::Decimal) return ParseExactNumber(data, ind, value);
     SQLBIGINT whole;
     std::memcpy(&whole, data, sizeof whole);
     value.Mantissa = whole;
@@ -829,7 +852,8 @@ bool TOdbcCursor::ExactValue(int column, TExactNumber& value) const {
 class TOdbcConnection : public TDriverConnection {
 public:
     TOdbcConnection(QString dataSource, QString connectString, TTransIsolation isolation)
-        : FDataSource(std::move(dataSource)), FConnectString(std::move(connectString)), FIsolation(isolation) {
+        : FDataSource(std::move(dataSource)), FConnectString(std::move(connectString)),
+          FIsolation(isolation) {
         Connect();
     }
 
@@ -872,10 +896,8 @@ private:
 // character type to UTF-8 changes nothing else the program does.
 void EnsureUtf8Ctype() {
     const char* codeset = nl_langinfo(CODESET);
-    if (codeset && (qstrcmp(codeset, "UTF-8") == 0 || qstrcmp(codeset, "utf8") == 0))
-        return;
-    if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
-        std::setlocale(LC_CTYPE, "en_US.UTF-8");
+    if (codeset && (qstrcmp(codeset, "UTF-8") == 0 || qstrcmp(codeset, "utf8") == 0)) return;
+    if (!std::setlocale(LC_CTYPE, "C.UTF-8")) std::setlocale(LC_CTYPE, "en_US.UTF-8");
 }
 
 void TOdbcConnection::Connect() {
@@ -909,16 +931,14 @@ void TOdbcConnection::Connect() {
 }
 
 const std::shared_ptr<TOdbcLink>& TOdbcConnection::Link() {
-    if (FLink->Lost)
-        Connect();
+    if (FLink->Lost) Connect();
     return FLink;
 }
 
 QString TOdbcConnection::InfoText(SQLUSMALLINT info) const {
     SQLWCHAR buffer[256] = {};
     SQLSMALLINT length = 0;
-    if (!Succeeded(SQLGetInfoW(FLink->Dbc.Get(), info, buffer, sizeof buffer, &length)))
-        return QString();
+    if (!Succeeded(SQLGetInfoW(FLink->Dbc.Get(), info, buffer, sizeof buffer, &length))) return QString();
     return FromWideBuffer(buffer, length / qsizetype(sizeof(SQLWCHAR)), std::size(buffer));
 }
 
@@ -926,7 +946,8 @@ QString TOdbcConnection::InfoText(SQLUSMALLINT info) const {
 // stricter one it offers.
 void TOdbcConnection::SetIsolation() {
     SQLUINTEGER offered = 0;
-    if (!Succeeded(SQLGetInfoW(FLink->Dbc.Get(), SQL_TXN_ISOLATION_OPTION, &offered, sizeof offered, nullptr)))
+    if (!Succeeded(
+            SQLGetInfoW(FLink->Dbc.Get(), SQL_TXN_ISOLATION_OPTION, &offered, sizeof offered, nullptr)))
         return;
     const SQLUINTEGER levels[] = {SQL_TXN_READ_UNCOMMITTED, SQL_TXN_READ_COMMITTED, SQL_TXN_REPEATABLE_READ,
                                   SQL_TXN_SERIALIZABLE};
@@ -950,7 +971,8 @@ void TOdbcConnection::SetReadOnly() {
     const SQLRETURN set = SQLSetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE,
                                              reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_MODE_READ_ONLY)), 0);
     SQLUINTEGER mode = SQL_MODE_READ_WRITE;
-    if (Succeeded(set) && Succeeded(SQLGetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE, &mode, 0, nullptr)) &&
+    if (Succeeded(set) &&
+        Succeeded(SQLGetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE, &mode, 0, nullptr)) &&
         mode == SQL_MODE_READ_ONLY)
         return;
     QString instead;
@@ -980,14 +1002,12 @@ QStringList TOdbcConnection::TableNames() {
     QSet<QString> seen;
     for (;;) {
         const SQLRETURN rc = SQLFetch(stmt.Get());
-        if (rc == SQL_NO_DATA)
-            break;
+        if (rc == SQL_NO_DATA) break;
         stmt.Check(rc, "SQLFetch");
         SQLWCHAR name[1024];
         SQLLEN ind = 0;
         stmt.Check(SQLGetData(stmt.Get(), 3, SQL_C_WCHAR, name, sizeof name, &ind), "SQLGetData");
-        if (ind == SQL_NULL_DATA)
-            continue;
+        if (ind == SQL_NULL_DATA) continue;
         const QString table = FromWideBuffer(name, ind / qsizetype(sizeof(SQLWCHAR)), std::size(name));
         if (!seen.contains(table)) {
             seen.insert(table);
@@ -1002,8 +1022,7 @@ QStringList TOdbcConnection::TableNames() {
 // characters that GLOB reads specially stand in classes of their own.
 QString TOdbcConnection::CaselessPrefix(const QString& column, const QString& prefix, bool negated,
                                         QVariantList& params) const {
-    if (!FLink || FLink->Dbms != TDbms::SQLite)
-        return {};
+    if (!FLink || FLink->Dbms != TDbms::SQLite) return {};
     QString pattern;
     for (QChar c : prefix) {
         const QString lower = QString(c).toLower(), upper = QString(c).toUpper();
@@ -1019,8 +1038,7 @@ QString TOdbcConnection::CaselessPrefix(const QString& column, const QString& pr
 }
 
 QString TOdbcConnection::QuoteIdentifier(const QString& name) const {
-    if (FQuote.isEmpty())
-        return name;
+    if (FQuote.isEmpty()) return name;
     QString inner = name;
     inner.replace(FQuote, FQuote + FQuote);
     return FQuote + inner + FQuote;
@@ -1038,14 +1056,15 @@ QList<TColumnInfo> TOdbcConnection::TableColumns(const QString& table) {
 // the same order in every block. Read once per table.
 QStringList TOdbcConnection::RowKey(const QString& quotedTable) {
     auto found = FRowKeys.constFind(quotedTable);
-    if (found != FRowKeys.constEnd())
-        return *found;
+    if (found != FRowKeys.constEnd()) return *found;
     QStringList key = OdbcServerRowKey(FLink->Dbms).Columns;
     if (!key.isEmpty()) {
         // A view has none.
         TStatement stmt(Link());
-        const QString probe = QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(key.join(QStringLiteral(", ")), quotedTable);
-        if (!Succeeded(SQLExecDirectW(stmt.Get(), const_cast<SQLWCHAR*>(Wide(probe)), SQLINTEGER(probe.size())))) {
+        const QString probe =
+            QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(key.join(QStringLiteral(", ")), quotedTable);
+        if (!Succeeded(
+                SQLExecDirectW(stmt.Get(), const_cast<SQLWCHAR*>(Wide(probe)), SQLINTEGER(probe.size())))) {
             ++FLink->Failures; // as any failed call: open results may have ended
             key.clear();
         }
@@ -1064,7 +1083,8 @@ QStringList TOdbcConnection::RowKey(const QString& quotedTable) {
                 SQLLEN ind = 0;
                 if (Succeeded(SQLGetData(stmt.Get(), 2, SQL_C_WCHAR, column, sizeof column, &ind)) &&
                     ind != SQL_NULL_DATA)
-                    key << QuoteIdentifier(FromWideBuffer(column, ind / qsizetype(sizeof(SQLWCHAR)), std::size(column)));
+                    key << QuoteIdentifier(
+                        FromWideBuffer(column, ind / qsizetype(sizeof(SQLWCHAR)), std::size(column)));
             }
         }
     }
@@ -1074,13 +1094,11 @@ QStringList TOdbcConnection::RowKey(const QString& quotedTable) {
 
 QString TOdbcConnection::SelectText(const TSelectSpec& spec, const QString& what, bool ordered) {
     QString text = QStringLiteral("SELECT %1 FROM %2").arg(what, spec.Table);
-    if (!spec.Where.isEmpty())
-        text += QStringLiteral(" WHERE ") + spec.Where;
+    if (!spec.Where.isEmpty()) text += QStringLiteral(" WHERE ") + spec.Where;
     if (ordered && !spec.OrderBy.isEmpty()) {
         QStringList order = spec.OrderBy;
         for (const QString& column : RowKey(spec.Table))
-            if (!order.contains(column))
-                order << column;
+            if (!order.contains(column)) order << column;
         if (spec.Descending)
             for (QString& column : order)
                 column += QStringLiteral(" DESC");
@@ -1111,8 +1129,7 @@ TRowKey TOdbcConnection::RowKeyOf(const TSelectSpec& spec) {
     // Without an order the rows come in the server's own order, which only a
     // server's own row key follows.
     TRowKey key = OdbcServerRowKey(FLink->Dbms);
-    if (key.Columns.isEmpty() && spec.OrderBy.isEmpty())
-        return {};
+    if (key.Columns.isEmpty() && spec.OrderBy.isEmpty()) return {};
     key.Columns = RowKey(spec.Table);
     if (key.Placeholders.size() != key.Columns.size())
         key.Placeholders = QStringList(key.Columns.size(), QStringLiteral("?"));
@@ -1148,8 +1165,7 @@ void TOdbcConnection::Execute(const QString& sql) {
 
 QString OdbcWindowText(TDbms dbms, const QString& select, qint64 offset, qint64 limit, qint64& clientSkip) {
     clientSkip = 0;
-    if (offset <= 0 && limit < 0)
-        return select;
+    if (offset <= 0 && limit < 0) return select;
     switch (dbms) {
     case TDbms::PostgreSQL:
     case TDbms::SQLite: {
@@ -1158,18 +1174,17 @@ QString OdbcWindowText(TDbms dbms, const QString& select, qint64 offset, qint64 
             text += QStringLiteral(" LIMIT %1").arg(limit);
         else if (dbms == TDbms::SQLite)
             text += QStringLiteral(" LIMIT -1"); // SQLite takes OFFSET only after LIMIT
-        if (offset > 0)
-            text += QStringLiteral(" OFFSET %1").arg(offset);
+        if (offset > 0) text += QStringLiteral(" OFFSET %1").arg(offset);
         return text;
     }
     case TDbms::SqlAnywhere: {
         // "SELECT" is the first word of every table select.
         QString window = limit >= 0 ? QStringLiteral(" TOP %1").arg(limit) : QStringLiteral(" TOP ALL");
-        if (offset > 0)
-            window += QStringLiteral(" START AT %1").arg(offset + 1);
+        if (offset > 0) window += QStringLiteral(" START AT %1").arg(offset + 1);
         return QString(select).insert(6, window);
     }
-    case TDbms::Other: break;
+    case TDbms::Other:
+        break;
     }
     clientSkip = std::max<qint64>(0, offset);
     return select;
@@ -1177,10 +1192,13 @@ QString OdbcWindowText(TDbms dbms, const QString& select, qint64 offset, qint64 
 
 TRowKey OdbcServerRowKey(TDbms dbms) {
     switch (dbms) {
-    case TDbms::PostgreSQL: return {{QStringLiteral("ctid")}, {QStringLiteral("CAST(? AS tid)")}};
-    case TDbms::SQLite: return {{QStringLiteral("rowid")}, {QStringLiteral("?")}};
+    case TDbms::PostgreSQL:
+        return {{QStringLiteral("ctid")}, {QStringLiteral("CAST(? AS tid)")}};
+    case TDbms::SQLite:
+        return {{QStringLiteral("rowid")}, {QStringLiteral("?")}};
     case TDbms::SqlAnywhere:
-    case TDbms::Other: break;
+    case TDbms::Other:
+        break;
     }
     return {};
 }
@@ -1196,15 +1214,12 @@ QStringList OdbcSessionStatements(TDbms dbms) {
 
 QString OdbcConnectString(const TAliasInfo& alias, const QString& userName, const QString& password) {
     QString connect = QStringLiteral("DSN=") + ConnectValue(alias.Name);
-    if (!userName.isEmpty())
-        connect += QStringLiteral(";UID=") + ConnectValue(userName);
-    if (!password.isEmpty())
-        connect += QStringLiteral(";PWD=") + ConnectValue(password);
+    if (!userName.isEmpty()) connect += QStringLiteral(";UID=") + ConnectValue(userName);
+    if (!password.isEmpty()) connect += QStringLiteral(";PWD=") + ConnectValue(password);
     // The data source names its driver's section, or the library itself.
     const QString driver = OdbcDataSourceAttribute(alias.Name, QStringLiteral("Driver"));
     QString library = OdbcDriverAttribute(driver, QStringLiteral("Driver"));
-    if (library.isEmpty())
-        library = driver;
+    if (library.isEmpty()) library = driver;
     if (library.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive)) {
         // Past about 4,000 rows a block the walk gains nothing more.
         if (OdbcDataSourceAttribute(alias.Name, QStringLiteral("UseDeclareFetch")).isEmpty())
@@ -1217,5 +1232,6 @@ QString OdbcConnectString(const TAliasInfo& alias, const QString& userName, cons
 
 std::unique_ptr<TDriverConnection> OpenOdbcConnection(const TAliasInfo& alias, const QString& userName,
                                                       const QString& password, TTransIsolation isolation) {
-    return std::make_unique<TOdbcConnection>(alias.Name, OdbcConnectString(alias, userName, password), isolation);
+    return std::make_unique<TOdbcConnection>(alias.Name, OdbcConnectString(alias, userName, password),
+                                             isolation);
 }

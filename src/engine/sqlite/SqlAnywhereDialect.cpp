@@ -12,8 +12,12 @@ namespace {
 using TKind = TSqlToken::TKind;
 constexpr size_t None = std::numeric_limits<size_t>::max();
 
-bool IsWordStart(QChar c) { return c.isLetter() || c == u'_' || c == u'@' || c == u'#'; }
-bool IsWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$'; }
+bool IsWordStart(QChar c) {
+    return c.isLetter() || c == u'_' || c == u'@' || c == u'#';
+}
+bool IsWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$';
+}
 
 int HexDigit(QChar c) {
     if (c >= u'0' && c <= u'9') return c.unicode() - u'0';
@@ -45,7 +49,8 @@ qsizetype ReadString(const QString& s, qsizetype i, TSqlToken& token) {
                 j += 2;
                 continue;
             }
-            if ((next == u'x' || next == u'X') && j + 3 < n && HexDigit(s[j + 2]) >= 0 && HexDigit(s[j + 3]) >= 0) {
+            if ((next == u'x' || next == u'X') && j + 3 < n && HexDigit(s[j + 2]) >= 0 &&
+                HexDigit(s[j + 3]) >= 0) {
                 // The byte is a character of the server's code page.
                 const char byte = char(HexDigit(s[j + 2]) * 16 + HexDigit(s[j + 3]));
                 token.Value += FromWin1251(QByteArray(1, byte));
@@ -67,7 +72,8 @@ public:
         for (size_t i = 0; i < T.size(); ++i)
             if (T[i].Kind != TKind::Space) Sig.push_back(i);
         // A statement may end with semicolons.
-        while (!Sig.empty() && IsSymbol(T[Sig.back()], u';')) Sig.pop_back();
+        while (!Sig.empty() && IsSymbol(T[Sig.back()], u';'))
+            Sig.pop_back();
     }
 
     const std::vector<TSqlToken>& T;
@@ -121,7 +127,8 @@ public:
                     // deeper; a deep nest is refused before it can exhaust the
                     // stack (SQLite would refuse it anyway).
                     if (FListDepth >= MaxListDepth)
-                        throw EDatabaseError(QStringLiteral("Too many nested list() calls (at most %1)").arg(MaxListDepth));
+                        throw EDatabaseError(
+                            QStringLiteral("Too many nested list() calls (at most %1)").arg(MaxListDepth));
                     ++FListDepth;
                     const auto leave = qScopeGuard([this] { --FListDepth; });
                     out += ListCall(next + 1, close);
@@ -130,7 +137,8 @@ public:
                 }
             }
             const size_t prev = Prev(i, from);
-            const bool qualified = (prev != None && IsSymbol(T[prev], u'.')) || (next < to && IsSymbol(T[next], u'.'));
+            const bool qualified =
+                (prev != None && IsSymbol(T[prev], u'.')) || (next < to && IsSymbol(T[next], u'.'));
             const bool call = next < to && IsSymbol(T[next], u'(');
             if (!qualified && !call && FIsVariable && FIsVariable(t.Value)) {
                 out += QStringLiteral("sa_variable(%1)").arg(SqliteLiteral(t.Value));
@@ -216,9 +224,10 @@ private:
         }
         const auto args = SplitCommas(start, order);
         if (args.size() > 2) throw EDatabaseError(QStringLiteral("Syntax error near ','"));
-        QString out = QStringLiteral("sa_list(%1, %2, %3").arg(distinct ? 1 : 0)
-                          .arg(EmitArgument(args[0]),
-                               args.size() > 1 ? EmitArgument(args[1]) : QStringLiteral("','"));
+        QString out =
+            QStringLiteral("sa_list(%1, %2, %3")
+                .arg(distinct ? 1 : 0)
+                .arg(EmitArgument(args[0]), args.size() > 1 ? EmitArgument(args[1]) : QStringLiteral("','"));
         if (order < to) {
             for (auto key : SplitCommas(keys, to)) {
                 bool descending = false;
@@ -259,7 +268,7 @@ TDialectStatement Unload(const TTranslator& tr) {
             if (!tr.NameAt(p + 2)) tr.SyntaxError(p + 2);
             const QString owner = tr.T[tr.Sig[p]].Value.toLower();
             table = owner == u"main" || owner == u"temp" ? table + u'.' + tr.T[tr.Sig[p + 2]].Text
-                                                        : tr.T[tr.Sig[p + 2]].Text;
+                                                         : tr.T[tr.Sig[p + 2]].Text;
             p += 2;
         }
         st.Sql = QStringLiteral("SELECT * FROM ") + table;
@@ -270,8 +279,8 @@ TDialectStatement Unload(const TTranslator& tr) {
         for (; p < tr.Sig.size(); ++p) {
             if (tr.SymbolAt(p, u'(')) ++depth;
             if (tr.SymbolAt(p, u')')) --depth;
-            if (depth == 0 && (tr.WordAt(p, "to") ||
-                               (tr.WordAt(p, "into") && (tr.WordAt(p + 1, "file") || tr.WordAt(p + 1, "client")))))
+            if (depth == 0 && (tr.WordAt(p, "to") || (tr.WordAt(p, "into") && (tr.WordAt(p + 1, "file") ||
+                                                                               tr.WordAt(p + 1, "client")))))
                 break;
         }
         st.Sql = tr.Emit(tr.Start(from), tr.Start(p)).trimmed();
@@ -359,10 +368,12 @@ std::vector<TSqlToken> TokenizeSql(const QString& s) {
         const QChar next = i + 1 < n ? s[i + 1] : QChar();
         qsizetype j = i + 1;
         if (c.isSpace()) {
-            while (j < n && s[j].isSpace()) ++j;
+            while (j < n && s[j].isSpace())
+                ++j;
             push(TKind::Space, j);
         } else if ((c == u'-' && next == u'-') || (c == u'/' && next == u'/')) {
-            while (j < n && s[j] != u'\n') ++j;
+            while (j < n && s[j] != u'\n')
+                ++j;
             push(TKind::Space, j);
         } else if (c == u'/' && next == u'*') {
             const qsizetype close = s.indexOf(QStringLiteral("*/"), i + 2);
@@ -401,7 +412,8 @@ std::vector<TSqlToken> TokenizeSql(const QString& s) {
                 ++j;
             push(TKind::Number, j);
         } else if (IsWordStart(c)) {
-            while (j < n && IsWordChar(s[j])) ++j;
+            while (j < n && IsWordChar(s[j]))
+                ++j;
             push(TKind::Word, j, s.mid(i, j - i));
         } else {
             static const QStringList pairs = {"<=", ">=", "<>", "!=", "||", "=="};
@@ -413,11 +425,14 @@ std::vector<TSqlToken> TokenizeSql(const QString& s) {
 }
 
 QString SqliteLiteral(const QString& text) {
-    const auto quoted = [](QString part) { return u'\'' + part.replace(u'\'', QStringLiteral("''")) + u'\''; };
+    const auto quoted = [](QString part) {
+        return u'\'' + part.replace(u'\'', QStringLiteral("''")) + u'\'';
+    };
     if (!text.contains(QChar(0))) return quoted(text);
     // SQLite's literals end at a NUL character.
     QStringList parts;
-    for (const QString& part : text.split(QChar(0))) parts << quoted(part);
+    for (const QString& part : text.split(QChar(0)))
+        parts << quoted(part);
     return u'(' + parts.join(QStringLiteral("||char(0)||")) + u')';
 }
 

@@ -19,8 +19,8 @@
 struct TSqlToken {
     enum class TKind { Space, Word, QuotedName, String, Number, Symbol };
     TKind Kind;
-    QString Text;  // as written
-    QString Value; // Word and QuotedName: the name; String: the decoded text
+    QString Text;         // as written
+    QString Value;        // Word and QuotedName: the name; String: the decoded text
     bool Escaped = false; // a String whose value differs from plain SQL quoting
 };
 
@@ -37,9 +37,9 @@ struct TDialectStatement {
     // Sql: the SQLite text. SetVariable: the value as an SQLite expression.
     // Unload: the SQLite query whose rows are written.
     QString Sql;
-    QString Name;     // variable or option
-    QString TypeName; // CreateVariable: the declared type
-    QString Value;    // SetOption: the value's text
+    QString Name;          // variable or option
+    QString TypeName;      // CreateVariable: the declared type
+    QString Value;         // SetOption: the value's text
     bool IfExists = false; // DropVariable
 
     // Unload options, with the server's defaults.

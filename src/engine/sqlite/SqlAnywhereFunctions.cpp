@@ -16,7 +16,8 @@ TSqliteConnection& ConnectionOf(sqlite3_context* context) {
 }
 
 QString TextArg(sqlite3_value* value) {
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value));
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                             sqlite3_value_bytes(value));
 }
 
 void ResultText(sqlite3_context* context, const QString& text) {
@@ -30,8 +31,7 @@ void ResultError(sqlite3_context* context, const QString& message) {
 }
 
 // Letter case of every alphabet, not only ASCII.
-template <bool Upper>
-void ChangeCase(sqlite3_context* context, int, sqlite3_value** argv) {
+template <bool Upper> void ChangeCase(sqlite3_context* context, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(context);
     const QString text = TextArg(argv[0]);
     ResultText(context, Upper ? text.toUpper() : text.toLower());
@@ -85,9 +85,12 @@ TListKey KeyOf(sqlite3_value* value) {
     case SQLITE_FLOAT:
         return {1, sqlite3_value_double(value), {}};
     case SQLITE_TEXT:
-        return {2, 0, QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value))};
+        return {
+            2, 0,
+            QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value))};
     default:
-        return {3, 0, QByteArray(static_cast<const char*>(sqlite3_value_blob(value)), sqlite3_value_bytes(value))};
+        return {3, 0,
+                QByteArray(static_cast<const char*>(sqlite3_value_blob(value)), sqlite3_value_bytes(value))};
     }
 }
 
@@ -98,7 +101,8 @@ int CompareKeys(const TListKey& a, const TListKey& b) {
 }
 
 void ListStep(sqlite3_context* context, int argc, sqlite3_value** argv) {
-    if (argc < 3 || (argc - 3) % 2 != 0) return ResultError(context, QStringLiteral("Wrong number of arguments to list"));
+    if (argc < 3 || (argc - 3) % 2 != 0)
+        return ResultError(context, QStringLiteral("Wrong number of arguments to list"));
     auto** slot = static_cast<TListState**>(sqlite3_aggregate_context(context, sizeof(TListState*)));
     if (!slot) return sqlite3_result_error_nomem(context);
     try {
@@ -109,12 +113,15 @@ void ListStep(sqlite3_context* context, int argc, sqlite3_value** argv) {
             state.Distinct = sqlite3_value_int(argv[0]) != 0;
             state.Delimiter = QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(argv[2])),
                                          sqlite3_value_bytes(argv[2]));
-            for (int i = 4; i < argc; i += 2) state.Descending.push_back(sqlite3_value_int(argv[i]) != 0);
+            for (int i = 4; i < argc; i += 2)
+                state.Descending.push_back(sqlite3_value_int(argv[i]) != 0);
         }
         if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return; // nulls are left out
         TListItem item;
-        item.Text = QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])), sqlite3_value_bytes(argv[1]));
-        for (int i = 3; i < argc; i += 2) item.Keys.push_back(KeyOf(argv[i]));
+        item.Text = QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])),
+                               sqlite3_value_bytes(argv[1]));
+        for (int i = 3; i < argc; i += 2)
+            item.Keys.push_back(KeyOf(argv[i]));
         state.Items.push_back(std::move(item));
     } catch (const std::bad_alloc&) {
         sqlite3_result_error_nomem(context);
@@ -149,7 +156,17 @@ void ListFinal(sqlite3_context* context) {
 // ---------------------------------------------------------------------------
 // sa_describe_query(query): the result columns of a query.
 
-enum TDescribeColumn { dcNumber, dcName, dcDomain, dcDeclared, dcWidth, dcScale, dcBaseTable, dcBaseColumn, dcQuery };
+enum TDescribeColumn {
+    dcNumber,
+    dcName,
+    dcDomain,
+    dcDeclared,
+    dcWidth,
+    dcScale,
+    dcBaseTable,
+    dcBaseColumn,
+    dcQuery
+};
 
 struct TDescribeRow {
     QByteArray Name, Domain, Declared, BaseTable, BaseColumn;
@@ -168,30 +185,48 @@ struct TDescribeCursor : sqlite3_vtab_cursor {
 // The server's domain name of a field kind.
 const char* DomainName(TFieldType type) {
     switch (type) {
-    case TFieldType::ftSmallint: return "smallint";
-    case TFieldType::ftInteger: return "integer";
-    case TFieldType::ftWord: return "unsigned smallint";
-    case TFieldType::ftLargeint: return "bigint";
-    case TFieldType::ftFloat: return "double";
-    case TFieldType::ftCurrency: return "money";
-    case TFieldType::ftBCD: return "numeric";
-    case TFieldType::ftDate: return "date";
-    case TFieldType::ftTime: return "time";
-    case TFieldType::ftDateTime: return "timestamp";
-    case TFieldType::ftBoolean: return "bit";
-    case TFieldType::ftMemo: return "long varchar";
-    case TFieldType::ftBlob: return "long binary";
-    case TFieldType::ftBytes: return "binary";
-    default: return "varchar";
+    case TFieldType::ftSmallint:
+        return "smallint";
+    case TFieldType::ftInteger:
+        return "integer";
+    case TFieldType::ftWord:
+        return "unsigned smallint";
+    case TFieldType::ftLargeint:
+        return "bigint";
+    case TFieldType::ftFloat:
+        return "double";
+    case TFieldType::ftCurrency:
+        return "money";
+    case TFieldType::ftBCD:
+        return "numeric";
+    case TFieldType::ftDate:
+        return "date";
+    case TFieldType::ftTime:
+        return "time";
+    case TFieldType::ftDateTime:
+        return "timestamp";
+    case TFieldType::ftBoolean:
+        return "bit";
+    case TFieldType::ftMemo:
+        return "long varchar";
+    case TFieldType::ftBlob:
+        return "long binary";
+    case TFieldType::ftBytes:
+        return "binary";
+    default:
+        return "varchar";
     }
 }
 
-QByteArray Bytes(const char* text) { return text ? QByteArray(text) : QByteArray(); }
+QByteArray Bytes(const char* text) {
+    return text ? QByteArray(text) : QByteArray();
+}
 
 int DescribeConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** table, char**) {
-    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(column_number INTEGER, name TEXT, domain_name TEXT, "
-                                            "declared_type TEXT, width INTEGER, scale INTEGER, base_table_name TEXT, "
-                                            "base_column_name TEXT, query HIDDEN)");
+    const int rc =
+        sqlite3_declare_vtab(db, "CREATE TABLE x(column_number INTEGER, name TEXT, domain_name TEXT, "
+                                 "declared_type TEXT, width INTEGER, scale INTEGER, base_table_name TEXT, "
+                                 "base_column_name TEXT, query HIDDEN)");
     if (rc != SQLITE_OK) return rc;
     auto* describe = new (std::nothrow) TDescribeTable;
     if (!describe) return SQLITE_NOMEM;
@@ -247,8 +282,8 @@ int DescribeFilter(sqlite3_vtab_cursor* base, int, const char*, int argc, sqlite
         for (int i = 0; i < count; ++i) {
             sqlite3_stmt* s = statement.get();
             const QByteArray declared = Bytes(sqlite3_column_decltype(s, i));
-            const TColumnInfo column =
-                ColumnFromDeclaration(QString::fromUtf8(sqlite3_column_name(s, i)), QString::fromUtf8(declared));
+            const TColumnInfo column = ColumnFromDeclaration(QString::fromUtf8(sqlite3_column_name(s, i)),
+                                                             QString::fromUtf8(declared));
             TDescribeRow row;
             row.Name = Bytes(sqlite3_column_name(s, i));
             row.Declared = declared;
@@ -286,15 +321,33 @@ int DescribeColumn(sqlite3_vtab_cursor* base, sqlite3_context* context, int colu
         sqlite3_result_text(context, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
     };
     switch (column) {
-    case dcNumber: sqlite3_result_int64(context, qint64(cursor->At) + 1); break;
-    case dcName: text(row.Name); break;
-    case dcDomain: text(row.Domain); break;
-    case dcDeclared: text(row.Declared); break;
-    case dcWidth: sqlite3_result_int(context, row.Width); break;
-    case dcScale: sqlite3_result_int(context, row.Scale); break;
-    case dcBaseTable: text(row.BaseTable); break;
-    case dcBaseColumn: text(row.BaseColumn); break;
-    default: sqlite3_result_null(context); break;
+    case dcNumber:
+        sqlite3_result_int64(context, qint64(cursor->At) + 1);
+        break;
+    case dcName:
+        text(row.Name);
+        break;
+    case dcDomain:
+        text(row.Domain);
+        break;
+    case dcDeclared:
+        text(row.Declared);
+        break;
+    case dcWidth:
+        sqlite3_result_int(context, row.Width);
+        break;
+    case dcScale:
+        sqlite3_result_int(context, row.Scale);
+        break;
+    case dcBaseTable:
+        text(row.BaseTable);
+        break;
+    case dcBaseColumn:
+        text(row.BaseColumn);
+        break;
+    default:
+        sqlite3_result_null(context);
+        break;
     }
     return SQLITE_OK;
 }
@@ -345,11 +398,11 @@ void RegisterSqlAnywhereFunctions(TSqliteConnection& connection) {
         {"sa_variable", 1, SQLITE_UTF8, Variable},
     };
     for (const TFunction& f : functions)
-        if (sqlite3_create_function_v2(db, f.Name, f.Arguments, f.Flags, &connection, f.Call, nullptr, nullptr,
-                                       nullptr) != SQLITE_OK)
+        if (sqlite3_create_function_v2(db, f.Name, f.Arguments, f.Flags, &connection, f.Call, nullptr,
+                                       nullptr, nullptr) != SQLITE_OK)
             RaiseSqliteError(db);
-    if (sqlite3_create_function_v2(db, "sa_list", -1, SQLITE_UTF8, nullptr, nullptr, ListStep, ListFinal, nullptr) !=
-        SQLITE_OK)
+    if (sqlite3_create_function_v2(db, "sa_list", -1, SQLITE_UTF8, nullptr, nullptr, ListStep, ListFinal,
+                                   nullptr) != SQLITE_OK)
         RaiseSqliteError(db);
     static const sqlite3_module module = DescribeModule();
     if (sqlite3_create_module_v2(db, "sa_describe_query", &module, &connection, nullptr) != SQLITE_OK)

@@ -3,9 +3,9 @@
 // The embedded server's connection: one SQLite file, plus the state that a
 // SQL Anywhere server keeps per connection (variables, options, number).
 
-#include "engine/Driver.h"
 #include "SqlAnywhereDialect.h"
 #include "SqliteHandles.h"
+#include "engine/Driver.h"
 
 #include <QHash>
 #include <map>

@@ -9,7 +9,8 @@
 #include <atomic>
 
 void RaiseSqliteError(sqlite3* db) {
-    throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)), QString(), sqlite3_extended_errcode(db), false);
+    throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)), QString(), sqlite3_extended_errcode(db),
+                         false);
 }
 
 namespace {
@@ -51,31 +52,56 @@ struct TTypeName {
 
 // SQL Anywhere's names first, then the common names of other servers.
 constexpr TTypeName TypeNames[] = {
-    {"INTEGER", TFieldType::ftInteger},       {"INT", TFieldType::ftInteger},
-    {"MEDIUMINT", TFieldType::ftInteger},     {"UNSIGNED INT", TFieldType::ftInteger},
-    {"BIGINT", TFieldType::ftLargeint},       {"UNSIGNED BIGINT", TFieldType::ftLargeint},
-    {"INT8", TFieldType::ftLargeint},         {"SMALLINT", TFieldType::ftSmallint},
-    {"TINYINT", TFieldType::ftSmallint},      {"INT2", TFieldType::ftSmallint},
-    {"UNSIGNED SMALLINT", TFieldType::ftWord}, {"FLOAT", TFieldType::ftFloat},
-    {"DOUBLE", TFieldType::ftFloat},          {"DOUBLE PRECISION", TFieldType::ftFloat},
-    {"REAL", TFieldType::ftFloat},            {"MONEY", TFieldType::ftCurrency},
-    {"SMALLMONEY", TFieldType::ftCurrency},   {"CURRENCY", TFieldType::ftCurrency},
-    {"DECIMAL", TFieldType::ftBCD},           {"NUMERIC", TFieldType::ftBCD},
-    {"DEC", TFieldType::ftBCD},               {"CHAR", TFieldType::ftString},
-    {"CHARACTER", TFieldType::ftString},      {"VARCHAR", TFieldType::ftString},
-    {"CHARACTER VARYING", TFieldType::ftString}, {"NCHAR", TFieldType::ftString},
-    {"NVARCHAR", TFieldType::ftString},       {"VARCHAR2", TFieldType::ftString},
-    {"TEXT", TFieldType::ftString},           {"STRING", TFieldType::ftString},
-    {"LONG VARCHAR", TFieldType::ftMemo},     {"LONG NVARCHAR", TFieldType::ftMemo},
-    {"CLOB", TFieldType::ftMemo},             {"NTEXT", TFieldType::ftMemo},
-    {"MEMO", TFieldType::ftMemo},             {"LONGTEXT", TFieldType::ftMemo},
-    {"XML", TFieldType::ftMemo},              {"BLOB", TFieldType::ftBlob},
-    {"LONG BINARY", TFieldType::ftBlob},      {"IMAGE", TFieldType::ftBlob},
-    {"LONGBLOB", TFieldType::ftBlob},         {"BINARY", TFieldType::ftBytes},
-    {"VARBINARY", TFieldType::ftBytes},       {"DATE", TFieldType::ftDate},
-    {"TIME", TFieldType::ftTime},             {"DATETIME", TFieldType::ftDateTime},
-    {"TIMESTAMP", TFieldType::ftDateTime},    {"SMALLDATETIME", TFieldType::ftDateTime},
-    {"BIT", TFieldType::ftBoolean},           {"BOOLEAN", TFieldType::ftBoolean},
+    {"INTEGER", TFieldType::ftInteger},
+    {"INT", TFieldType::ftInteger},
+    {"MEDIUMINT", TFieldType::ftInteger},
+    {"UNSIGNED INT", TFieldType::ftInteger},
+    {"BIGINT", TFieldType::ftLargeint},
+    {"UNSIGNED BIGINT", TFieldType::ftLargeint},
+    {"INT8", TFieldType::ftLargeint},
+    {"SMALLINT", TFieldType::ftSmallint},
+    {"TINYINT", TFieldType::ftSmallint},
+    {"INT2", TFieldType::ftSmallint},
+    {"UNSIGNED SMALLINT", TFieldType::ftWord},
+    {"FLOAT", TFieldType::ftFloat},
+    {"DOUBLE", TFieldType::ftFloat},
+    {"DOUBLE PRECISION", TFieldType::ftFloat},
+    {"REAL", TFieldType::ftFloat},
+    {"MONEY", TFieldType::ftCurrency},
+    {"SMALLMONEY", TFieldType::ftCurrency},
+    {"CURRENCY", TFieldType::ftCurrency},
+    {"DECIMAL", TFieldType::ftBCD},
+    {"NUMERIC", TFieldType::ftBCD},
+    {"DEC", TFieldType::ftBCD},
+    {"CHAR", TFieldType::ftString},
+    {"CHARACTER", TFieldType::ftString},
+    {"VARCHAR", TFieldType::ftString},
+    {"CHARACTER VARYING", TFieldType::ftString},
+    {"NCHAR", TFieldType::ftString},
+    {"NVARCHAR", TFieldType::ftString},
+    {"VARCHAR2", TFieldType::ftString},
+    {"TEXT", TFieldType::ftString},
+    {"STRING", TFieldType::ftString},
+    {"LONG VARCHAR", TFieldType::ftMemo},
+    {"LONG NVARCHAR", TFieldType::ftMemo},
+    {"CLOB", TFieldType::ftMemo},
+    {"NTEXT", TFieldType::ftMemo},
+    {"MEMO", TFieldType::ftMemo},
+    {"LONGTEXT", TFieldType::ftMemo},
+    {"XML", TFieldType::ftMemo},
+    {"BLOB", TFieldType::ftBlob},
+    {"LONG BINARY", TFieldType::ftBlob},
+    {"IMAGE", TFieldType::ftBlob},
+    {"LONGBLOB", TFieldType::ftBlob},
+    {"BINARY", TFieldType::ftBytes},
+    {"VARBINARY", TFieldType::ftBytes},
+    {"DATE", TFieldType::ftDate},
+    {"TIME", TFieldType::ftTime},
+    {"DATETIME", TFieldType::ftDateTime},
+    {"TIMESTAMP", TFieldType::ftDateTime},
+    {"SMALLDATETIME", TFieldType::ftDateTime},
+    {"BIT", TFieldType::ftBoolean},
+    {"BOOLEAN", TFieldType::ftBoolean},
     {"BOOL", TFieldType::ftBoolean},
 };
 
@@ -87,7 +113,8 @@ TFieldType TypeOfName(const QString& name) {
         if (name == QLatin1String(t.Name)) return t.Type;
     // Other names as SQLite gives them their affinity.
     if (name.contains(u"INT")) return TFieldType::ftLargeint;
-    if (name.contains(u"CHAR") || name.contains(u"CLOB") || name.contains(u"TEXT")) return TFieldType::ftString;
+    if (name.contains(u"CHAR") || name.contains(u"CLOB") || name.contains(u"TEXT"))
+        return TFieldType::ftString;
     if (name.contains(u"BLOB")) return TFieldType::ftBlob;
     return TFieldType::ftFloat;
 }
@@ -358,7 +385,8 @@ public:
         }
         // As Value() decodes them: an integer column's integers, a float
         // column's integers and floats.
-        if (((decode == TDecode::Float || decode == TDecode::Decimal) && (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) ||
+        if (((decode == TDecode::Float || decode == TDecode::Decimal) &&
+             (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) ||
             (decode == TDecode::Integer && type == SQLITE_INTEGER)) {
             value = sqlite3_column_double(S, column);
             return true;
@@ -378,7 +406,8 @@ public:
             value.Mantissa = sqlite3_column_int64(S, column);
             return true;
         case SQLITE_FLOAT:
-            return decode == TDecode::Decimal && ExactNumberFromDouble(sqlite3_column_double(S, column), value);
+            return decode == TDecode::Decimal &&
+                   ExactNumberFromDouble(sqlite3_column_double(S, column), value);
         case SQLITE_TEXT:
             return decode == TDecode::Decimal && ParseExactNumber(Bytes(column), Size(column), value);
         default:
@@ -387,7 +416,9 @@ public:
     }
 
 private:
-    const char* Bytes(int column) const { return reinterpret_cast<const char*>(sqlite3_column_text(S, column)); }
+    const char* Bytes(int column) const {
+        return reinterpret_cast<const char*>(sqlite3_column_text(S, column));
+    }
     int Size(int column) const { return sqlite3_column_bytes(S, column); }
     QString Text(int column) const {
         const char* bytes = Bytes(column);
@@ -511,7 +542,8 @@ TSqliteConnection::TSqliteConnection(const QString& file) {
                                                     SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     FDb.reset(raw);
     if (rc != SQLITE_OK)
-        throw EDatabaseError(QStringLiteral("%1: %2").arg(QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)), file),
+        throw EDatabaseError(QStringLiteral("%1: %2").arg(
+                                 QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)), file),
                              QString(), raw ? sqlite3_extended_errcode(raw) : rc, false);
     sqlite3_busy_timeout(raw, 5000);
     // No other file is attached, nor written by VACUUM INTO (which attaches
@@ -531,10 +563,12 @@ TSqliteConnection::TSqliteConnection(const QString& file) {
 }
 
 QStringList TSqliteConnection::TableNames() {
-    const TSqliteStatement statement = PrepareSqlite(FDb.get(), QByteArrayLiteral(
-        "SELECT name FROM (SELECT name FROM main.sqlite_schema WHERE type IN ('table', 'view') "
-        "UNION SELECT name FROM temp.sqlite_schema WHERE type IN ('table', 'view')) "
-        "WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY 1 COLLATE NOCASE"));
+    const TSqliteStatement statement = PrepareSqlite(
+        FDb.get(),
+        QByteArrayLiteral(
+            "SELECT name FROM (SELECT name FROM main.sqlite_schema WHERE type IN ('table', 'view') "
+            "UNION SELECT name FROM temp.sqlite_schema WHERE type IN ('table', 'view')) "
+            "WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY 1 COLLATE NOCASE"));
     QStringList names;
     while (StepSqlite(FDb.get(), statement.get()))
         names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
@@ -564,8 +598,9 @@ bool TSqliteConnection::HasRowid(const QString& table) {
     const auto known = FRowid.constFind(table);
     if (known != FRowid.cend()) return *known;
     // Fails for views and tables without rowid.
-    const bool has = sqlite3_table_column_metadata(FDb.get(), nullptr, Unquoted(table).toUtf8().constData(), "rowid",
-                                                   nullptr, nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool has =
+        sqlite3_table_column_metadata(FDb.get(), nullptr, Unquoted(table).toUtf8().constData(), "rowid",
+                                      nullptr, nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
     FRowid.insert(table, has);
     return has;
 }
@@ -582,24 +617,30 @@ std::unique_ptr<TCursor> TSqliteConnection::Select(const TSelectSpec& spec, qint
     QStringList order = spec.OrderBy;
     if (HasRowid(spec.Table)) order << QStringLiteral("rowid");
     if (spec.Descending)
-        for (QString& column : order) column += QStringLiteral(" DESC");
+        for (QString& column : order)
+            column += QStringLiteral(" DESC");
     if (!order.isEmpty()) sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
     // A limit lets SQLite keep only the first rows of a sort.
-    sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(spec.Limit < 0 ? -1 : spec.Limit).arg(qMax<qint64>(offset, 0));
+    sql += QStringLiteral(" LIMIT %1 OFFSET %2")
+               .arg(spec.Limit < 0 ? -1 : spec.Limit)
+               .arg(qMax<qint64>(offset, 0));
     TSqliteStatement statement = PrepareSqlite(FDb.get(), sql.toUtf8());
     Bind(FDb.get(), statement.get(), spec.Params);
     return std::make_unique<TSqliteCursor>(FDb.get(), std::move(statement), false);
 }
 
 qint64 TSqliteConnection::Count(const TSelectSpec& spec) {
-    const TSqliteStatement statement = PrepareSqlite(FDb.get(), SelectText(spec, QStringLiteral("count(*)")).toUtf8());
+    const TSqliteStatement statement =
+        PrepareSqlite(FDb.get(), SelectText(spec, QStringLiteral("count(*)")).toUtf8());
     Bind(FDb.get(), statement.get(), spec.Params);
     return StepSqlite(FDb.get(), statement.get()) ? sqlite3_column_int64(statement.get(), 0) : 0;
 }
 
 // NULLs come first ascending and last descending, so a descending order is
 // the ascending one backwards once the rowid breaks every tie.
-bool TSqliteConnection::Reversible(const TSelectSpec& spec) { return HasRowid(spec.Table); }
+bool TSqliteConnection::Reversible(const TSelectSpec& spec) {
+    return HasRowid(spec.Table);
+}
 
 TRowKey TSqliteConnection::RowKeyOf(const TSelectSpec& spec) {
     if (!HasRowid(spec.Table)) return {};
@@ -698,7 +739,8 @@ void TSqliteConnection::SetVariable(const TDialectStatement& statement) {
 void TSqliteConnection::Unload(const TDialectStatement& statement) {
     if (!IsOn(FOptions.value(QStringLiteral("allow_write_client_file"))))
         throw EDatabaseError(QStringLiteral("Writing the client file '%1' is not allowed: the option "
-                                            "allow_write_client_file is not 'On'").arg(statement.File));
+                                            "allow_write_client_file is not 'On'")
+                                 .arg(statement.File));
     const TSqliteStatement query = PrepareSqlite(FDb.get(), statement.Sql.toUtf8());
     if (!query) throw EDatabaseError(QStringLiteral("Syntax error near 'unload'"));
     UnloadToFile(FDb.get(), query.get(), statement);

@@ -27,7 +27,8 @@ void AppendText(QByteArray& out, const char* p, qsizetype n, bool escapes, char 
     qsizetype run = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const unsigned char c = static_cast<unsigned char>(p[i]);
-        const bool special = (escapes && (c < 0x20 || c == '\\')) || (quote && c == static_cast<unsigned char>(quote));
+        const bool special =
+            (escapes && (c < 0x20 || c == '\\')) || (quote && c == static_cast<unsigned char>(quote));
         if (!special) continue;
         out.append(p + run, i - run);
         run = i + 1;
@@ -64,9 +65,11 @@ int ScaleOf(sqlite3_stmt* query, int column) {
 
 void UnloadToFile(sqlite3* db, sqlite3_stmt* query, const TDialectStatement& options) {
     QFile file(options.File);
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | (options.Append ? QIODevice::Append : QIODevice::Truncate);
+    const QIODevice::OpenMode mode =
+        QIODevice::WriteOnly | (options.Append ? QIODevice::Append : QIODevice::Truncate);
     const auto fail = [&] {
-        throw EDatabaseError(QStringLiteral("Cannot write the client file '%1': %2").arg(options.File, file.errorString()));
+        throw EDatabaseError(
+            QStringLiteral("Cannot write the client file '%1': %2").arg(options.File, file.errorString()));
     };
     if (!file.open(mode)) fail();
 
@@ -76,7 +79,8 @@ void UnloadToFile(sqlite3* db, sqlite3_stmt* query, const TDialectStatement& opt
     const char quote = options.Quotes && !quoteText.isEmpty() ? quoteText[0] : 0;
     const int columns = sqlite3_column_count(query);
     std::vector<int> scales;
-    for (int c = 0; c < columns; ++c) scales.push_back(ScaleOf(query, c));
+    for (int c = 0; c < columns; ++c)
+        scales.push_back(ScaleOf(query, c));
 
     QByteArray out;
     out.reserve(FlushSize + 64 * 1024);
@@ -90,7 +94,8 @@ void UnloadToFile(sqlite3* db, sqlite3_stmt* query, const TDialectStatement& opt
                 break;
             case SQLITE_INTEGER: {
                 // Whole numbers keep every digit, with the column's zero decimals.
-                const auto end = std::to_chars(number, number + sizeof number, sqlite3_column_int64(query, c)).ptr;
+                const auto end =
+                    std::to_chars(number, number + sizeof number, sqlite3_column_int64(query, c)).ptr;
                 out.append(number, end - number);
                 const int scale = scales[size_t(c)];
                 if (scale > 0) {
@@ -107,8 +112,8 @@ void UnloadToFile(sqlite3* db, sqlite3_stmt* query, const TDialectStatement& opt
                     // column's scale, not the binary fraction's.
                     const TDecimal decimal = TDecimal::FromDouble(value);
                     const QByteArray digits = decimal.AbsFixed(scale);
-                    const bool nonZero =
-                        std::any_of(digits.begin(), digits.end(), [](char d) { return d >= '1' && d <= '9'; });
+                    const bool nonZero = std::any_of(digits.begin(), digits.end(),
+                                                     [](char d) { return d >= '1' && d <= '9'; });
                     if (decimal.IsNegative() && nonZero) out += '-';
                     out.append(digits);
                     break;
@@ -135,7 +140,8 @@ void UnloadToFile(sqlite3* db, sqlite3_stmt* query, const TDialectStatement& opt
                 const int n = sqlite3_column_bytes(query, c);
                 if (options.Hexadecimal) {
                     out += "0x";
-                    for (int i = 0; i < n; ++i) AppendHex(out, p[i]);
+                    for (int i = 0; i < n; ++i)
+                        AppendHex(out, p[i]);
                 } else {
                     AppendText(out, reinterpret_cast<const char*>(p), n, options.Escapes, 0);
                 }
