@@ -27,7 +27,7 @@ install_packages() {
 }
 
 configure_and_build() {
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
   cmake --build "$build" --parallel "$(nproc)"
 }
 
@@ -35,7 +35,7 @@ configure_and_build() {
 # included) and UndefinedBehaviorSanitizer, plus the fuzz targets.
 sanitized="${TAMSEL_SANITIZE_BUILD_DIR:-$root/build-asan}"
 configure_and_build_sanitized() {
-  CC=clang CXX=clang++ cmake -S "$root" -B "$sanitized" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMSEL_SANITIZE=ON
+  CC=clang CXX=clang++ cmake -S "$root" -B "$sanitized" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMSEL_SANITIZE=ON -DTAMSEL_WERROR=ON
   cmake --build "$sanitized" --parallel "$(nproc)"
 }
 
@@ -73,7 +73,8 @@ case "${1:-}" in
     ;;
   test)
     install_packages
-    configure_and_build
+    # Tests build with warnings as errors, so that no warning lands.
+    configure_and_build -DTAMSEL_WERROR=ON
     status=0
     "$root/scripts/run-tests.sh" "$build" || status=1
     # CI also runs the suite under the sanitizers and smoke-runs the
