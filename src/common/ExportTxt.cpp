@@ -187,7 +187,7 @@ class TExportWriter {
 public:
     TExportWriter(TExportFile& file, const TExportTxtOpts& opts, const QList<TColumn>& columns)
         : FFile(file), FOpts(opts), FColumns(columns), FSeparator(opts.Separator.left(1)) {
-        FBlock.reserve(BlockSize + 4096);
+        FBlock.resize(BlockSize + 4096);
         for (const TColumn& c : columns)
             FFormatters.push_back(c.Field ? std::make_unique<TFieldFormatter>(c.Field) : nullptr);
     }
@@ -195,32 +195,15 @@ public:
     // Writes one line with CR LF, in Windows-1251, converted to the export's
     // code page unless told otherwise.
     void WriteLine(const QString& line, bool convert = true) {
-        // Most lines are plain ASCII, which is the same in every code page:
-        // those are copied straight into the block.
-        const qsizetype start = FBlock.size();
-        FBlock.resize(start + line.size());
-        char* out = FBlock.data() + start;
-        const QChar* in = line.constData();
-        char16_t any = 0;
-        for (qsizetype i = 0; i < line.size(); ++i) {
-            const char16_t c = in[i].unicode();
-            any |= c;
-            out[i] = char(c);
-        }
-        if (any >= 0x80) {
-            QByteArray bytes = ToWin1251(line);
-            if (convert) ConvertCodePage(bytes, FOpts.CodePage);
-            FBlock.resize(start);
-            FBlock += bytes;
-        }
-        FBlock += "\r\n";
-        if (FBlock.size() >= BlockSize) Flush();
+        FHighSurrogate = false;
+        AppendBytes(line, false, convert);
+        EndLine();
     }
 
     void Flush() {
-        if (FBlock.isEmpty()) return;
-        FFile.Write(FBlock);
-        FBlock.clear();
+        if (FUsed == 0) return;
+        FFile.Write(QByteArray::fromRawData(FBlock.constData(), FUsed));
+        FUsed = 0;
     }
 
     // Appends a cell's text, escaped, padded to its column's width when the
@@ -286,6 +269,27 @@ public:
         return FLine;
     }
 
+    // Writes the current record. Without fixed widths every cell goes from
+    // its text straight into the block, escaped and converted on the way:
+    // the same bytes as its line would give.
+    void WriteRecord() {
+        if (FOpts.FixedWidths) {
+            WriteLine(RecordLine());
+            return;
+        }
+        FHighSurrogate = false;
+        for (int i = 0; i < FColumns.size(); ++i) {
+            if (!FColumns[i].Field) continue;
+            FCell.resize(0);
+            FFormatters[size_t(i)]->Append(FCell);
+            AppendBytes(FOpts.Quote, false);
+            AppendBytes(FCell, true);
+            AppendBytes(FOpts.Quote, false);
+            if (i != FColumns.size() - 1) AppendBytes(FSeparator, false);
+        }
+        EndLine();
+    }
+
     QString FooterLine(const QStringList& footer) {
         QString line;
         for (int i = 0; i < FColumns.size(); ++i)
@@ -294,12 +298,71 @@ public:
     }
 
 private:
+    // Room for n more bytes at the end of the block.
+    char* Reserve(qsizetype n) {
+        if (FUsed + n > FBlock.size()) FBlock.resize(FUsed + n + 4096);
+        return FBlock.data() + FUsed;
+    }
+
+    void EndLine() {
+        char* out = Reserve(2);
+        out[0] = '\r';
+        out[1] = '\n';
+        FUsed += 2;
+        if (FUsed >= BlockSize) Flush();
+    }
+
+    // Appends a piece of a line in the file's bytes: Windows-1251, the
+    // letters of the export's code page where converted, and tabs, line
+    // breaks and backslashes as two-character escapes where escaped, so that
+    // no cell can break a line or a column.
+    void AppendBytes(const QString& text, bool escape, bool convert = true) {
+        const qsizetype size = text.size();
+        if (size == 0) return;
+        char* out = Reserve(2 * size);
+        char* const begin = out;
+        const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
+        const quint8 codePage = convert ? FOpts.CodePage : 0;
+        qsizetype i = 0;
+        // A character beyond the 16-bit plane is one "?", also where its two
+        // halves fall on the two sides of a piece.
+        if (FHighSurrogate && QChar::isLowSurrogate(in[0])) ++i;
+        for (; i < size; ++i) {
+            const char16_t u = in[i];
+            if (u >= 0x20 && u < 0x80 && u != u'\\') {
+                *out++ = char(u);
+                continue;
+            }
+            if (u < 0x80) {
+                const char twin = !escape      ? 0
+                                  : u == u'\t' ? '-'
+                                  : u == u'\n' ? '_'
+                                  : u == u'\r' ? '.'
+                                  : u == u'\\' ? '\\'
+                                               : 0;
+                if (twin) *out++ = '\\';
+                *out++ = twin ? twin : char(u);
+                continue;
+            }
+            quint8 b = Win1251Byte(u);
+            if (b == 0) {
+                if (QChar::isHighSurrogate(u) && i + 1 < size && QChar::isLowSurrogate(in[i + 1])) ++i;
+                b = '?';
+            }
+            *out++ = char(ConvertCodePageByte(b, codePage));
+        }
+        FHighSurrogate = QChar::isHighSurrogate(in[size - 1]);
+        FUsed += out - begin;
+    }
+
     TExportFile& FFile;
     const TExportTxtOpts& FOpts;
     const QList<TColumn>& FColumns;
     const QString FSeparator;
-    QByteArray FBlock;
+    QByteArray FBlock; // the bytes not yet written are its first FUsed
+    qsizetype FUsed = 0;
     QString FLine, FCell, FPadded;
+    bool FHighSurrogate = false; // the record's last piece ended in a lone high surrogate
     std::vector<std::unique_ptr<TFieldFormatter>> FFormatters; // one a column, made once
 };
 
@@ -328,7 +391,7 @@ bool WriteExport(TExportWriter& writer, TDataSet* dataSet, const TExportTxtOpts&
                            QStringLiteral("Записани редове"));
     dataSet->First();
     while (!dataSet->Eof()) {
-        writer.WriteLine(writer.RecordLine());
+        writer.WriteRecord();
         dataSet->Next();
         if (!progress.Step()) return false;
     }

@@ -56,7 +56,7 @@ void TFieldFormatter::Append(QString& out) const {
         if (dataSet && dataSet->CurrentNull(index, null) && null) return;
         if (FKind == TKind::FloatPicture) {
             if (dataSet && dataSet->CurrentFloat(index, value)) {
-                out += FormatFloat(FField->DisplayFormat(), value);
+                AppendFloat(out, FField->DisplayFormat(), value);
                 return;
             }
             break;

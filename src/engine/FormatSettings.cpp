@@ -79,6 +79,9 @@ void AppendNumber(QString& out, int v, int run) {
 
 void TDateTimePicture::Append(QString& out, const QDate& date, const QTime& time) const {
     const TFormatSettings& fs = FormatSettings();
+    // The calendar works the parts out once, not once for each.
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
     for (const TPiece& piece : FPieces) {
         switch (piece.Part) {
         case TPart::Day:
@@ -86,17 +89,16 @@ void TDateTimePicture::Append(QString& out, const QDate& date, const QTime& time
                 out += QLocale::c().dayName(date.dayOfWeek(),
                                             piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat);
             else
-                AppendNumber(out, date.day(), piece.Run);
+                AppendNumber(out, day, piece.Run);
             break;
         case TPart::Month:
             if (piece.Run >= 3)
-                out += QLocale::c().monthName(date.month(),
+                out += QLocale::c().monthName(month,
                                               piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat);
             else
-                AppendNumber(out, date.month(), piece.Run);
+                AppendNumber(out, month, piece.Run);
             break;
         case TPart::Year: {
-            const int year = date.year();
             if (piece.Run <= 2)
                 AppendTwo(out, year % 100);
             else if (year >= 1000 && year <= 9999) {

@@ -6,6 +6,7 @@
 #include "TDataSet.h"
 
 #include <cmath>
+#include <double-conversion/double-conversion.h>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -248,6 +249,10 @@ struct TPictureSection {
     bool HasPoint = false, Grouping = false;
     bool Scientific = false, SignAlways = false;
     int ExpDigits = 0;
+    // Placeholders and a decimal mark only ("0.00####"): the common picture,
+    // written without the general layout.
+    bool Plain = false;
+    int IntZeros = 0; // integer places from the first '0' on, always shown
 };
 
 QStringList SplitSections(const QString& picture) {
@@ -318,7 +323,56 @@ TPictureSection ParseSection(const QString& s) {
             literal(QString(c));
         }
     }
+    p.Plain = p.Prefix.isEmpty() && p.Suffix.isEmpty() && !p.Grouping && !p.Scientific &&
+              !p.IntPart.contains(QChar(0xFFFF));
+    const qsizetype firstZero = p.IntPart.indexOf(QLatin1Char('0'));
+    p.IntZeros = firstZero < 0 ? 0 : int(p.IntPart.size() - firstZero);
     return p;
+}
+
+// A plain section's text of value, appended to out; the same text as the
+// general layout gives, whose digits come from QString::number(magnitude,
+// 'f', decimals). Qt takes those digits from double-conversion's fixed mode,
+// which rounds an exact tie away from zero, so the digits are asked of it
+// directly. Past 1e15 (and for NaN and infinities) the general layout writes.
+bool AppendPlain(QString& out, const TPictureSection& p, double value) {
+    const double magnitude = std::fabs(value);
+    if (!(magnitude < 1e15) || p.MaxDecimals > 30 || p.IntZeros > 60) return false;
+    char digits[80];
+    bool sign = false;
+    int length = 0, point = 0;
+    double_conversion::DoubleToStringConverter::DoubleToAscii(
+        magnitude, double_conversion::DoubleToStringConverter::FIXED, p.MaxDecimals, digits, sizeof digits,
+        &sign, &length, &point);
+    auto digitAt = [&](int k) { return k >= 0 && k < length ? digits[k] : '0'; };
+    // The text before the sign: integer digits padded to the forced places
+    // ("0" alone is dropped where no place forces it), the decimals without
+    // the trailing zeros that no '0' forces.
+    char text[128];
+    int size = 0;
+    int intLength = std::max(point, 0);
+    if (intLength == 1 && digitAt(0) == '0') intLength = 0; // zero itself
+    for (int i = intLength; i < p.IntZeros; ++i)
+        text[size++] = '0';
+    for (int k = 0; k < intLength; ++k)
+        text[size++] = digitAt(k);
+    int decimals = p.MaxDecimals;
+    while (decimals > p.MinDecimals && digitAt(point + decimals - 1) == '0')
+        --decimals;
+    const int mark = size;
+    for (int j = 0; j < decimals; ++j)
+        text[mark + 1 + j] = digitAt(point + j);
+    bool nonZero = false;
+    for (int i = 0; i < mark + 1 + decimals; ++i)
+        nonZero = nonZero || (i != mark && text[i] != '0');
+    // A value that rounds to zero loses its sign.
+    if (value < 0 && nonZero) out += QLatin1Char('-');
+    out += QLatin1StringView(text, size);
+    if (decimals > 0) {
+        out += FormatSettings().DecimalSeparator;
+        out += QLatin1StringView(text + mark + 1, decimals);
+    }
+    return true;
 }
 
 QString LayOut(const TPictureSection& p, const QString& fixed, const QString& exponentText);
@@ -498,8 +552,24 @@ const TFloatPicture& Parsed(const QString& picture) {
 } // namespace
 
 QString FormatFloat(const QString& picture, double value) {
-    if (picture.isEmpty()) return FloatToDisplayText(value);
-    return FormatWithPicture(*Parsed(picture).d, value);
+    QString text;
+    AppendFloat(text, picture, value);
+    return text;
+}
+
+void AppendFloat(QString& out, const QString& picture, double value) {
+    if (picture.isEmpty()) {
+        out += FloatToDisplayText(value);
+        return;
+    }
+    const TFloatPicture::TParsed& parsed = *Parsed(picture).d;
+    const auto& sections = parsed.Sections;
+    // The first section writes, with the sign, unless a zero or a negative
+    // section of its own takes the value.
+    const bool own = (IsZeroValue(value) && sections.size() >= 3 && sections[2]) ||
+                     (IsNegativeValue(value) && sections.size() >= 2 && sections[1]);
+    if (!own && sections[0] && sections[0]->Plain && AppendPlain(out, *sections[0], value)) return;
+    out += FormatWithPicture(parsed, value);
 }
 
 QString FormatFloat(const QString& picture, const TDecimal& value) {

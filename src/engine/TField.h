@@ -103,4 +103,5 @@ private:
 // Delphi-style float picture ("0.00####", "#,##0.00"): 0 digit, # optional
 // digit, "." decimal mark, "," grouping, other characters literal.
 QString FormatFloat(const QString& picture, double value);
+void AppendFloat(QString& out, const QString& picture, double value);
 QString FormatFloat(const QString& picture, const TDecimal& value);

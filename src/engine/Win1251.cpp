@@ -39,16 +39,18 @@ const std::array<quint8, ReverseSize>& Reverse() {
 
 } // namespace
 
+quint8 Win1251Byte(char16_t u) {
+    if (u < 0x80) return quint8(u);
+    return u < ReverseSize ? Reverse()[u] : 0;
+}
+
 QByteArray ToWin1251(const QString& text) {
-    const auto& reverse = Reverse();
     QByteArray bytes;
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i].unicode();
-        if (u < 0x80) {
-            bytes += char(u);
-        } else if (u < ReverseSize && reverse[u] != 0) {
-            bytes += char(reverse[u]);
+        const quint8 b = Win1251Byte(text[i].unicode());
+        if (b != 0 || text[i].isNull()) {
+            bytes += char(b);
         } else {
             // A character beyond the 16-bit plane is one "?", not two.
             if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
@@ -68,16 +70,16 @@ QString FromWin1251(const QByteArray& bytes) {
     return text;
 }
 
-void ConvertCodePage(QByteArray& bytes, quint8 codePage) {
-    if (codePage == 0) return;
+quint8 ConvertCodePageByte(quint8 b, quint8 codePage) {
+    if (codePage == 0) return b;
     // Code page 866 keeps р-я at 0xE0-0xEF; the other layout packs all 64
     // letters into 0x80-0xBF.
-    const quint8 upperShift = codePage == 2 ? 0x10 : 0x40;
-    for (char& c : bytes) {
-        const quint8 b = quint8(c);
-        if (b >= 0xF0)
-            c = char(b - upperShift);
-        else if (b >= 0xC0)
-            c = char(b - 0x40);
-    }
+    if (b >= 0xF0) return quint8(b - (codePage == 2 ? 0x10 : 0x40));
+    return b >= 0xC0 ? quint8(b - 0x40) : b;
+}
+
+void ConvertCodePage(QByteArray& bytes, quint8 codePage) {
+    if (codePage == 0) return;
+    for (char& c : bytes)
+        c = char(ConvertCodePageByte(quint8(c), codePage));
 }

@@ -148,6 +148,9 @@ private slots:
         Exec(QStringLiteral("create table EMOJI (ID integer, NAME varchar(20), N integer)"));
         Exec(QStringLiteral(
             "insert into EMOJI values (1, 'a\U0001F600b', 5), (2, '\U0001F600\U0001F601\U0001F602xyz', 6)"));
+        Exec(QStringLiteral("create table MIXED (A varchar(40), B varchar(40), C integer)"));
+        Exec(QStringLiteral("insert into MIXED values ('Щука' || char(9) || 'ъ\\', '中😀ё', null), "
+                            "('', 'Ѓ€‰', 7)"));
         Exec(QStringLiteral("create table BIG (ID integer, NAME varchar(20))"));
         Exec(QStringLiteral("insert into BIG with recursive c(x) as (select 1 union all select x + 1 from c "
                             "where x < 150000) select x, 'row ' || x from c"));
@@ -197,6 +200,43 @@ private slots:
         ExportTxtOpts.WithTitles = false;
         const QByteArray file = ExportGrid(QStringLiteral("ESC"), {80}, QStringLiteral("x"));
         QCOMPARE(file, QByteArray("a\\-b\\\\c\\.\\_\r\n"));
+    }
+
+    // Records go into the file cell by cell; the bytes are those of the
+    // whole line converted at once, whatever the quote, separator and code page.
+    void recordsAsLines_data() {
+        QTest::addColumn<int>("codePage");
+        QTest::addColumn<QString>("quote");
+        QTest::addColumn<QString>("separator");
+        for (int codePage : {0, 1, 2}) {
+            const QByteArray page = QByteArray::number(codePage);
+            QTest::newRow("tab, page " + page) << codePage << QString() << QStringLiteral("\t");
+            QTest::newRow("Cyrillic quote and separator, page " + page)
+                << codePage << QStringLiteral("ж") << QStringLiteral("Ъ");
+            QTest::newRow("no separator, page " + page) << codePage << QStringLiteral("\"") << QString();
+        }
+    }
+    void recordsAsLines() {
+        QFETCH(int, codePage);
+        QFETCH(QString, quote);
+        QFETCH(QString, separator);
+        PlainLayout();
+        ExportTxtOpts.WithTitles = false;
+        ExportTxtOpts.CodePage = quint8(codePage);
+        ExportTxtOpts.Quote = quote;
+        ExportTxtOpts.Separator = separator;
+        QByteArray expected;
+        for (const QStringList& cells :
+             {QStringList{QStringLiteral("Щука\\-ъ\\\\"), QStringLiteral("中😀ё"), QString()},
+              QStringList{QString(), QStringLiteral("Ѓ€‰"), QStringLiteral("7")}}) {
+            QStringList quoted;
+            for (const QString& cell : cells)
+                quoted << quote + cell + quote;
+            QByteArray bytes = ToWin1251(quoted.join(separator.left(1)));
+            ConvertCodePage(bytes, quint8(codePage));
+            expected += bytes + "\r\n";
+        }
+        QCOMPARE(ExportGrid(QStringLiteral("MIXED"), {64, 64, 64}, QStringLiteral("x")), expected);
     }
 
     void ruleLines_data() {

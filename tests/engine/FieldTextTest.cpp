@@ -3,7 +3,10 @@
 #include "support/TestRegistry.h"
 
 #include <QDate>
+#include <QRandomGenerator>
 #include <QTest>
+#include <cmath>
+#include <limits>
 
 Q_DECLARE_METATYPE(TFieldType)
 
@@ -39,6 +42,65 @@ private slots:
         QFETCH(double, value);
         QFETCH(QString, text);
         QCOMPARE(FormatFloat(picture, value), text);
+    }
+
+    // A picture of digits and a mark alone is written by a shorter path; it
+    // must give what the general layout gives (a grouped twin of the picture,
+    // its commas taken out), ties and values that round to zero included.
+    void plainPictureMatchesGeneralLayout_data() {
+        QTest::addColumn<QString>("plain");
+        QTest::addColumn<QString>("grouped");
+        QTest::newRow("table window's floats") << "0.00####"
+                                               << "#,##0.00####";
+        QTest::newRow("whole") << "0"
+                               << "#,##0";
+        QTest::newRow("optional integer") << "#.##"
+                                          << "#,###.##";
+        QTest::newRow("forced places") << "000.0"
+                                       << "#,000.0";
+        QTest::newRow("many decimals") << "0.000000000000000000##"
+                                       << "#,##0.000000000000000000##";
+    }
+    void plainPictureMatchesGeneralLayout() {
+        QFETCH(QString, plain);
+        QFETCH(QString, grouped);
+        QList<double> values = {0.0,
+                                -0.0,
+                                0.5,
+                                1.5,
+                                2.5,
+                                -2.5,
+                                0.125,
+                                0.0078125,
+                                -0.0078125,
+                                1e-7,
+                                -4e-7,
+                                0.999999999,
+                                999999.9999995,
+                                123456789012345.6,
+                                999999999999999.0,
+                                1e15,
+                                -1e15,
+                                1.5e300,
+                                4.9e-324,
+                                std::numeric_limits<double>::max()};
+        // Exact binary fractions: every one that ends in 5 is a tie at some
+        // number of decimals.
+        for (int bits = 1; bits <= 12; ++bits)
+            for (int k = 1; k < 40; k += 2)
+                values << std::ldexp(double(k), -bits) << -std::ldexp(double(k), -bits) * 1000.0;
+        QRandomGenerator random(20261209);
+        for (int i = 0; i < 3000; ++i) {
+            const double magnitude = std::pow(10.0, random.generateDouble() * 25.0 - 9.0);
+            values << (i % 2 ? -1 : 1) * magnitude * random.generateDouble();
+        }
+        for (double value : values) {
+            const QString expected = FormatFloat(grouped, value).remove(QLatin1Char(','));
+            if (FormatFloat(plain, value) != expected)
+                QFAIL(qPrintable(QStringLiteral("%1 as \"%2\": \"%3\", the general layout \"%4\"")
+                                     .arg(value, 0, 'g', 17)
+                                     .arg(plain, FormatFloat(plain, value), expected)));
+        }
     }
 
     void valuesAsText_data() {
