@@ -42,6 +42,13 @@ public:
         Q_UNUSED(null);
         return false;
     }
+    // Appends a text column's value as Value() gives it (nothing for NULL),
+    // straight from the row; false where only Value() can tell.
+    virtual bool AppendText(int column, QString& out) const {
+        Q_UNUSED(column);
+        Q_UNUSED(out);
+        return false;
+    }
     // The value exactly, NULL included, for a column of whole or
     // fixed-point numbers; false where only Value() can tell.
     virtual bool ExactValue(int column, TExactNumber& value) const {

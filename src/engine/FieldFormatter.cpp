@@ -27,6 +27,11 @@ TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKi
         FDate = TDateTimePicture(formatted ? field->DisplayFormat() : FormatSettings().ShortDateFormat);
         FDateTime = formatted ? QTime(0, 0) : QTime();
         break;
+    case TFieldType::ftString:
+    case TFieldType::ftMemo:
+        // The text as it is.
+        FKind = TKind::String;
+        break;
     default:
         FKind = field->IsNumeric() || field->IsDateTime() ? TKind::Display : TKind::Text;
         break;
@@ -82,9 +87,12 @@ void TFieldFormatter::Append(QString& out) const {
         out += FField->DisplayTextFor(value);
         return;
     }
+    case TKind::String:
+        if (dataSet && dataSet->CurrentText(index, out)) return;
+        break;
     case TKind::Display:
     case TKind::Text:
         break;
     }
-    out += FKind == TKind::Text ? FField->AsString() : FField->DisplayText();
+    out += FKind == TKind::Text || FKind == TKind::String ? FField->AsString() : FField->DisplayText();
 }

@@ -1014,6 +1014,11 @@ bool TDataSet::CurrentNull(int fieldIndex, bool& null) const {
     return cursor && cursor->NullValue(d->CursorIndex(fieldIndex), null);
 }
 
+bool TDataSet::CurrentText(int fieldIndex, QString& out) const {
+    TCursor* cursor = d->LiveCursor(fieldIndex);
+    return cursor && cursor->AppendText(d->CursorIndex(fieldIndex), out);
+}
+
 qint64 TDataSet::RowsRead() const {
     return d->RowsRead;
 }

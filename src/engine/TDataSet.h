@@ -115,6 +115,8 @@ public:
     // the value is NULL.
     bool CurrentExact(int fieldIndex, TExactNumber& value) const;
     bool CurrentNull(int fieldIndex, bool& null) const;
+    // Appends the field's text where it is a text straight from the stream.
+    bool CurrentText(int fieldIndex, QString& out) const;
     // How many rows were read from the server since creation, and how many
     // the cache holds now.
     qint64 RowsRead() const;

@@ -34,8 +34,9 @@ private slots:
                        "when 4 then -0.000001234 else k / 7.0 end, "
                        "case k % 5 when 0 then null when 1 then '2000-13-45' when 2 then '0999-03-04' "
                        "else date('2000-01-01', '+' || k || ' days') end, "
-                       "case k % 4 when 0 then null when 1 then '' when 2 then 'a' || char(9) || 'b' else "
-                       "'Ж' || k end, "
+                       "case k % 7 when 0 then null when 1 then '' when 2 then 'a' || char(9) || 'b' "
+                       "when 3 then cast(x'41c328' as text) when 4 then 'a' || char(0) || 'b' when 5 then k "
+                       "else 'Ж' || k end, "
                        "case k % 3 when 0 then null else k / 4.0 end, "
                        "case k % 2 when 0 then null else '07:05:09' end from c")});
         Session().Open();

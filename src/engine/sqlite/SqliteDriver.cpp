@@ -394,6 +394,21 @@ public:
         return false;
     }
 
+    bool AppendText(int column, QString& out) const override {
+        if (FDecode[size_t(column)] != TDecode::Text) return false;
+        if (sqlite3_column_type(S, column) == SQLITE_NULL) return true;
+        const char* bytes = Bytes(column);
+        const int size = Size(column);
+        // Most texts are ASCII, which needs no decoding.
+        unsigned char any = 0;
+        for (int i = 0; i < size; ++i)
+            any |= static_cast<unsigned char>(bytes[i]);
+        if (any < 0x80)
+            out.append(QLatin1StringView(bytes, size));
+        else
+            out.append(QString::fromUtf8(bytes, size));
+        return true;
+    }
     bool ExactValue(int column, TExactNumber& value) const override {
         const TDecode decode = FDecode[size_t(column)];
         if (decode != TDecode::Integer && decode != TDecode::Decimal) return false;
