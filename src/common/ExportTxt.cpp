@@ -186,7 +186,9 @@ private:
 class TExportWriter {
 public:
     TExportWriter(TExportFile& file, const TExportTxtOpts& opts, const QList<TColumn>& columns)
-        : FFile(file), FOpts(opts), FColumns(columns), FSeparator(opts.Separator.left(1)) {
+        : FFile(file), FOpts(opts), FColumns(columns), FSeparator(opts.Separator.left(1)),
+          FByteSeparator(
+              FSeparator.size() == 1 && FSeparator[0].unicode() < 0x80 ? char(FSeparator[0].unicode()) : 0) {
         FBlock.resize(BlockSize + 4096);
         for (const TColumn& c : columns)
             FFormatters.push_back(c.Field ? std::make_unique<TFieldFormatter>(c.Field) : nullptr);
@@ -285,7 +287,13 @@ public:
             AppendBytes(FOpts.Quote, false);
             AppendBytes(FCell, true);
             AppendBytes(FOpts.Quote, false);
-            if (i != FColumns.size() - 1) AppendBytes(FSeparator, false);
+            if (i == FColumns.size() - 1) continue;
+            if (FByteSeparator) {
+                *Reserve(1) = FByteSeparator;
+                ++FUsed;
+            } else {
+                AppendBytes(FSeparator, false);
+            }
         }
         EndLine();
     }
@@ -362,6 +370,8 @@ private:
     QByteArray FBlock; // the bytes not yet written are its first FUsed
     qsizetype FUsed = 0;
     QString FLine, FCell, FPadded;
+    // An ASCII separator (a tab, mostly) is its own byte in every code page.
+    const char FByteSeparator;
     bool FHighSurrogate = false; // the record's last piece ended in a lone high surrogate
     std::vector<std::unique_ptr<TFieldFormatter>> FFormatters; // one a column, made once
 };

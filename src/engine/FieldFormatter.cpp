@@ -57,16 +57,15 @@ void TFieldFormatter::Append(QString& out) const {
     case TKind::Float:
     case TKind::FloatPicture: {
         double value = 0;
+        if (!dataSet || !dataSet->CurrentFloat(index, value)) break;
+        // NULL reads as 0, so only a zero needs asking.
         bool null = false;
-        if (dataSet && dataSet->CurrentNull(index, null) && null) return;
+        if (value == 0 && dataSet->CurrentNull(index, null) && null) return;
         if (FKind == TKind::FloatPicture) {
-            if (dataSet && dataSet->CurrentFloat(index, value)) {
-                AppendFloat(out, FField->DisplayFormat(), value);
-                return;
-            }
-            break;
+            AppendFloat(out, FField->DisplayFormat(), value);
+            return;
         }
-        if (dataSet && dataSet->CurrentFloat(index, value) && std::isfinite(value)) {
+        if (std::isfinite(value)) {
             // As FloatToDisplayText writes it.
             char digits[32];
             char* end =
