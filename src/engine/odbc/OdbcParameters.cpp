@@ -25,6 +25,15 @@ void TOdbcParameters::Bind(const TOdbcStatement& stmt, const QVariantList& value
             std::memcpy(p.Buffer.data(), data, size);
             p.Indicator = SQLLEN(size);
         };
+        // A value of fixed size in its C layout.
+        auto storeFixed = [&](const auto& v, SQLSMALLINT c, SQLSMALLINT sql, SQLULEN size,
+                              SQLSMALLINT scale) {
+            store(&v, sizeof v);
+            cType = c;
+            sqlType = sql;
+            columnSize = size;
+            digits = scale;
+        };
         switch (value.isNull() ? QMetaType::UnknownType : value.typeId()) {
         case QMetaType::UnknownType:
             p.Buffer.resize(sizeof(SQLWCHAR));
@@ -32,9 +41,7 @@ void TOdbcParameters::Bind(const TOdbcStatement& stmt, const QVariantList& value
             break;
         case QMetaType::Bool: {
             const SQLCHAR v = value.toBool() ? 1 : 0;
-            store(&v, sizeof v);
-            cType = SQL_C_BIT;
-            sqlType = SQL_BIT;
+            storeFixed(v, SQL_C_BIT, SQL_BIT, 1, 0);
             break;
         }
         case QMetaType::Int:
@@ -45,38 +52,26 @@ void TOdbcParameters::Bind(const TOdbcStatement& stmt, const QVariantList& value
         case QMetaType::Short:
         case QMetaType::UShort: {
             const SQLBIGINT v = value.toLongLong();
-            store(&v, sizeof v);
-            cType = SQL_C_SBIGINT;
-            sqlType = SQL_BIGINT;
-            columnSize = 19;
+            storeFixed(v, SQL_C_SBIGINT, SQL_BIGINT, 19, 0);
             break;
         }
         case QMetaType::Double:
         case QMetaType::Float: {
             const SQLDOUBLE v = value.toDouble();
-            store(&v, sizeof v);
-            cType = SQL_C_DOUBLE;
-            sqlType = SQL_DOUBLE;
-            columnSize = 15;
+            storeFixed(v, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0);
             break;
         }
         case QMetaType::QDate: {
             const QDate d = value.toDate();
             const SQL_DATE_STRUCT v{SQLSMALLINT(d.year()), SQLUSMALLINT(d.month()), SQLUSMALLINT(d.day())};
-            store(&v, sizeof v);
-            cType = SQL_C_TYPE_DATE;
-            sqlType = SQL_TYPE_DATE;
-            columnSize = 10;
+            storeFixed(v, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0);
             break;
         }
         case QMetaType::QTime: {
             const QTime t = value.toTime();
             const SQL_TIME_STRUCT v{SQLUSMALLINT(t.hour()), SQLUSMALLINT(t.minute()),
                                     SQLUSMALLINT(t.second())};
-            store(&v, sizeof v);
-            cType = SQL_C_TYPE_TIME;
-            sqlType = SQL_TYPE_TIME;
-            columnSize = 8;
+            storeFixed(v, SQL_C_TYPE_TIME, SQL_TYPE_TIME, 8, 0);
             break;
         }
         case QMetaType::QDateTime: {
@@ -87,11 +82,7 @@ void TOdbcParameters::Bind(const TOdbcStatement& stmt, const QVariantList& value
                                          SQLUSMALLINT(d.day()),          SQLUSMALLINT(t.hour()),
                                          SQLUSMALLINT(t.minute()),       SQLUSMALLINT(t.second()),
                                          SQLUINTEGER(t.msec()) * 1000000};
-            store(&v, sizeof v);
-            cType = SQL_C_TYPE_TIMESTAMP;
-            sqlType = SQL_TYPE_TIMESTAMP;
-            columnSize = 23;
-            digits = 3;
+            storeFixed(v, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3);
             break;
         }
         case QMetaType::QByteArray: {
