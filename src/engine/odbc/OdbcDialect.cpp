@@ -42,32 +42,34 @@ QString GlobPrefix(const QString& column, const QString& prefix, bool negated, Q
     return QStringLiteral("(%1 %2GLOB ?)").arg(column, negated ? QStringLiteral("NOT ") : QString());
 }
 
-const TOdbcDialect* Dialects() {
-    static const TOdbcDialect dialects[] = {
-        {
-            QStringLiteral("PostgreSQL"),
-            LimitOffset,
-            {{QStringLiteral("ctid")}, {QStringLiteral("CAST(? AS tid)")}},
-            // A scan of a large table may otherwise start where another scan
-            // is, so the natural order would change between two reads.
-            {QStringLiteral("SET synchronize_seqscans = off")},
-            QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"),
-            false,
-            nullptr,
-        },
-        {
-            QStringLiteral("SQLite"),
-            SqliteLimitOffset,
-            {{QStringLiteral("rowid")}, {QStringLiteral("?")}},
-            {},
-            QStringLiteral("PRAGMA query_only = ON"),
-            true,
-            GlobPrefix,
-        },
-        {QStringLiteral("Anywhere"), TopStartAt, {}, {}, QString(), true, nullptr},
-        {}, // any other: the last
-    };
-    return dialects;
+TOdbcDialect PostgreSql() {
+    TOdbcDialect d;
+    d.Name = QStringLiteral("PostgreSQL");
+    d.Window = LimitOffset;
+    d.RowKey = {{QStringLiteral("ctid")}, {QStringLiteral("CAST(? AS tid)")}};
+    // A scan of a large table may otherwise start where another scan is, so
+    // the natural order would change between two reads.
+    d.SessionStatements = {QStringLiteral("SET synchronize_seqscans = off")};
+    d.ReadOnlyStatement = QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
+    d.NullsFirst = false;
+    return d;
+}
+
+TOdbcDialect Sqlite() {
+    TOdbcDialect d;
+    d.Name = QStringLiteral("SQLite");
+    d.Window = SqliteLimitOffset;
+    d.RowKey = {{QStringLiteral("rowid")}, {QStringLiteral("?")}};
+    d.ReadOnlyStatement = QStringLiteral("PRAGMA query_only = ON");
+    d.CaselessPrefix = GlobPrefix;
+    return d;
+}
+
+TOdbcDialect SqlAnywhere() {
+    TOdbcDialect d;
+    d.Name = QStringLiteral("Anywhere");
+    d.Window = TopStartAt;
+    return d;
 }
 
 } // namespace
@@ -82,7 +84,8 @@ QString TOdbcDialect::WindowText(const QString& select, qint64 offset, qint64 li
 }
 
 const TOdbcDialect& OdbcDialect(const QString& dbmsName) {
-    const TOdbcDialect* dialect = Dialects();
+    static const TOdbcDialect dialects[] = {PostgreSql(), Sqlite(), SqlAnywhere(), TOdbcDialect()};
+    const TOdbcDialect* dialect = dialects; // any other server: the last
     while (!dialect->Name.isEmpty() && !dbmsName.contains(dialect->Name, Qt::CaseInsensitive))
         ++dialect;
     return *dialect;

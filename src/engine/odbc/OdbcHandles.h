@@ -35,7 +35,6 @@ public:
     TOdbcHandle& operator=(const TOdbcHandle&) = delete;
 
     SQLHANDLE Get() const { return FHandle; }
-    SQLSMALLINT Type() const { return FType; }
 
 private:
     SQLSMALLINT FType;
