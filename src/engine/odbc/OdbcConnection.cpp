@@ -10,13 +10,13 @@
 #include <langinfo.h>
 #include <sqlext.h>
 
+namespace {
+
 // The driver manager converts between our wide texts and the narrow texts
 // of a driver without wide functions (SQLite's) in the character set of
 // LC_CTYPE; in the C locale that is ASCII and every Cyrillic letter is lost.
 // Qt keeps its own texts in UTF-8 whatever the locale, so switching the
 // character type to UTF-8 changes nothing else the program does.
-namespace {
-
 void EnsureUtf8Ctype() {
     const char* codeset = nl_langinfo(CODESET);
     if (codeset && (qstrcmp(codeset, "UTF-8") == 0 || qstrcmp(codeset, "utf8") == 0)) return;
