@@ -42,34 +42,34 @@ QString GlobPrefix(const QString& column, const QString& prefix, bool negated, Q
     return QStringLiteral("(%1 %2GLOB ?)").arg(column, negated ? QStringLiteral("NOT ") : QString());
 }
 
-TOdbcDialect PostgreSql() {
-    TOdbcDialect d;
-    d.Name = QStringLiteral("PostgreSQL");
-    d.Window = LimitOffset;
-    d.RowKey = {{QStringLiteral("ctid")}, {QStringLiteral("CAST(? AS tid)")}};
-    // A scan of a large table may otherwise start where another scan is, so
-    // the natural order would change between two reads.
-    d.SessionStatements = {QStringLiteral("SET synchronize_seqscans = off")};
-    d.ReadOnlyStatement = QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
-    d.NullsFirst = false;
-    return d;
-}
-
-TOdbcDialect Sqlite() {
-    TOdbcDialect d;
-    d.Name = QStringLiteral("SQLite");
-    d.Window = SqliteLimitOffset;
-    d.RowKey = {{QStringLiteral("rowid")}, {QStringLiteral("?")}};
-    d.ReadOnlyStatement = QStringLiteral("PRAGMA query_only = ON");
-    d.CaselessPrefix = GlobPrefix;
-    return d;
-}
-
-TOdbcDialect SqlAnywhere() {
-    TOdbcDialect d;
-    d.Name = QStringLiteral("Anywhere");
-    d.Window = TopStartAt;
-    return d;
+// In the order of TOdbcDialect's fields; any other server: the last.
+const TOdbcDialect* Dialects() {
+    static const TOdbcDialect dialects[] = {
+        {
+            QStringLiteral("PostgreSQL"),
+            LimitOffset,
+            {{QStringLiteral("ctid")}, {QStringLiteral("CAST(? AS tid)")}},
+            // A scan of a large table may otherwise start where another scan
+            // is, so the natural order would change between two reads.
+            {QStringLiteral("SET synchronize_seqscans = off")},
+            QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"),
+            /*NullsFirst=*/false,
+            /*CaselessPrefix=*/nullptr,
+        },
+        {
+            QStringLiteral("SQLite"),
+            SqliteLimitOffset,
+            {{QStringLiteral("rowid")}, {QStringLiteral("?")}},
+            /*SessionStatements=*/{},
+            QStringLiteral("PRAGMA query_only = ON"),
+            /*NullsFirst=*/true,
+            GlobPrefix,
+        },
+        {QStringLiteral("Anywhere"), TopStartAt, /*RowKey=*/{}, /*SessionStatements=*/{},
+         /*ReadOnlyStatement=*/QString(), /*NullsFirst=*/true, /*CaselessPrefix=*/nullptr},
+        {},
+    };
+    return dialects;
 }
 
 } // namespace
@@ -84,8 +84,7 @@ QString TOdbcDialect::WindowText(const QString& select, qint64 offset, qint64 li
 }
 
 const TOdbcDialect& OdbcDialect(const QString& dbmsName) {
-    static const TOdbcDialect dialects[] = {PostgreSql(), Sqlite(), SqlAnywhere(), TOdbcDialect()};
-    const TOdbcDialect* dialect = dialects; // any other server: the last
+    const TOdbcDialect* dialect = Dialects();
     while (!dialect->Name.isEmpty() && !dbmsName.contains(dialect->Name, Qt::CaseInsensitive))
         ++dialect;
     return *dialect;
