@@ -1,6 +1,6 @@
 #include "SelectDbUnit.h"
 
-#include "engine/Exception.h"
+#include "engine/OdbcDataSources.h"
 #include "engine/Session.h"
 #include "engine/TDatabase.h"
 
@@ -9,8 +9,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
-#include <sql.h>
-#include <sqlext.h>
 
 namespace {
 
@@ -20,29 +18,7 @@ const int ClientHeight = 416;
 const int ListRightGap = ClientWidth - (7 + 187);
 const int ListBottomGap = ClientHeight - (7 + 402);
 const int ButtonRightGap = ClientWidth - 201;
-const int NameBufferSize = 256;
-const char* const ListedDriver = "SQL Anywhere 11";
-
-// An ODBC handle released when it goes out of scope.
-class TOdbcHandle {
-public:
-    explicit TOdbcHandle(SQLSMALLINT type) : FType(type) {}
-    ~TOdbcHandle() {
-        if (FHandle != SQL_NULL_HANDLE) SQLFreeHandle(FType, FHandle);
-    }
-    TOdbcHandle(const TOdbcHandle&) = delete;
-    TOdbcHandle& operator=(const TOdbcHandle&) = delete;
-    SQLHANDLE* Address() { return &FHandle; }
-    SQLHANDLE Get() const { return FHandle; }
-
-private:
-    SQLSMALLINT FType;
-    SQLHANDLE FHandle = SQL_NULL_HANDLE;
-};
-
-QString OdbcText(const SQLCHAR* text) {
-    return QString::fromLocal8Bit(reinterpret_cast<const char*>(text));
-}
+const QLatin1String ListedDriver("SQL Anywhere 11");
 
 } // namespace
 
@@ -88,29 +64,14 @@ void TSelectDbForm::FillList() {
     Session().Open();
     cbDbList->clear();
 
-    TOdbcHandle environment(SQL_HANDLE_ENV);
-    if (SQLAllocEnv(environment.Address()) != SQL_SUCCESS)
-        throw EDatabaseError(QStringLiteral("Cannot allocate ODBC handle"));
-    TOdbcHandle connection(SQL_HANDLE_DBC);
-    if (SQLAllocConnect(environment.Get(), connection.Address()) != SQL_SUCCESS)
-        throw EDatabaseError(QStringLiteral("Cannot allocate ODBC connection"));
-
-    SQLCHAR name[NameBufferSize];
-    SQLCHAR description[NameBufferSize];
-    SQLSMALLINT nameLength = 0;
-    SQLSMALLINT descriptionLength = 0;
-    SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQLDataSources(environment.Get(), direction, name, NameBufferSize, &nameLength, description,
-                          NameBufferSize, &descriptionLength) == SQL_SUCCESS) {
-        direction = SQL_FETCH_NEXT;
-        if (OdbcText(description) != QLatin1String(ListedDriver)) continue;
+    for (const TOdbcDataSource& source : OdbcDataSources()) {
+        if (source.Driver != ListedDriver) continue;
         // The list keeps itself in alphabetical order, as a sorted list box does.
-        const QString entry = OdbcText(name);
         int row = 0;
         while (row < cbDbList->count() &&
-               QString::compare(cbDbList->item(row)->text(), entry, Qt::CaseInsensitive) <= 0)
+               QString::compare(cbDbList->item(row)->text(), source.Name, Qt::CaseInsensitive) <= 0)
             ++row;
-        cbDbList->insertItem(row, entry);
+        cbDbList->insertItem(row, source.Name);
     }
 
     const QString current =

@@ -1,41 +1,21 @@
 #include "OdbcDataSources.h"
 
-#include "Exception.h"
+#include "odbc/OdbcHandles.h"
+#include "odbc/OdbcText.h"
 
+#include <iterator>
 #include <odbcinst.h>
-#include <sql.h>
 #include <sqlext.h>
-
-namespace {
-
-class TEnvHandle {
-public:
-    TEnvHandle() {
-        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &FHandle)))
-            throw EDatabaseError(QStringLiteral("Cannot allocate ODBC handle"));
-        SQLSetEnvAttr(FHandle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    }
-    ~TEnvHandle() { SQLFreeHandle(SQL_HANDLE_ENV, FHandle); }
-    TEnvHandle(const TEnvHandle&) = delete;
-    TEnvHandle& operator=(const TEnvHandle&) = delete;
-    SQLHENV Get() const { return FHandle; }
-
-private:
-    SQLHENV FHandle = SQL_NULL_HENV;
-};
-
-} // namespace
 
 QList<TOdbcDataSource> OdbcDataSources() {
     QList<TOdbcDataSource> out;
-    TEnvHandle env;
-    SQLCHAR name[256], description[256];
-    SQLSMALLINT nameLen = 0, descLen = 0;
+    TOdbcEnvironment env;
+    SQLWCHAR name[256], description[256];
+    SQLSMALLINT nameLength = 0, descriptionLength = 0;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQLDataSources(env.Get(), direction, name, sizeof name, &nameLen, description, sizeof description,
-                          &descLen) == SQL_SUCCESS) {
-        out.append({QString::fromUtf8(reinterpret_cast<const char*>(name)),
-                    QString::fromUtf8(reinterpret_cast<const char*>(description))});
+    while (SQLDataSourcesW(env.Get(), direction, name, SQLSMALLINT(std::size(name)), &nameLength, description,
+                           SQLSMALLINT(std::size(description)), &descriptionLength) == SQL_SUCCESS) {
+        out.append({FromOdbcName(name, std::size(name)), FromOdbcName(description, std::size(description))});
         direction = SQL_FETCH_NEXT;
     }
     return out;
@@ -43,6 +23,8 @@ QList<TOdbcDataSource> OdbcDataSources() {
 
 namespace {
 
+// The ini files hold their names in UTF-8, which the narrow function of
+// odbcinst reads byte for byte.
 QString ProfileString(const QString& section, const QString& attribute, const char* file) {
     if (section.isEmpty()) return QString();
     char buffer[4096] = {0};

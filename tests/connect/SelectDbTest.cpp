@@ -48,6 +48,19 @@ private slots:
         QCOMPARE(Entries(again), (QStringList{"alpha", "Beta", "Middle", "Zeta"}));
     }
 
+    // Names in any script, as the ini files hold them.
+    void listsNamesInAnyScript() {
+        FSources->Add(QStringLiteral("Склад 😀"), QStringLiteral("SQL Anywhere 11"));
+        FSources->Add(QStringLiteral("база"), QStringLiteral("SQL Anywhere 11"));
+        FSources->Add(QStringLiteral("Други"), QStringLiteral("SQLite3"));
+        FSources->Add(QStringLiteral("Zeta"), QStringLiteral("SQL Anywhere 11"));
+        TDatabase target;
+        target.SetDatabaseName(QStringLiteral("БАЗА"));
+        TSelectDbForm form;
+        QCOMPARE(Entries(form), (QStringList{"Zeta", "база", "Склад 😀"}));
+        QCOMPARE(form.AliasName(), QStringLiteral("база"));
+    }
+
     void preselection_data() {
         QTest::addColumn<QString>("connected");
         QTest::addColumn<QString>("selected");

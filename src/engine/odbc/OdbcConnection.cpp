@@ -1,0 +1,267 @@
+#include "OdbcConnection.h"
+
+#include "OdbcCursor.h"
+#include "OdbcDialect.h"
+#include "OdbcText.h"
+#include "engine/Exception.h"
+
+#include <QSet>
+#include <clocale>
+#include <langinfo.h>
+#include <sqlext.h>
+
+namespace {
+
+// The driver manager converts between our wide texts and the narrow texts
+// of a driver without wide functions (SQLite's) in the character set of
+// LC_CTYPE; in the C locale that is ASCII and every Cyrillic letter is lost.
+// Qt keeps its own texts in UTF-8 whatever the locale, so switching the
+// character type to UTF-8 changes nothing else the program does.
+void EnsureUtf8Ctype() {
+    const char* codeset = nl_langinfo(CODESET);
+    if (codeset && (qstrcmp(codeset, "UTF-8") == 0 || qstrcmp(codeset, "utf8") == 0)) return;
+    if (!std::setlocale(LC_CTYPE, "C.UTF-8")) std::setlocale(LC_CTYPE, "en_US.UTF-8");
+}
+
+} // namespace
+
+TOdbcConnection::TOdbcConnection(QString dataSource, QString connectString, TTransIsolation isolation)
+    : FDataSource(std::move(dataSource)), FConnectString(std::move(connectString)), FIsolation(isolation) {
+    Connect();
+}
+
+void TOdbcConnection::Connect() {
+    EnsureUtf8Ctype();
+    auto link = std::make_shared<TOdbcLink>();
+    SQLSMALLINT outLength = 0;
+    const SQLRETURN rc =
+        SQLDriverConnectW(link->Dbc.Get(), nullptr, OdbcWideArg(FConnectString),
+                          SQLSMALLINT(FConnectString.size()), nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+    link->Check(rc, SQL_HANDLE_DBC, link->Dbc.Get(), "SQLDriverConnect");
+    link->Connected = true;
+    FLink = std::move(link);
+    FRowKeys.clear();
+
+    FLink->Dialect = &OdbcDialect(InfoText(SQL_DBMS_NAME));
+    FQuote = InfoText(SQL_IDENTIFIER_QUOTE_CHAR).trimmed();
+    SQLUSMALLINT nulls = 0;
+    FNullsFirst =
+        OdbcSucceeded(SQLGetInfoW(FLink->Dbc.Get(), SQL_NULL_COLLATION, &nulls, sizeof nulls, nullptr))
+            ? nulls == SQL_NC_LOW || nulls == SQL_NC_START
+            : FLink->Dialect->NullsFirst;
+    SetIsolation();
+    SetReadOnly();
+    for (const QString& statement : FLink->Dialect->SessionStatements)
+        Execute(statement);
+}
+
+const std::shared_ptr<TOdbcLink>& TOdbcConnection::Link() {
+    if (FLink->Lost) Connect();
+    return FLink;
+}
+
+QString TOdbcConnection::InfoText(SQLUSMALLINT info) const {
+    SQLWCHAR buffer[256] = {};
+    SQLSMALLINT length = 0;
+    if (!OdbcSucceeded(SQLGetInfoW(FLink->Dbc.Get(), info, buffer, sizeof buffer, &length))) return QString();
+    return FromOdbcBuffer(buffer, length / qsizetype(sizeof(SQLWCHAR)), std::size(buffer));
+}
+
+// The requested level where the driver offers it, else the nearest
+// stricter one it offers.
+void TOdbcConnection::SetIsolation() {
+    SQLUINTEGER offered = 0;
+    if (!OdbcSucceeded(
+            SQLGetInfoW(FLink->Dbc.Get(), SQL_TXN_ISOLATION_OPTION, &offered, sizeof offered, nullptr)))
+        return;
+    const SQLUINTEGER levels[] = {SQL_TXN_READ_UNCOMMITTED, SQL_TXN_READ_COMMITTED, SQL_TXN_REPEATABLE_READ,
+                                  SQL_TXN_SERIALIZABLE};
+    const int first = FIsolation == TTransIsolation::tiDirtyRead       ? 0
+                      : FIsolation == TTransIsolation::tiReadCommitted ? 1
+                                                                       : 2;
+    for (int i = first; i < 4; ++i) {
+        if (offered & levels[i]) {
+            const SQLRETURN rc = SQLSetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_TXN_ISOLATION,
+                                                    reinterpret_cast<SQLPOINTER>(SQLULEN(levels[i])), 0);
+            FLink->Check(rc, SQL_HANDLE_DBC, FLink->Dbc.Get(), "SQLSetConnectAttr");
+            return;
+        }
+    }
+}
+
+// The program only reads. Where the driver does not keep a connection
+// read-only, a server whose own setting is known gets that instead; the
+// log says so either way.
+void TOdbcConnection::SetReadOnly() {
+    const SQLRETURN set = SQLSetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE,
+                                             reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_MODE_READ_ONLY)), 0);
+    SQLUINTEGER mode = SQL_MODE_READ_WRITE;
+    if (OdbcSucceeded(set) &&
+        OdbcSucceeded(SQLGetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE, &mode, 0, nullptr)) &&
+        mode == SQL_MODE_READ_ONLY)
+        return;
+    const QString& instead = FLink->Dialect->ReadOnlyStatement;
+    if (instead.isEmpty()) {
+        qWarning("%s: the ODBC driver gives no read-only connection", qUtf8Printable(FDataSource));
+        return;
+    }
+    qWarning("%s: the ODBC driver gives no read-only connection; the server is told \"%s\"",
+             qUtf8Printable(FDataSource), qUtf8Printable(instead));
+    Execute(instead);
+}
+
+QStringList TOdbcConnection::TableNames() {
+    TOdbcStatement stmt(Link());
+    // Listing the system types asks drivers that hide them by default.
+    const QString types = QStringLiteral("'TABLE','VIEW','SYSTEM TABLE','SYSTEM VIEW','GLOBAL TEMPORARY',"
+                                         "'LOCAL TEMPORARY','ALIAS','SYNONYM'");
+    stmt.Check(SQLTablesW(stmt.Get(), nullptr, 0, nullptr, 0, nullptr, 0, OdbcWideArg(types),
+                          SQLSMALLINT(types.size())),
+               "SQLTables");
+    QStringList names;
+    QSet<QString> seen;
+    for (;;) {
+        const SQLRETURN rc = SQLFetch(stmt.Get());
+        if (rc == SQL_NO_DATA) break;
+        stmt.Check(rc, "SQLFetch");
+        SQLWCHAR name[1024];
+        SQLLEN ind = 0;
+        stmt.Check(SQLGetData(stmt.Get(), 3, SQL_C_WCHAR, name, sizeof name, &ind), "SQLGetData");
+        if (ind == SQL_NULL_DATA) continue;
+        const QString table = FromOdbcBuffer(name, ind / qsizetype(sizeof(SQLWCHAR)), std::size(name));
+        if (!seen.contains(table)) {
+            seen.insert(table);
+            names << table;
+        }
+    }
+    return names;
+}
+
+QString TOdbcConnection::CaselessPrefix(const QString& column, const QString& prefix, bool negated,
+                                        QVariantList& params) const {
+    if (!FLink || !FLink->Dialect->CaselessPrefix) return {};
+    return FLink->Dialect->CaselessPrefix(column, prefix, negated, params);
+}
+
+QString TOdbcConnection::QuoteIdentifier(const QString& name) const {
+    if (FQuote.isEmpty()) return name;
+    QString inner = name;
+    inner.replace(FQuote, FQuote + FQuote);
+    return FQuote + inner + FQuote;
+}
+
+QString TOdbcConnection::UnquoteIdentifier(const QString& quoted) const {
+    if (FQuote.isEmpty() || !quoted.startsWith(FQuote) || !quoted.endsWith(FQuote) || quoted.size() < 2)
+        return quoted;
+    QString name = quoted.mid(FQuote.size(), quoted.size() - 2 * FQuote.size());
+    name.replace(FQuote + FQuote, FQuote);
+    return name;
+}
+
+QList<TColumnInfo> TOdbcConnection::TableColumns(const QString& table) {
+    TOdbcStatement stmt(Link());
+    const QString text = QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(QuoteIdentifier(table));
+    stmt.Execute(text);
+    return stmt.Columns();
+}
+
+// Columns that tell rows apart, so that rows with equal sort keys come in
+// the same order in every block. Read once per table.
+QStringList TOdbcConnection::RowKey(const QString& quotedTable) {
+    auto found = FRowKeys.constFind(quotedTable);
+    if (found != FRowKeys.constEnd()) return *found;
+    QStringList key = FLink->Dialect->RowKey.Columns;
+    if (!key.isEmpty()) {
+        // A view has none.
+        TOdbcStatement stmt(Link());
+        const QString probe =
+            QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(key.join(QStringLiteral(", ")), quotedTable);
+        if (!OdbcSucceeded(SQLExecDirectW(stmt.Get(), OdbcWideArg(probe), SQLINTEGER(probe.size())))) {
+            ++FLink->Failures; // as any failed call: open results may have ended
+            key.clear();
+        }
+    } else {
+        const QString name = UnquoteIdentifier(quotedTable);
+        TOdbcStatement stmt(Link());
+        if (OdbcSucceeded(SQLSpecialColumnsW(stmt.Get(), SQL_BEST_ROWID, nullptr, 0, nullptr, 0,
+                                             OdbcWideArg(name), SQLSMALLINT(name.size()), SQL_SCOPE_SESSION,
+                                             SQL_NULLABLE))) {
+            while (OdbcSucceeded(SQLFetch(stmt.Get()))) {
+                SQLWCHAR column[512];
+                SQLLEN ind = 0;
+                if (OdbcSucceeded(SQLGetData(stmt.Get(), 2, SQL_C_WCHAR, column, sizeof column, &ind)) &&
+                    ind != SQL_NULL_DATA)
+                    key << QuoteIdentifier(
+                        FromOdbcBuffer(column, ind / qsizetype(sizeof(SQLWCHAR)), std::size(column)));
+            }
+        }
+    }
+    FRowKeys.insert(quotedTable, key);
+    return key;
+}
+
+QString TOdbcConnection::SelectText(const TSelectSpec& spec, const QString& what, bool ordered) {
+    QString text = QStringLiteral("SELECT %1 FROM %2").arg(what, spec.Table);
+    if (!spec.Where.isEmpty()) text += QStringLiteral(" WHERE ") + spec.Where;
+    if (ordered && !spec.OrderBy.isEmpty()) {
+        QStringList order = spec.OrderBy;
+        for (const QString& column : RowKey(spec.Table))
+            if (!order.contains(column)) order << column;
+        if (spec.Descending)
+            for (QString& column : order)
+                column += QStringLiteral(" DESC");
+        text += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    }
+    return text;
+}
+
+std::unique_ptr<TCursor> TOdbcConnection::Select(const TSelectSpec& spec, qint64 offset) {
+    const std::shared_ptr<TOdbcLink> link = Link();
+    TOdbcCursorSource source;
+    source.Sql = SelectText(spec, spec.SelectList(), true);
+    source.Params = spec.Params;
+    source.Window = link->Dialect;
+    source.Limit = spec.Limit;
+    return std::make_unique<TOdbcCursor>(link, std::move(source), offset);
+}
+
+// Only an order of the engine's own ends in the row key; the servers put
+// NULLs at the same end of an ascending order as they take them from in a
+// descending one.
+bool TOdbcConnection::Reversible(const TSelectSpec& spec) {
+    return !spec.OrderBy.isEmpty() && !RowKey(spec.Table).isEmpty();
+}
+
+TRowKey TOdbcConnection::RowKeyOf(const TSelectSpec& spec) {
+    // Without an order the rows come in the server's own order, which only a
+    // server's own row key follows.
+    TRowKey key = FLink->Dialect->RowKey;
+    if (key.Columns.isEmpty() && spec.OrderBy.isEmpty()) return {};
+    key.Columns = RowKey(spec.Table);
+    if (key.Placeholders.size() != key.Columns.size())
+        key.Placeholders = QStringList(key.Columns.size(), QStringLiteral("?"));
+    return key;
+}
+
+qint64 TOdbcConnection::Count(const TSelectSpec& spec) {
+    const std::shared_ptr<TOdbcLink> link = Link();
+    TOdbcCursorSource source;
+    source.Sql = SelectText(spec, QStringLiteral("COUNT(*)"), false);
+    source.Params = spec.Params;
+    TOdbcCursor cursor(link, std::move(source), 0);
+    if (!cursor.Next())
+        throw EDatabaseError(QStringLiteral("The row count of %1 gave no row").arg(spec.Table));
+    return cursor.Value(0).toLongLong();
+}
+
+std::unique_ptr<TCursor> TOdbcConnection::Query(const QString& sql) {
+    const std::shared_ptr<TOdbcLink> link = Link();
+    TOdbcCursorSource source;
+    source.Sql = sql;
+    return std::make_unique<TOdbcCursor>(link, std::move(source), 0);
+}
+
+void TOdbcConnection::Execute(const QString& sql) {
+    TOdbcStatement stmt(Link());
+    stmt.Execute(sql);
+}

@@ -1,0 +1,248 @@
+#include "OdbcCursor.h"
+
+#include "OdbcDialect.h"
+#include "OdbcText.h"
+#include "engine/Exception.h"
+#include "engine/TDecimal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+QString TOdbcCursorSource::TextFrom(qint64 offset, qint64 limit, qint64& clientSkip) const {
+    if (!Window) {
+        clientSkip = std::max<qint64>(0, offset);
+        return Sql;
+    }
+    return Window->WindowText(Sql, offset, limit, clientSkip);
+}
+
+TOdbcCursor::TOdbcCursor(std::shared_ptr<TOdbcLink> link, TOdbcCursorSource source, qint64 offset)
+    : FLink(std::move(link)), FSource(std::move(source)), FFirstOffset(offset) {
+    Start(offset, /*singleRow=*/false);
+}
+
+void TOdbcCursor::Start(qint64 position, bool singleRow) {
+    FStmt.reset(); // the previous statement first: one active result at a time
+    FStmt = std::make_unique<TOdbcStatement>(FLink);
+    FBindings.clear();
+    FValues.clear();
+    FFetched = FRow = 0;
+    FHaveRow = FEnd = false;
+    FSingleRow = singleRow;
+
+    qint64 skip = 0;
+    const qint64 limit =
+        FSource.Limit < 0 ? -1 : std::max<qint64>(0, FSource.Limit - (position - FFirstOffset));
+    const QString text = FSource.TextFrom(position, limit, skip);
+    if (!FSource.Params.isEmpty()) FParams.Bind(*FStmt, FSource.Params);
+    FStmt->Execute(text);
+    FColumns = FStmt->Columns();
+    FNextRow = position;
+    FFailures = FLink->Failures;
+
+    // A long text or blob column is bound at a size that most of its values
+    // fit; a longer value makes the rest of the walk read one row at a time.
+    constexpr SQLLEN maxBoundChars = 4000, longBoundChars = 1024;
+    std::vector<TOdbcFetchKind> kinds;
+    std::vector<SQLLEN> sizes;
+    SQLLEN rowBytes = 0;
+    for (const TColumnInfo& c : FColumns) {
+        const TOdbcFetchKind kind = OdbcFetchKindOf(c.Type);
+        kinds.push_back(kind);
+        SQLLEN size = kind == TOdbcFetchKind::Decimal ? OdbcDecimalBufferSize(c) : OdbcFixedSizeOf(kind);
+        if (size == 0) {
+            const bool unbounded = c.Type == TFieldType::ftMemo || c.Type == TFieldType::ftBlob ||
+                                   c.Size <= 0 || c.Size > maxBoundChars;
+            const SQLLEN chars = unbounded ? longBoundChars : SQLLEN(c.Size);
+            size = kind == TOdbcFetchKind::Binary ? chars + 1 : (chars + 1) * SQLLEN(sizeof(SQLWCHAR));
+        }
+        sizes.push_back(size);
+        rowBytes += size + SQLLEN(sizeof(SQLLEN));
+    }
+
+    if (!FSingleRow && !FColumns.isEmpty()) {
+        // About 1 MB per block, never more rows than the caller will read.
+        SQLULEN rows = std::clamp<SQLULEN>(SQLULEN((1 << 20) / std::max<SQLLEN>(rowBytes, 1)), 16, 1000);
+        if (FSource.Limit >= 0) rows = std::clamp<SQLULEN>(SQLULEN(FSource.Limit), 1, rows);
+        SQLULEN granted = 0;
+        if (OdbcSucceeded(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_ARRAY_SIZE,
+                                         reinterpret_cast<SQLPOINTER>(rows), 0)) &&
+            OdbcSucceeded(SQLGetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) &&
+            granted >= 1) {
+            FBlockRows = granted;
+        } else {
+            FBlockRows = 1;
+        }
+        FRowStatus.assign(FBlockRows, SQL_ROW_NOROW);
+        FStmt->Check(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROWS_FETCHED_PTR, &FFetched, 0), "SQLSetStmtAttr");
+        FStmt->Check(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_STATUS_PTR, FRowStatus.data(), 0),
+                     "SQLSetStmtAttr");
+        FBindings.resize(FColumns.size());
+        for (qsizetype c = 0; c < FColumns.size(); ++c) {
+            TBinding& b = FBindings[c];
+            b.Kind = kinds[c];
+            b.ElementSize = sizes[size_t(c)];
+            b.Data.assign(size_t(b.ElementSize) * FBlockRows, 0);
+            b.Indicators.assign(FBlockRows, 0);
+            FStmt->Check(SQLBindCol(FStmt->Get(), SQLUSMALLINT(c + 1), OdbcCTypeOf(b.Kind), b.Data.data(),
+                                    b.ElementSize, b.Indicators.data()),
+                         "SQLBindCol");
+        }
+    } else {
+        FSingleRow = true;
+    }
+
+    FSkip = skip;
+}
+
+bool TOdbcCursor::FetchBlock() {
+    const SQLRETURN rc = SQLFetch(FStmt->Get());
+    FRow = 0;
+    if (rc == SQL_NO_DATA) {
+        FFetched = 0;
+        return false;
+    }
+    FStmt->Check(rc, "SQLFetch");
+    if (FBlockRows == 1 && FFetched == 0) FFetched = 1; // drivers that leave the count alone for single rows
+    return FFetched > 0;
+}
+
+bool TOdbcCursor::BlockTruncated(SQLULEN row) const {
+    for (const TBinding& b : FBindings) {
+        if (b.Kind != TOdbcFetchKind::WideText && b.Kind != TOdbcFetchKind::Binary &&
+            b.Kind != TOdbcFetchKind::Decimal)
+            continue;
+        const SQLLEN ind = b.Indicators[row];
+        const SQLLEN room =
+            b.Kind == TOdbcFetchKind::WideText ? b.ElementSize - SQLLEN(sizeof(SQLWCHAR)) : b.ElementSize - 1;
+        if (ind == SQL_NO_TOTAL || ind > room) return true;
+    }
+    return false;
+}
+
+bool TOdbcCursor::Advance() {
+    if (FSingleRow) {
+        const SQLRETURN rc = SQLFetch(FStmt->Get());
+        if (rc == SQL_NO_DATA) return false;
+        FStmt->Check(rc, "SQLFetch");
+        return true;
+    }
+    for (;;) {
+        if (FHaveRow && FRow + 1 < FFetched)
+            ++FRow;
+        else if (!FetchBlock())
+            return false;
+        FHaveRow = true;
+        if (FRowStatus[FRow] != SQL_ROW_DELETED && FRowStatus[FRow] != SQL_ROW_NOROW) return true;
+    }
+}
+
+bool TOdbcCursor::Next() {
+    while (!FEnd) {
+        bool fetched = false;
+        try {
+            fetched = Advance();
+        } catch (const EDatabaseError&) {
+            if (FLink->Lost || FLink->Failures == FFailures + 1) throw; // this fetch failed on its own
+        }
+        if (!fetched) {
+            if (FLink->Failures != FFailures && !FLink->Lost) {
+                Start(FNextRow, FSingleRow);
+                continue;
+            }
+            FEnd = true;
+            break;
+        }
+        if (FSkip > 0) {
+            --FSkip;
+            continue;
+        }
+        if (FSingleRow) {
+            ReadRow();
+        } else if (BlockTruncated(FRow)) {
+            Start(FNextRow, /*singleRow=*/true);
+            continue;
+        }
+        ++FNextRow;
+        FHaveRow = true;
+        return true;
+    }
+    FHaveRow = false;
+    return false;
+}
+
+void TOdbcCursor::ReadRow() {
+    FValues.resize(FColumns.size());
+    for (qsizetype c = 0; c < FColumns.size(); ++c)
+        FValues[c] = GetData(SQLUSMALLINT(c + 1), OdbcFetchKindOf(FColumns[c].Type));
+}
+
+QVariant TOdbcCursor::GetData(SQLUSMALLINT column, TOdbcFetchKind kind) {
+    SQLLEN ind = 0;
+    if (const SQLLEN fixed = OdbcFixedSizeOf(kind)) {
+        alignas(8) char buffer[sizeof(SQL_TIMESTAMP_STRUCT) + 8];
+        FStmt->Check(SQLGetData(FStmt->Get(), column, OdbcCTypeOf(kind), buffer, fixed, &ind), "SQLGetData");
+        return ind == SQL_NULL_DATA ? QVariant() : DecodeOdbcFixed(kind, buffer);
+    }
+    // Text, decimal and binary values in pieces until the driver has no more.
+    const bool text = kind == TOdbcFetchKind::WideText;
+    const SQLLEN terminator = text ? SQLLEN(sizeof(SQLWCHAR)) : kind == TOdbcFetchKind::Decimal ? 1 : 0;
+    QByteArray bytes;
+    char chunk[16384];
+    for (;;) {
+        const SQLRETURN rc = SQLGetData(FStmt->Get(), column, OdbcCTypeOf(kind), chunk, sizeof chunk, &ind);
+        if (rc == SQL_NO_DATA) break;
+        FStmt->Check(rc, "SQLGetData");
+        if (ind == SQL_NULL_DATA) return QVariant();
+        const SQLLEN room = SQLLEN(sizeof chunk) - terminator;
+        if (ind == SQL_NO_TOTAL || ind > room) {
+            bytes.append(chunk, room);
+            continue;
+        }
+        bytes.append(chunk, ind);
+        break;
+    }
+    if (kind == TOdbcFetchKind::Decimal) return DecodeOdbcDecimal(bytes.constData(), bytes.size());
+    if (!text) return QVariant(bytes);
+    return QVariant(FromOdbcWide(reinterpret_cast<const SQLWCHAR*>(bytes.constData()), bytes.size() / 2));
+}
+
+QVariant TOdbcCursor::Value(int column) const {
+    if (!FHaveRow || column < 0 || column >= FColumns.size()) return QVariant();
+    if (FSingleRow) return FValues[column];
+    const TBinding& b = FBindings[column];
+    const SQLLEN ind = b.Indicators[FRow];
+    if (ind == SQL_NULL_DATA) return QVariant();
+    const char* data = b.Data.data() + size_t(b.ElementSize) * FRow;
+    switch (b.Kind) {
+    case TOdbcFetchKind::WideText:
+        return QVariant(
+            FromOdbcWide(reinterpret_cast<const SQLWCHAR*>(data), ind / qsizetype(sizeof(SQLWCHAR))));
+    case TOdbcFetchKind::Binary:
+        return QVariant(QByteArray(data, ind));
+    case TOdbcFetchKind::Decimal:
+        return DecodeOdbcDecimal(data, ind);
+    default:
+        return DecodeOdbcFixed(b.Kind, data);
+    }
+}
+
+bool TOdbcCursor::ExactValue(int column, TExactNumber& value) const {
+    if (!FHaveRow || FSingleRow || column < 0 || column >= FColumns.size()) return false;
+    const TBinding& b = FBindings[column];
+    if (b.Kind != TOdbcFetchKind::Integer && b.Kind != TOdbcFetchKind::Decimal) return false;
+    value = TExactNumber();
+    const SQLLEN ind = b.Indicators[FRow];
+    const char* data = b.Data.data() + size_t(b.ElementSize) * FRow;
+    if (ind == SQL_NULL_DATA) {
+        value.Null = true;
+        return true;
+    }
+    if (b.Kind == TOdbcFetchKind::Decimal) return ParseExactNumber(data, ind, value);
+    SQLBIGINT whole;
+    std::memcpy(&whole, data, sizeof whole);
+    value.Mantissa = whole;
+    return true;
+}

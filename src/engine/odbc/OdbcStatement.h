@@ -1,0 +1,26 @@
+#pragma once
+
+// A statement handle on a shared link.
+
+#include "OdbcLink.h"
+#include "engine/Driver.h"
+
+#include <memory>
+
+class TOdbcStatement {
+public:
+    explicit TOdbcStatement(std::shared_ptr<TOdbcLink> link)
+        : FLink(std::move(link)), FStmt(SQL_HANDLE_STMT, FLink->Dbc.Get()) {}
+
+    SQLHSTMT Get() const { return FStmt.Get(); }
+    TOdbcLink& Link() const { return *FLink; }
+    void Check(SQLRETURN rc, const char* what) const { FLink->Check(rc, SQL_HANDLE_STMT, FStmt.Get(), what); }
+    // Runs the text at once; raises when the server refuses it.
+    void Execute(const QString& text) const;
+    // The columns of the result, as the engine's field types.
+    QList<TColumnInfo> Columns() const;
+
+private:
+    std::shared_ptr<TOdbcLink> FLink; // declared first: outlives the handle
+    TOdbcHandle FStmt;
+};
