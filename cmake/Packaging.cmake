@@ -47,10 +47,12 @@ set(CPACK_PACKAGE_NAME tamsel)
 set(CPACK_PACKAGE_VENDOR Halvern)
 set(CPACK_PACKAGE_CONTACT "Tamsel developers <tamsel@tamsel.bg>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read-only browser for SQL Anywhere databases")
-set(CPACK_PACKAGE_DESCRIPTION "Tamsel looks into the tables of a running SQL Anywhere database \
-through ODBC without a query tool: tables side by side, filters, sorting, master and detail \
-links, column sums and text export. It never changes a row. Its interface is in Bulgarian. \
-The demo generator tamsel-demo makes a small shop database that Tamsel opens without a server.")
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "Tamsel looks into the tables of a running SQL Anywhere database through"
+  "ODBC, without a query tool: tables side by side, filters, sorting, master"
+  "and detail links, column sums and text export. It never changes a row."
+  "Its interface is in Bulgarian. The demo generator tamsel-demo makes a small"
+  "shop database that Tamsel opens without a server.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
