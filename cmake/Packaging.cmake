@@ -9,8 +9,9 @@ set(TAMSEL_RELEASE_DATE 2026-12-09)
 set(TAMSEL_LICENSE LicenseRef-proprietary)
 set(TAMSEL_ICON_SIZES 16 22 24 32 48 64 128 256)
 
-# "tamsel --version" tells the version the package carries.
-target_compile_definitions(tamsel PRIVATE TAMSEL_VERSION="${PROJECT_VERSION}")
+# "tamsel --version" tells the version the package carries; the desktop
+# finds the program's entry by its id.
+target_compile_definitions(tamsel PRIVATE TAMSEL_VERSION="${PROJECT_VERSION}" TAMSEL_APP_ID="${TAMSEL_APP_ID}")
 
 add_executable(tamsel-icons ${CMAKE_SOURCE_DIR}/packaging/TamselIcons.cpp)
 target_link_libraries(tamsel-icons PRIVATE Qt6::Gui)

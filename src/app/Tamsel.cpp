@@ -47,6 +47,9 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    // The desktop matches the windows to the installed desktop entry (and
+    // its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TAMSEL_APP_ID));
     {
         TApplication app(argc, argv);
         CommandLineArguments = arguments;
