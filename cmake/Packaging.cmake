@@ -11,7 +11,8 @@ set(TAMSEL_ICON_SIZES 16 22 24 32 48 64 128 256)
 
 # "tamsel --version" tells the version the package carries; the desktop
 # finds the program's entry by its id.
-target_compile_definitions(tamsel PRIVATE TAMSEL_VERSION="${PROJECT_VERSION}" TAMSEL_APP_ID="${TAMSEL_APP_ID}")
+target_compile_definitions(tamsel PRIVATE
+  TAMSEL_VERSION="${PROJECT_VERSION}" TAMSEL_APP_ID="${TAMSEL_APP_ID}")
 
 add_executable(tamsel-icons ${CMAKE_SOURCE_DIR}/packaging/TamselIcons.cpp)
 target_link_libraries(tamsel-icons PRIVATE Qt6::Gui)
