@@ -97,6 +97,8 @@ echo "window_open_10m_over_1m: $(ratio "$window_open10" "$window_open1")"
 echo "window_filter_first_rows_10m: $("$window" filter "$big" 3 | value window_filter_first_rows) ms"
 sorted=$("$window" sort "$big" 3)
 echo "window_sort_first_rows_10m: $(echo "$sorted" | value window_sort_first_rows) ms"
+echo "sqlite3_window_sort_statement_10m: $(echo "$sorted" | value sqlite3_window_sort_statement) ms"
+echo "window_sort_over_server_10m: $(echo "$sorted" | value window_sort_over_server) ms"
 echo "window_last_after_sort_10m: $(echo "$sorted" | value window_last_after_sort) ms"
 heap=$(for _ in 1 2 3; do "$window" heap "$big" | value window_heap_growth; done | sort -n | sed -n 2p)
 echo "window_heap_growth_10m: $heap MB"
