@@ -26,16 +26,16 @@ install_packages() {
   fi
 }
 
-configure_and_build() {
+configure() {
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-  cmake --build "$build" --parallel "$(nproc)"
 }
 
 # The second build of the test run: clang with AddressSanitizer (leaks
 # included) and UndefinedBehaviorSanitizer, plus the fuzz targets.
 sanitized="${TAMSEL_SANITIZE_BUILD_DIR:-$root/build-asan}"
 configure_and_build_sanitized() {
-  CC=clang CXX=clang++ cmake -S "$root" -B "$sanitized" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMSEL_SANITIZE=ON -DTAMSEL_WERROR=ON
+  CC=clang CXX=clang++ cmake -S "$root" -B "$sanitized" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTAMSEL_SANITIZE=ON -DTAMSEL_FUZZ=ON -DTAMSEL_WERROR=ON
   cmake --build "$sanitized" --parallel "$(nproc)"
 }
 
@@ -67,14 +67,18 @@ run_fuzzers() {
 case "${1:-}" in
   run)
     install_packages
-    configure_and_build
+    configure
+    # Only what it starts: the program and the demo database's generator.
+    cmake --build "$build" --parallel "$(nproc)" --target tamsel tamsel-demo
     shift
     exec "$root/scripts/run-demo.sh" "$build" "$@"
     ;;
   test)
     install_packages
     # Tests build with warnings as errors, so that no warning lands.
-    configure_and_build -DTAMSEL_WERROR=ON
+    configure -DTAMSEL_WERROR=ON
+    # Everything the suite runs: the program's layers, the tests, the demo.
+    cmake --build "$build" --parallel "$(nproc)"
     status=0
     "$root/scripts/run-tests.sh" "$build" || status=1
     # CI also runs the suite under the sanitizers and smoke-runs the

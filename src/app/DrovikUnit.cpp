@@ -3,6 +3,7 @@
 #include "DrovikAboutUnit.h"
 #include "KeysUnit.h"
 #include "browse/DbTableUnit.h"
+#include "browse/TableMessages.h"
 #include "browse/TableStatus.h"
 #include "common/Application.h"
 #include "common/KeyTable.h"
@@ -44,12 +45,8 @@ const int ButtonHeight = 25;
 // The toolbar's colour number 11189196: blue 170, green 187, red 204.
 const QColor ToolBarColour(204, 187, 170);
 
-// The table window's commands; "Затвори" sends 0, which does nothing, to
-// find its target.
+// "Затвори" sends 0, which the table window ignores, to find its target.
 const int NoMessage = 0;
-const int MsgApplyFilter = 2035;
-const int MsgFilterByField = 2036;
-const int MsgClearFilter = 2037;
 
 } // namespace
 
@@ -361,15 +358,15 @@ QWidget* TDrovikForm::ForwardToActiveChild(int msg, qintptr wParam, qintptr lPar
 }
 
 void TDrovikForm::mnApplyFilterClick() {
-    ForwardToActiveChild(MsgApplyFilter);
+    ForwardToActiveChild(msgApplyFilter);
 }
 
 void TDrovikForm::mnFilterbyFieldClick() {
-    ForwardToActiveChild(MsgFilterByField);
+    ForwardToActiveChild(msgFilterByField);
 }
 
 void TDrovikForm::mnClearFilterClick() {
-    ForwardToActiveChild(MsgClearFilter);
+    ForwardToActiveChild(msgClearFilter);
 }
 
 void TDrovikForm::mnCloseClick() {

@@ -9,6 +9,7 @@
 // data set's current record follow each other.
 
 #include "common/ExportTxt.h"
+#include "engine/TDataSet.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -16,7 +17,6 @@
 #include <QPointer>
 #include <QTableView>
 
-class TDataSet;
 class TDataSource;
 class TField;
 class TDBGrid;

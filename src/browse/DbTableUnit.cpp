@@ -2,6 +2,7 @@
 
 #include "browse/DBGrid.h"
 #include "browse/QuerySorter.h"
+#include "browse/TableMessages.h"
 #include "common/Application.h"
 #include "common/ColumnStatistics.h"
 #include "common/ExportTxt.h"
@@ -39,16 +40,6 @@
 QStringList FilterHistory;
 
 namespace {
-
-constexpr int msgExport = WM_USER + 3;           // 1027
-constexpr int msgExportPlain = WM_USER + 4;      // 1028
-constexpr int msgExecute = WM_USER + 1000;       // 2024
-constexpr int msgStatistics = WM_USER + 1003;    // 2027
-constexpr int msgFocusFilter = WM_USER + 1010;   // 2034
-constexpr int msgApplyFilter = WM_USER + 1011;   // 2035
-constexpr int msgFilterByField = WM_USER + 1012; // 2036
-constexpr int msgClearFilter = WM_USER + 1013;   // 2037
-constexpr int msgBreakLink = WM_USER + 1014;     // 2038
 
 // Panel1 is laid out for a client width of 612 pixels; edFilter stretches
 // and btFilterByField keeps its distance from the right edge.

@@ -13,6 +13,7 @@
 #include "engine/TTable.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestSqlite.h"
+#include "support/TestTemp.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -44,9 +45,7 @@ public:
     // Creates the database file, runs the statements and connects to it as
     // database name "TESTDB".
     bool Create(const QString& tag, const QStringList& statements) {
-        const QString base = qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath());
-        QDir().mkpath(base);
-        FTemp = std::make_unique<QTemporaryDir>(base + QStringLiteral("/%1-XXXXXX").arg(tag));
+        FTemp = std::make_unique<QTemporaryDir>(TestTemp() + QStringLiteral("/%1-XXXXXX").arg(tag));
         if (!FTemp->isValid()) return false;
         Path = FTemp->path() + QStringLiteral("/test.db");
         // Write-ahead logging: the test changes the file while the windows

@@ -2,6 +2,7 @@
 
 #include "BrowseFixture.h"
 #include "browse/SortMarks.h"
+#include "browse/TableMessages.h"
 #include "common/WindowMessage.h"
 #include "engine/TDataSource.h"
 #include "support/TestRegistry.h"
@@ -9,9 +10,6 @@
 #include <QLineEdit>
 
 namespace {
-
-constexpr int msgClearFilter = 2037;
-constexpr int msgBreakLink = 2038;
 
 QStringList Titles(TDbTableForm* form) {
     QStringList titles;

@@ -8,6 +8,7 @@
 #include "support/ScriptedMsgBox.h"
 #include "support/TestRegistry.h"
 #include "support/TestSqlite.h"
+#include "support/TestTemp.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,9 +51,7 @@ class ColumnStatisticsTest : public QObject {
 
 private slots:
     void initTestCase() {
-        const QString base = qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath());
-        QDir().mkpath(base);
-        FTemp = std::make_unique<QTemporaryDir>(base + QStringLiteral("/stats-XXXXXX"));
+        FTemp = std::make_unique<QTemporaryDir>(TestTemp() + QStringLiteral("/stats-XXXXXX"));
         QVERIFY(FTemp->isValid());
         FDb = FTemp->path() + QStringLiteral("/stats.db");
         QFile file(FDb);

@@ -10,6 +10,7 @@
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"
 #include "support/TestSqlite.h"
+#include "support/TestTemp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -127,9 +128,7 @@ class ExportTxtTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QDir().mkpath(qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath()));
-        FTemp = std::make_unique<QTemporaryDir>(qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath()) +
-                                                QStringLiteral("/export-XXXXXX"));
+        FTemp = std::make_unique<QTemporaryDir>(TestTemp() + QStringLiteral("/export-XXXXXX"));
         QVERIFY(FTemp->isValid());
         FDb = Dir() + QStringLiteral("/export.db");
         QFile db(FDb);

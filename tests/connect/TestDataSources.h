@@ -6,6 +6,7 @@
 // dialogs a command shows.
 
 #include "support/TestSqlite.h"
+#include "support/TestTemp.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -23,9 +24,7 @@ public:
     // unixODBC caches data source attributes by name for the whole process,
     // so every instance uses the same folder: a name always finds its file.
     TTestDataSources() : FOldIni(qgetenv("ODBCINI")), FOldSysIni(qgetenv("ODBCSYSINI")) {
-        const QByteArray base = qgetenv("TAMSEL_TEST_TMP");
-        FPath = (base.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(base)) +
-                QStringLiteral("/dsn-%1").arg(QCoreApplication::applicationPid());
+        FPath = TestTemp() + QStringLiteral("/dsn-%1").arg(QCoreApplication::applicationPid());
         QDir(FPath).removeRecursively();
         QDir().mkpath(FPath);
         Flush();

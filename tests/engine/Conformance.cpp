@@ -1,6 +1,5 @@
 #include "Conformance.h"
 
-#include "TestTemp.h"
 #include "engine/Exception.h"
 #include "engine/Session.h"
 #include "engine/TDataSource.h"
@@ -8,6 +7,7 @@
 #include "engine/TField.h"
 #include "engine/TQuery.h"
 #include "engine/TTable.h"
+#include "support/TestTemp.h"
 
 #include <QFile>
 #include <QScopeGuard>

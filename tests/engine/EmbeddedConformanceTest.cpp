@@ -1,7 +1,7 @@
 #include "Conformance.h"
-#include "TestTemp.h"
 #include "support/TestRegistry.h"
 #include "support/TestSqlite.h"
+#include "support/TestTemp.h"
 
 #include <QDir>
 #include <QFile>

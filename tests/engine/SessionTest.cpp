@@ -1,6 +1,5 @@
 #include "engine/Session.h"
 
-#include "TestTemp.h"
 #include "engine/Driver.h"
 #include "engine/Exception.h"
 #include "engine/TDataSource.h"
@@ -10,6 +9,7 @@
 #include "engine/TTable.h"
 #include "support/TestRegistry.h"
 #include "support/TestSqlite.h"
+#include "support/TestTemp.h"
 
 #include <QDir>
 #include <QFile>

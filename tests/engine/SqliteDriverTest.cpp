@@ -4,6 +4,7 @@
 #include "engine/TDecimal.h"
 #include "engine/Win1251.h"
 #include "support/TestRegistry.h"
+#include "support/TestTemp.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,7 +31,7 @@ TSelectSpec Spec(const QString& table, const QString& where = {}, const QVariant
 // builds none of its own fixtures.
 class TTestDatabase {
 public:
-    explicit TTestDatabase(const char* sql) : FDir(TempRoot() + QStringLiteral("/sqlite-XXXXXX")) {
+    explicit TTestDatabase(const char* sql) : FDir(TestTemp() + QStringLiteral("/sqlite-XXXXXX")) {
         sqlite3* db = nullptr;
         sqlite3_open_v2(Path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr);
@@ -47,11 +48,6 @@ public:
     std::unique_ptr<TDriverConnection> Open() const { return OpenSqliteConnection(Path()); }
 
 private:
-    static QString TempRoot() {
-        const QString root = qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath());
-        QDir().mkpath(root);
-        return root;
-    }
     QTemporaryDir FDir;
 };
 

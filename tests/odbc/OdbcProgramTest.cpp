@@ -19,6 +19,7 @@
 #include "support/ScriptedMsgBox.h"
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"
+#include "support/TestTemp.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -246,9 +247,7 @@ private slots:
 };
 
 void OdbcProgramTest::initTestCase() {
-    const QString base = qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath());
-    QDir().mkpath(base);
-    FFolder = std::make_unique<QTemporaryDir>(base + QStringLiteral("/program-XXXXXX"));
+    FFolder = std::make_unique<QTemporaryDir>(TestTemp() + QStringLiteral("/program-XXXXXX"));
     QVERIFY(FFolder->isValid());
     qApp->setQuitOnLastWindowClosed(false);
     // The server's data sources and drivers, plus an embedded database of

@@ -10,6 +10,7 @@
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"
 #include "support/TestSqlite.h"
+#include "support/TestTemp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -93,9 +94,7 @@ class ExportDbTest : public QObject {
 
 private slots:
     void initTestCase() {
-        const QString base = qEnvironmentVariable("TAMSEL_TEST_TMP", QDir::tempPath());
-        QDir().mkpath(base);
-        FTemp = std::make_unique<QTemporaryDir>(base + QStringLiteral("/unload-XXXXXX"));
+        FTemp = std::make_unique<QTemporaryDir>(TestTemp() + QStringLiteral("/unload-XXXXXX"));
         QVERIFY(FTemp->isValid());
         const QString dir = FTemp->path();
         QStringList tables;

@@ -1,0 +1,15 @@
+# Fails when BINARY needs a Qt library other than QtCore and QtTest, or does
+# not need QtCore at all (then the check would read the wrong file).
+execute_process(COMMAND ${READELF} -d ${BINARY} OUTPUT_VARIABLE dynamic RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${READELF} -d ${BINARY} failed")
+endif()
+string(REGEX MATCHALL "\\[libQt6[A-Za-z]*\\.so[.0-9]*\\]" qt "${dynamic}")
+if(NOT qt MATCHES "libQt6Core\\.")
+  message(FATAL_ERROR "${BINARY} does not need QtCore: ${qt}")
+endif()
+list(FILTER qt EXCLUDE REGEX "libQt6(Core|Test)\\.")
+if(qt)
+  message(FATAL_ERROR "${BINARY} needs more than QtCore: ${qt}")
+endif()
+message(STATUS "${BINARY} needs QtCore only")
