@@ -1,7 +1,7 @@
-#include "TestTemp.h"
 #include "engine/OdbcDataSources.h"
 #include "engine/odbc/OdbcText.h"
 #include "support/TestRegistry.h"
+#include "support/TestTemp.h"
 
 #include <QFile>
 #include <QTemporaryDir>
