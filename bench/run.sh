@@ -48,7 +48,7 @@ sqlite_ms() { # file sql
     printf '.timer on\n%s;\n' "$2" | sqlite3 "$1" | sed -n 's/^Run Time: real \([0-9.]*\).*/\1/p' | tail -1
   done | sort -n | sed -n 2p | awk '{ printf "%.2f", $1 * 1000 }'
 }
-value() { sed -n "s/^$1: \([0-9.]*\).*/\1/p"; }
+value() { sed -n "s/^$1: \(-\?[0-9.]*\).*/\1/p"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 big=$data/rows10m.db
