@@ -71,32 +71,28 @@ bool ChooseFile(const QString& title, QString& path) {
 }
 
 // Tabs, line breaks and backslashes become two-character escapes, so that no
-// cell can break a line or a column. Appended straight to the line: most
-// cells have nothing to escape and need no string of their own.
+// cell can break a line or a column: a backslash and this character; 0 for
+// any character that stands for itself.
+char EscapeTwin(char16_t u) {
+    return u == u'\t' ? '-' : u == u'\n' ? '_' : u == u'\r' ? '.' : u == u'\\' ? '\\' : 0;
+}
+
+// Appended straight to the line: most cells have nothing to escape and need
+// no string of their own.
 void AppendEscaped(QString& out, const QString& text) {
     const qsizetype size = text.size();
     const QChar* chars = text.constData();
-    // Every special character is at or below the backslash.
-    auto special = [](QChar c) {
-        const char16_t u = c.unicode();
-        return u <= u'\\' && (u == u'\t' || u == u'\n' || u == u'\r' || u == u'\\');
-    };
     qsizetype i = 0;
-    while (i < size && !special(chars[i]))
+    while (i < size && !EscapeTwin(chars[i].unicode()))
         ++i;
     out.append(chars, i);
     for (; i < size; ++i) {
-        const QChar c = chars[i];
-        if (c == QLatin1Char('\t'))
-            out += QLatin1String("\\-");
-        else if (c == QLatin1Char('\n'))
-            out += QLatin1String("\\_");
-        else if (c == QLatin1Char('\r'))
-            out += QLatin1String("\\.");
-        else if (c == QLatin1Char('\\'))
-            out += QLatin1String("\\\\");
-        else
-            out += c;
+        if (const char twin = EscapeTwin(chars[i].unicode())) {
+            out += QLatin1Char('\\');
+            out += QLatin1Char(twin);
+        } else {
+            out += chars[i];
+        }
     }
 }
 
@@ -342,12 +338,7 @@ private:
                 continue;
             }
             if (u < 0x80) {
-                const char twin = !escape      ? 0
-                                  : u == u'\t' ? '-'
-                                  : u == u'\n' ? '_'
-                                  : u == u'\r' ? '.'
-                                  : u == u'\\' ? '\\'
-                                               : 0;
+                const char twin = escape ? EscapeTwin(u) : 0;
                 if (twin) *out++ = '\\';
                 *out++ = twin ? twin : char(u);
                 continue;
