@@ -5,8 +5,10 @@
 #include "FormatText.h"
 #include "TDataSet.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <double-conversion/double-conversion.h>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -330,47 +332,87 @@ TPictureSection ParseSection(const QString& s) {
     return p;
 }
 
+// Whether magnitude lies exactly halfway between two numbers of the given
+// decimals: its binary digits end exactly one decimal further on (an odd
+// multiple of 2^-(decimals + 1) has decimals + 1 decimals, the last a 5).
+bool ExactTie(double magnitude, int decimals) {
+    int exponent = 0;
+    const double fraction = std::frexp(magnitude, &exponent);
+    if (fraction == 0) return false;
+    auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    int lowest = exponent - 53;
+    while ((mantissa & 1) == 0) {
+        mantissa >>= 1;
+        ++lowest;
+    }
+    return -lowest == decimals + 1;
+}
+
 // A plain section's text of value, appended to out; the same text as the
 // general layout gives, whose digits come from QString::number(magnitude,
-// 'f', decimals). Qt takes those digits from double-conversion's fixed mode,
-// which rounds an exact tie away from zero, so the digits are asked of it
-// directly. Past 1e15 (and for NaN and infinities) the general layout writes.
+// 'f', decimals). Those are correctly rounded, an exact tie away from zero;
+// std::to_chars rounds a tie to even, so a tie is rounded here. Past 1e15
+// (and for NaN and infinities) the general layout writes.
 bool AppendPlain(QString& out, const TPictureSection& p, double value) {
     const double magnitude = std::fabs(value);
     if (!(magnitude < 1e15) || p.MaxDecimals > 30 || p.IntZeros > 60) return false;
-    char digits[80];
-    bool sign = false;
-    int length = 0, point = 0;
-    double_conversion::DoubleToStringConverter::DoubleToAscii(
-        magnitude, double_conversion::DoubleToStringConverter::FIXED, p.MaxDecimals, digits, sizeof digits,
-        &sign, &length, &point);
-    auto digitAt = [&](int k) { return k >= 0 && k < length ? digits[k] : '0'; };
+    // "123.450000": the magnitude with the section's most decimals, with a
+    // place kept in front for a carry.
+    char buffer[64];
+    char* begin = buffer + 1;
+    char* end;
+    if (ExactTie(magnitude, p.MaxDecimals)) {
+        // The exact digits end in a 5 one place further on: it goes, and
+        // the digits before it round up.
+        end = std::to_chars(begin, buffer + sizeof buffer, magnitude, std::chars_format::fixed,
+                            p.MaxDecimals + 1)
+                  .ptr -
+              1;
+        if (end[-1] == '.') --end;
+        for (char* digit = end;;) {
+            if (digit == begin) {
+                *--begin = '1';
+                break;
+            }
+            --digit;
+            if (*digit == '.') continue;
+            if (*digit != '9') {
+                ++*digit;
+                break;
+            }
+            *digit = '0';
+        }
+    } else {
+        end = std::to_chars(begin, buffer + sizeof buffer, magnitude, std::chars_format::fixed, p.MaxDecimals)
+                  .ptr;
+    }
+    const char* point = std::find(begin, end, '.');
+    const char* decimalDigits = point == end ? end : point + 1;
     // The text before the sign: integer digits padded to the forced places
     // ("0" alone is dropped where no place forces it), the decimals without
     // the trailing zeros that no '0' forces.
+    int intLength = int(point - begin);
+    if (intLength == 1 && *begin == '0') intLength = 0;
     char text[128];
     int size = 0;
-    int intLength = std::max(point, 0);
-    if (intLength == 1 && digitAt(0) == '0') intLength = 0; // zero itself
     for (int i = intLength; i < p.IntZeros; ++i)
         text[size++] = '0';
     for (int k = 0; k < intLength; ++k)
-        text[size++] = digitAt(k);
-    int decimals = p.MaxDecimals;
-    while (decimals > p.MinDecimals && digitAt(point + decimals - 1) == '0')
+        text[size++] = begin[k];
+    int decimals = int(end - decimalDigits);
+    while (decimals > p.MinDecimals && decimalDigits[decimals - 1] == '0')
         --decimals;
-    const int mark = size;
-    for (int j = 0; j < decimals; ++j)
-        text[mark + 1 + j] = digitAt(point + j);
     bool nonZero = false;
-    for (int i = 0; i < mark + 1 + decimals; ++i)
-        nonZero = nonZero || (i != mark && text[i] != '0');
+    for (int i = 0; i < size; ++i)
+        nonZero = nonZero || text[i] != '0';
+    for (int j = 0; j < decimals; ++j)
+        nonZero = nonZero || decimalDigits[j] != '0';
     // A value that rounds to zero loses its sign.
     if (value < 0 && nonZero) out += QLatin1Char('-');
     out += QLatin1StringView(text, size);
     if (decimals > 0) {
         out += FormatSettings().DecimalSeparator;
-        out += QLatin1StringView(text + mark + 1, decimals);
+        out += QLatin1StringView(decimalDigits, decimals);
     }
     return true;
 }

@@ -42,7 +42,7 @@ expect("${control}" "\nVersion: ${VERSION}\n" "control")
 expect("${control}" "\nSection: database\n" "control")
 expect("${control}" "\nMaintainer: [^\n]+<[^@\n]+@[^>\n]+>\n" "control")
 expect("${control}" "\nDescription: [^\n]+\n [^\n]+" "control")
-foreach(library libqt6widgets6 libqt6gui6 libqt6core6 libodbc2 libodbcinst2 libsqlite3-0 libdouble-conversion3 libc6)
+foreach(library libqt6widgets6 libqt6gui6 libqt6core6 libodbc2 libodbcinst2 libsqlite3-0 libc6)
   expect("${control}" "\nDepends: [^\n]*${library}" "dependencies found by dpkg-shlibdeps")
 endforeach()
 
