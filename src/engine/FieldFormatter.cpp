@@ -6,7 +6,6 @@
 #include "TField.h"
 
 #include <charconv>
-#include <cmath>
 
 TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKind::Text) {
     const bool formatted = !field->DisplayFormat().isEmpty();
@@ -19,7 +18,7 @@ TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKi
         FKind = formatted ? TKind::Display : TKind::Whole;
         break;
     case TFieldType::ftFloat:
-        FKind = formatted ? TKind::FloatPicture : TKind::Float;
+        FKind = TKind::Float;
         break;
     case TFieldType::ftDate:
         // A date's display text is its picture, or the short date.
@@ -54,28 +53,14 @@ void TFieldFormatter::Append(QString& out) const {
         }
         break;
     }
-    case TKind::Float:
-    case TKind::FloatPicture: {
+    case TKind::Float: {
         double value = 0;
         if (!dataSet || !dataSet->CurrentFloat(index, value)) break;
         // NULL reads as 0, so only a zero needs asking.
         bool null = false;
         if (value == 0 && dataSet->CurrentNull(index, null) && null) return;
-        if (FKind == TKind::FloatPicture) {
-            AppendFloat(out, FField->DisplayFormat(), value);
-            return;
-        }
-        if (std::isfinite(value)) {
-            // As FloatToDisplayText writes it.
-            char digits[32];
-            char* end =
-                std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 15).ptr;
-            const QChar separator = FormatSettings().DecimalSeparator;
-            for (char* c = digits; c != end; ++c)
-                out += *c == '.' ? separator : QLatin1Char(*c);
-            return;
-        }
-        break;
+        AppendFloat(out, FField->DisplayFormat(), value);
+        return;
     }
     case TKind::Date: {
         const QVariant value = FField->Value();

@@ -15,7 +15,7 @@ public:
     void Append(QString& out) const;
 
 private:
-    enum class TKind { Whole, Float, FloatPicture, Date, Display, String, Text };
+    enum class TKind { Whole, Float, Date, Display, String, Text };
     const TField* FField;
     TKind FKind;
     TDateTimePicture FDate;

@@ -188,10 +188,22 @@ QString DecimalToText(const TDecimal& value) {
 }
 
 QString FloatToDisplayText(double value) {
-    if (!std::isfinite(value)) return QString::number(value);
+    QString text;
+    AppendFloatDisplayText(text, value);
+    return text;
+}
+
+void AppendFloatDisplayText(QString& out, double value) {
+    if (!std::isfinite(value)) {
+        out += QString::number(value);
+        return;
+    }
     // Every grid cell and export line of a float passes here: to_chars is
     // several times faster than QString::number for the same text.
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-    return WithSeparator(QString::fromLatin1(buffer, int(result.ptr - buffer)));
+    const char* end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15).ptr;
+    const QChar separator = FormatSettings().DecimalSeparator;
+    for (const char* c = buffer; c != end; ++c)
+        out += *c == '.' ? separator : QLatin1Char(*c);
 }

@@ -41,3 +41,4 @@ QString FloatToText(double value);
 QString DecimalToText(const TDecimal& value);
 // At most 15 significant digits, as a grid shows a float without a format.
 QString FloatToDisplayText(double value);
+void AppendFloatDisplayText(QString& out, double value);

@@ -601,7 +601,7 @@ QString FormatFloat(const QString& picture, double value) {
 
 void AppendFloat(QString& out, const QString& picture, double value) {
     if (picture.isEmpty()) {
-        out += FloatToDisplayText(value);
+        AppendFloatDisplayText(out, value);
         return;
     }
     const TFloatPicture::TParsed& parsed = *Parsed(picture).d;
