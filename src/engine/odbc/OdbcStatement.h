@@ -13,7 +13,6 @@ public:
         : FLink(std::move(link)), FStmt(SQL_HANDLE_STMT, FLink->Dbc.Get()) {}
 
     SQLHSTMT Get() const { return FStmt.Get(); }
-    TOdbcLink& Link() const { return *FLink; }
     void Check(SQLRETURN rc, const char* what) const { FLink->Check(rc, SQL_HANDLE_STMT, FStmt.Get(), what); }
     // Runs the text at once; raises when the server refuses it.
     void Execute(const QString& text) const;
