@@ -81,10 +81,7 @@ TDrovikForm::TDrovikForm(QWidget* parent) : QMainWindow(parent) {
 TDrovikForm::~TDrovikForm() {
     // Nothing the closing windows signal reaches the frame being destroyed.
     disconnect(MdiArea, nullptr, this, nullptr);
-    if (FStatusForm) {
-        disconnect(FStatusForm->dsData, nullptr, this, nullptr);
-        disconnect(FStatusForm, nullptr, this, nullptr);
-    }
+    StopFollowingTable();
     // The table windows go before the connection they read from.
     for (QMdiSubWindow* child : MdiArea->subWindowList())
         delete child;
@@ -182,16 +179,20 @@ void TDrovikForm::CreateStatusBar() {
     sbLink = label("sbLink", 2);
 }
 
+// The status bar stops following the table window it showed.
+void TDrovikForm::StopFollowingTable() {
+    if (!FStatusForm) return;
+    disconnect(FStatusForm->dsData, nullptr, this, nullptr);
+    disconnect(FStatusForm, nullptr, this, nullptr);
+}
+
 void TDrovikForm::FollowActiveTable(QMdiSubWindow* window) {
     // The frame losing the focus reports no active window: the status
     // stays with the current one.
     if (!window) window = MdiArea->currentSubWindow();
     auto* form = window ? qobject_cast<TDbTableForm*>(window->widget()) : nullptr;
     if (form != FStatusForm) {
-        if (FStatusForm) {
-            disconnect(FStatusForm->dsData, nullptr, this, nullptr);
-            disconnect(FStatusForm, nullptr, this, nullptr);
-        }
+        StopFollowingTable();
         FStatusForm = form;
         if (form) {
             connect(form->dsData, &TDataSource::DataSetChanged, this, &TDrovikForm::UpdateStatusBar);

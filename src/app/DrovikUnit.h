@@ -97,6 +97,7 @@ private:
     void CreateStatusBar();
     // Listens to the data source of the window that became active.
     void FollowActiveTable(QMdiSubWindow* window);
+    void StopFollowingTable();
     void UpdateStatusBar();
 
     bool FStartingUp = false;
