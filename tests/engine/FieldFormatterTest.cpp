@@ -24,7 +24,7 @@ private slots:
         // of awkward value among them.
         ExecSqlite(
             Db(), {QStringLiteral("create table F (i integer, f double precision, d date, s varchar(20), "
-                                  "n numeric(10,2), t time)"),
+                                  "n numeric(10,2), t time, \"Сума \"\"общо\"\", select\" numeric(30,10))"),
                    QStringLiteral(
                        "insert into F with recursive c(k) as (select 1 union all select k + 1 from c where k "
                        "< 3000) "
@@ -38,7 +38,10 @@ private slots:
                        "when 3 then cast(x'41c328' as text) when 4 then 'a' || char(0) || 'b' when 5 then k "
                        "else 'Ж' || k end, "
                        "case k % 3 when 0 then null else k / 4.0 end, "
-                       "case k % 2 when 0 then null else '07:05:09' end from c")});
+                       "case k % 2 when 0 then null else '07:05:09' end, "
+                       "case k % 5 when 0 then null when 1 then '12345678901234567890.1234567891' "
+                       "when 2 then '-0.0000000001' when 3 then 99999999999999999999 else "
+                       "1234567890123456789 end from c")});
         Session().Open();
     }
 
@@ -130,6 +133,12 @@ private slots:
             const QString fault = check();
             QVERIFY2(fault.isEmpty(), qPrintable(fault));
         }
+        // Past 15 digits a fixed-point value keeps every digit, whatever its
+        // column is called.
+        table.SetRecNo(4);
+        QString exact;
+        formatters.back()->Append(exact);
+        QCOMPARE(exact, QStringLiteral("1234567890123456789.0000000000"));
     }
 };
 
