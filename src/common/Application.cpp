@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include "StatementWaiter.h"
 #include "ZorvUtilUnit.h"
 #include "engine/Exception.h"
 
@@ -29,6 +30,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
         installTranslator(translator);
     else
         qWarning("Qt's Bulgarian translation (qtbase_bg) is not installed");
+    new TStatementWaiter(this);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
@@ -51,6 +53,8 @@ void TApplication::ShowCurrentException() {
 }
 
 void TApplication::ShowException(const std::exception& error) {
+    // The user stopped it: nothing went wrong.
+    if (dynamic_cast<const EStatementCancelled*>(&error)) return;
     const auto* own = dynamic_cast<const Exception*>(&error);
     const QString text = own ? own->Message() : QString::fromLocal8Bit(error.what());
     ShowMsg(text, applicationDisplayName(), MB_ICONSTOP);

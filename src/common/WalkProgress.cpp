@@ -1,9 +1,11 @@
 #include "WalkProgress.h"
 
+#include "StatementWaiter.h"
 #include "engine/TDataSet.h"
 
 #include <QApplication>
 #include <QProgressDialog>
+#include <QPushButton>
 
 namespace {
 
@@ -25,7 +27,10 @@ bool TWalkProgress::Update() {
         if (FStarted.elapsed() < ShowAfterMs && FDone < ShowAfterRecords) return true;
         FDialog = std::make_unique<QProgressDialog>(QApplication::activeWindow());
         FDialog->setWindowTitle(FTitle);
-        FDialog->setCancelButtonText(QStringLiteral("Cancel"));
+        // Pressable while a block is read: it cancels that read too.
+        auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+        TStatementWaiter::AllowCancel(cancel);
+        FDialog->setCancelButton(cancel);
         FDialog->setWindowModality(Qt::ApplicationModal);
         FDialog->setAutoClose(false);
         FDialog->setAutoReset(false);
