@@ -21,7 +21,7 @@ SQLRETURN TOdbcLink::Call(SQLSMALLINT type, SQLHANDLE handle, std::function<SQLR
     RefuseInsideStatementWait();
     if (Abandoned) throw EDatabaseError(GivenUpText, QStringLiteral("08S01"), 0, true);
     std::function<void()> cancel;
-    if (type == SQL_HANDLE_STMT) cancel = [handle] { SQLCancel(handle); };
+    if (type == SQL_HANDLE_STMT) cancel = [self = shared_from_this(), handle] { SQLCancel(handle); };
     // The call keeps the link, and so its handles, for as long as it runs.
     const TOdbcWorker::TOutcome outcome =
         Worker.Run([self = shared_from_this(), call = std::move(call)] { return call(); }, cancel);

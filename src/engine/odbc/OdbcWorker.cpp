@@ -13,6 +13,7 @@ struct TOdbcWorker::TState {
     std::condition_variable Wake, Finished;
     std::function<SQLRETURN()> Task;
     bool Done = false;
+    bool CancelPending = false; // a cancel still on its way: the handle is in use
     bool Stop = false;
     SQLRETURN Rc = SQL_ERROR;
 };
@@ -63,16 +64,31 @@ TOdbcWorker::TOutcome TOdbcWorker::Run(std::function<SQLRETURN()> call, const st
     for (;;) {
         {
             std::unique_lock lock(state.Mutex);
-            if (state.Finished.wait_for(lock, std::chrono::milliseconds(10), [&] { return state.Done; })) {
+            if (state.Finished.wait_for(lock, std::chrono::milliseconds(10),
+                                        [&] { return state.Done && !state.CancelPending; })) {
                 outcome.Rc = state.Rc;
                 return outcome;
             }
         }
-        // The windows answer meanwhile; a cancel is asked once.
+        // The windows answer meanwhile; a cancel is asked once, from a
+        // thread of its own: reaching the server may itself hang.
         if (PollStatementWait() && !outcome.CancelAsked) {
             outcome.CancelAsked = true;
             sinceCancel.start();
-            if (cancel) cancel();
+            if (cancel) {
+                {
+                    const std::lock_guard lock(state.Mutex);
+                    state.CancelPending = true;
+                }
+                std::thread([cancel, state = FState] {
+                    cancel();
+                    {
+                        const std::lock_guard lock(state->Mutex);
+                        state->CancelPending = false;
+                    }
+                    state->Finished.notify_all();
+                }).detach();
+            }
         }
         if (outcome.CancelAsked && (!cancel || sinceCancel.elapsed() >= GiveUpMs)) {
             outcome.GivenUp = true;
