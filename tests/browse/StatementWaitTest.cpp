@@ -6,6 +6,7 @@
 #include "support/TestRegistry.h"
 
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -16,11 +17,18 @@ class StatementWaitTest : public QObject {
 
     BrowseFixture F;
 
-    // Esc after delay ms, while what runs then runs; the time of the press.
-    static void EscapeAfter(int delay, QWidget* target, QElapsedTimer& pressed) {
-        QTimer::singleShot(delay, target, [target, &pressed] {
+    // Esc (or a click on the busy panel's button) after delay ms, while
+    // what runs then runs; the time of the press.
+    static void CancelAfter(int delay, QWidget* target, bool button, QElapsedTimer& pressed) {
+        QTimer::singleShot(delay, target, [target, button, &pressed] {
             pressed.start();
-            QTest::keyClick(target, Qt::Key_Escape);
+            QWidget* panel = TStatementWaiter::Instance()->Panel();
+            auto* cancel =
+                panel ? panel->findChild<QPushButton*>(QStringLiteral("btnStatementCancel")) : nullptr;
+            if (!button)
+                QTest::keyClick(target, Qt::Key_Escape);
+            else if (cancel && cancel->text() == QStringLiteral("Прекъсни"))
+                QTest::mouseClick(cancel, Qt::LeftButton);
         });
     }
 
@@ -47,12 +55,15 @@ private slots:
     // answers at once, as it was, with no box, and takes the next filter.
     void EscCancels_data() {
         QTest::addColumn<QString>("action");
-        QTest::newRow("sort") << "sort";
-        QTest::newRow("count") << "count";
-        QTest::newRow("last") << "last";
+        QTest::addColumn<bool>("button"); // the busy panel's button in place of Esc
+        QTest::newRow("sort") << "sort" << false;
+        QTest::newRow("count") << "count" << false;
+        QTest::newRow("last") << "last" << false;
+        QTest::newRow("sort, button") << "sort" << true;
     }
     void EscCancels() {
         QFETCH(QString, action);
+        QFETCH(bool, button);
         TDbTableForm* form = F.OpenForm(QStringLiteral("SLOW"));
         TDataSet* data = form->tblData;
         QVERIFY(data->Active());
@@ -63,7 +74,7 @@ private slots:
         QSignalSpy cancelled(TStatementWaiter::Instance(), &TStatementWaiter::Cancelled);
 
         QElapsedTimer pressed;
-        EscapeAfter(400, form->dbgData, pressed);
+        CancelAfter(500, form->dbgData, button, pressed);
         if (action == QLatin1String("sort")) {
             ClickTitle(form, QStringLiteral("K"), Qt::ControlModifier);
         } else if (action == QLatin1String("count")) {
