@@ -3,6 +3,7 @@
 #include "StatementWaiter.h"
 #include "ZorvUtilUnit.h"
 #include "engine/Exception.h"
+#include "engine/StatementWait.h"
 
 #include <QFont>
 #include <QLibraryInfo>
@@ -57,5 +58,11 @@ void TApplication::ShowException(const std::exception& error) {
     if (dynamic_cast<const EStatementCancelled*>(&error)) return;
     const auto* own = dynamic_cast<const Exception*>(&error);
     const QString text = own ? own->Message() : QString::fromLocal8Bit(error.what());
+    // A box cannot open while a statement runs: its loop would run inside
+    // the statement's, with the user's input held off.
+    if (InStatementWait()) {
+        qWarning("%s", qUtf8Printable(text));
+        return;
+    }
     ShowMsg(text, applicationDisplayName(), MB_ICONSTOP);
 }
