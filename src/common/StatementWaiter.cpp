@@ -95,6 +95,16 @@ void TStatementWaiter::AllowCancel(QAbstractButton* button) {
     });
 }
 
+TStatementWaiter::TOwnDisplay::TOwnDisplay(std::function<void()> show) {
+    if (!Current) return;
+    FPrevious = std::move(Current->FOwnDisplay);
+    Current->FOwnDisplay = std::move(show);
+}
+
+TStatementWaiter::TOwnDisplay::~TOwnDisplay() {
+    if (Current) Current->FOwnDisplay = std::move(FPrevious);
+}
+
 bool TStatementWaiter::Poll() {
     if (!FSpell.isValid()) {
         FSpell.start();
@@ -112,7 +122,7 @@ bool TStatementWaiter::Poll() {
 }
 
 void TStatementWaiter::Pump() {
-    if (!FPanel && FSpell.elapsed() >= ShowAfterMs) ShowBusy();
+    if (!FShown && FSpell.elapsed() >= ShowAfterMs) ShowBusy();
     FPumping = true;
     qApp->installEventFilter(this);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -122,9 +132,14 @@ void TStatementWaiter::Pump() {
 }
 
 void TStatementWaiter::ShowBusy() {
+    FShown = true;
     if (!FCursor) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         FCursor = true;
+    }
+    if (FOwnDisplay) {
+        FOwnDisplay();
+        return;
     }
     QWidget* host = BusyHost();
     if (!host) return;
@@ -156,6 +171,7 @@ void TStatementWaiter::EndSpell() {
         FCursor = false;
     }
     const bool cancelled = FCancelled;
+    FShown = false;
     FSpell.invalidate();
     FCancel = FCancelled = false;
     if (!cancelled) return;

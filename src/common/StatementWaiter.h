@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 class QAbstractButton;
 
@@ -36,6 +37,19 @@ public:
     static void AllowCancel(QAbstractButton* button);
     // The installed waiter, if any.
     static TStatementWaiter* Instance();
+
+    // While it lives, a walk's own progress dialog shows that the work goes
+    // on: show is called where the busy panel would show. Nests.
+    class TOwnDisplay {
+    public:
+        explicit TOwnDisplay(std::function<void()> show);
+        ~TOwnDisplay();
+        TOwnDisplay(const TOwnDisplay&) = delete;
+        TOwnDisplay& operator=(const TOwnDisplay&) = delete;
+
+    private:
+        std::function<void()> FPrevious;
+    };
 
     // The busy panel while it shows (for tests), else none.
     QWidget* Panel() const { return FPanel; }
@@ -59,5 +73,7 @@ private:
     bool FCancel = false;    // asked, not yet handed to the driver
     bool FCancelled = false; // some cancel in this spell
     bool FCursor = false;
+    bool FShown = false; // the panel or an own display, in this spell
     QPointer<QWidget> FPanel;
+    std::function<void()> FOwnDisplay;
 };
