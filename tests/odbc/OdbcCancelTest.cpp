@@ -3,6 +3,7 @@
 #include "support/TestRegistry.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -18,52 +19,77 @@ private slots:
     void escapeReleasesTheProgram();
 };
 
-void OdbcCancelTest::escapeReleasesTheProgram_data() {
-    QTest::addColumn<bool>("stopped"); // the backend stopped (SIGSTOP) before the statement
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<int>("releaseMs"); // from the statement's start to the program usable
+namespace {
 
-    QTest::newRow("slow statement") << false << "SELECT pg_sleep(10)" << 1300;
-    QTest::newRow("stalled server") << true << "SELECT 1" << 4000;
+// The test server's postmaster, from the data folder its script records.
+pid_t Postmaster() {
+    QFile datadir(qEnvironmentVariable("TAMSEL_PG_STATE") + QStringLiteral("/datadir"));
+    if (!datadir.open(QIODevice::ReadOnly)) return 0;
+    QFile pidFile(QString::fromLocal8Bit(datadir.readAll()).trimmed() +
+                  QStringLiteral("/pgdata/postmaster.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly)) return 0;
+    return pid_t(pidFile.readLine().trimmed().toLongLong());
+}
+
+} // namespace
+
+void OdbcCancelTest::escapeReleasesTheProgram_data() {
+    QTest::addColumn<QString>("stopped"); // what gets SIGSTOP before the action: "", "backend", "server"
+    QTest::addColumn<QString>("sql");     // the statement; empty: a connect
+    QTest::addColumn<int>("releaseMs");   // from the action's start to the program usable
+    QTest::addColumn<bool>("lost");       // given up as a lost connection, else cancelled
+
+    QTest::newRow("slow statement") << ""
+                                    << "SELECT pg_sleep(10)" << 1300 << false;
+    QTest::newRow("stalled server") << "backend"
+                                    << "SELECT 1" << 4000 << true;
+    // A connect cannot be cancelled on the server: it is given up at once.
+    QTest::newRow("stalled connect") << "server"
+                                     << "" << 1300 << false;
 }
 
 void OdbcCancelTest::escapeReleasesTheProgram() {
-    QFETCH(bool, stopped);
+    QFETCH(QString, stopped);
     QFETCH(QString, sql);
     QFETCH(int, releaseMs);
-    const auto connection = OpenTestConnection();
+    QFETCH(bool, lost);
+    auto connection = OpenTestConnection();
     const auto pidCursor = connection->Query(QStringLiteral("SELECT pg_backend_pid()"));
     QVERIFY(pidCursor->Next());
-    const pid_t backend = pid_t(pidCursor->Value(0).toLongLong());
-    QVERIFY(backend > 0);
+    const pid_t target =
+        stopped == QLatin1String("server") ? Postmaster() : pid_t(pidCursor->Value(0).toLongLong());
+    QVERIFY(target > 0);
 
     QWidget window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTimer::singleShot(300, &window, [&window] { QTest::keyClick(&window, Qt::Key_Escape); });
-    if (stopped) QCOMPARE(kill(backend, SIGSTOP), 0);
+    if (!stopped.isEmpty()) QCOMPARE(kill(target, SIGSTOP), 0);
     QElapsedTimer clock;
     clock.start();
-    bool cancelled = false, lost = false;
+    bool wasCancelled = false, wasLost = false;
     try {
-        connection->Query(sql)->Next();
+        if (sql.isEmpty())
+            connection = OpenTestConnection();
+        else
+            connection->Query(sql)->Next();
     } catch (const EStatementCancelled&) {
-        cancelled = true;
+        wasCancelled = true;
     } catch (const EDatabaseError& e) {
-        lost = e.ConnectionLost();
+        wasLost = e.ConnectionLost();
     }
     const qint64 released = clock.elapsed();
-    if (stopped) QCOMPARE(kill(backend, SIGCONT), 0);
+    if (!stopped.isEmpty()) QCOMPARE(kill(target, SIGCONT), 0);
     QVERIFY2(released < releaseMs, qPrintable(QString::number(released)));
-    QCOMPARE(cancelled, !stopped);
-    QCOMPARE(lost, stopped);
+    QCOMPARE(wasCancelled, !lost);
+    QCOMPARE(wasLost, lost);
 
     // Usable again: the same connection, or a new one in place of the lost.
     const auto after = connection->Query(QStringLiteral("SELECT 41 + 1"));
     QVERIFY(after->Next());
     QCOMPARE(after->Value(0).toInt(), 42);
-    // The given-up call ends once the backend runs again.
-    QTest::qWait(stopped ? 500 : 0);
+    // A given-up call ends once the server runs again.
+    QTest::qWait(stopped.isEmpty() ? 0 : 500);
 }
 
 TAMSEL_TEST(OdbcCancelTest);
