@@ -4,14 +4,20 @@
 //     sorted on a column without an index);
 //   - a full walk reading every field of every record, against psql copying
 //     the same rows to /dev/null;
-//   - the process's peak memory.
+//   - the process's peak memory;
+//   - a cancel asked 300 ms into a statement that the server makes slow
+//     (a view over pg_sleep), until the program is free again; and a read
+//     whose server backend has stopped (SIGSTOP), cancelled 300 ms into it,
+//     from its start until the connection is given up.
 //
 //   odbc_bench [rows]   (default 1000000; needs the tests' server script)
 
 #include "engine/Exception.h"
 #include "engine/Session.h"
+#include "engine/StatementWait.h"
 #include "engine/TDatabase.h"
 #include "engine/TField.h"
+#include "engine/TQuery.h"
 #include "engine/TTable.h"
 
 #include <QCoreApplication>
@@ -21,6 +27,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <signal.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <stdexcept>
@@ -148,6 +155,75 @@ double RawDriverWalk(qint64 rows) {
 
 } // namespace
 
+// Stands for the user: asks to cancel once the statement has run 300 ms.
+class TCancelAfter : public TStatementWait {
+public:
+    TCancelAfter() {
+        FStarted.start();
+        SetStatementWait(this);
+    }
+    ~TCancelAfter() override { SetStatementWait(nullptr); }
+    bool Poll() override {
+        if (FAsked.isValid() || FStarted.elapsed() < 300) return false;
+        FAsked.start();
+        return true;
+    }
+    // ms since the start and since the cancel.
+    double SinceStart() const { return double(FStarted.nsecsElapsed()) / 1e6; }
+    double SinceCancel() const { return FAsked.isValid() ? double(FAsked.nsecsElapsed()) / 1e6 : -1; }
+
+private:
+    QElapsedTimer FStarted, FAsked;
+};
+
+enum class TEnd { Done, Cancelled, Lost, Failed };
+
+// Opens the table (and goes to its last record), with the cancel that the
+// caller has set up; how that ended.
+TEnd OpenTable(TDatabase& db, const QString& tableName, bool last) {
+    TTable table;
+    table.SetDatabaseName(db.DatabaseName());
+    table.SetTableName(tableName);
+    try {
+        table.Open();
+        if (last) table.Last();
+    } catch (const EStatementCancelled&) {
+        return TEnd::Cancelled;
+    } catch (const EDatabaseError& e) {
+        return e.ConnectionLost() ? TEnd::Lost : TEnd::Failed;
+    }
+    return TEnd::Done;
+}
+
+// The slow statement: ms from the cancel until the program is free.
+double CancelSlowStatement(TDatabase& db) {
+    TCancelAfter user;
+    if (OpenTable(db, QStringLiteral("slow"), false) != TEnd::Cancelled)
+        Fail(QStringLiteral("the slow statement was not cancelled"));
+    return user.SinceCancel();
+}
+
+// The stopped backend: ms from the read's start until the connection is
+// given up (the cancel asked 300 ms into it).
+double StalledServerRelease(TDatabase& db) {
+    TQuery backend;
+    backend.SetDatabaseName(db.DatabaseName());
+    backend.SQL() << QStringLiteral("SELECT pg_backend_pid()");
+    backend.Open();
+    const pid_t pid = pid_t(backend.Fields(0)->AsInteger());
+    backend.Close();
+    if (kill(pid, SIGSTOP) != 0) Fail(QStringLiteral("cannot stop the backend"));
+    double ms = -1;
+    {
+        TCancelAfter user;
+        const bool lost = OpenTable(db, QStringLiteral("big"), true) == TEnd::Lost;
+        ms = user.SinceStart();
+        kill(pid, SIGCONT);
+        if (!lost) Fail(QStringLiteral("the stopped server was not given up"));
+    }
+    return ms;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const qint64 rows = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
@@ -204,6 +280,9 @@ int main(int argc, char** argv) {
 
         const double psqlMs = Psql({QStringLiteral("COPY (SELECT * FROM big) TO STDOUT")});
         const double rawMs = RawDriverWalk(rows);
+        Psql({QStringLiteral("CREATE VIEW slow AS SELECT pg_sleep(30)::text AS s")});
+        const double cancelMs = CancelSlowStatement(db);
+        const double stalledMs = StalledServerRelease(db);
 
         std::printf("connect:                          %8.1f ms\n", connectMs);
         std::printf("open + first 50 records:          %8.1f ms (again %.1f ms; target < 100 ms)\n", first,
@@ -216,6 +295,8 @@ int main(int argc, char** argv) {
         std::printf("psqlODBC alone, bound arrays:     %8.1f ms\n", rawMs);
         std::printf("driver / psql:                    %8.2f\n", rawMs / psqlMs);
         std::printf("peak memory:                      %8.1f MB (target < 200 MB)\n", PeakMb());
+        std::printf("odbc_cancel_slow_statement: %.1f ms (target < 1000 ms)\n", cancelMs);
+        std::printf("odbc_stalled_server_release: %.1f ms (target < 4000 ms)\n", stalledMs);
     } catch (const Exception& e) {
         std::fprintf(stderr, "failed: %s\n", qPrintable(e.Message()));
         status = 1;

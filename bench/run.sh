@@ -105,6 +105,9 @@ echo "window_sort_first_rows_10m: $(echo "$sorted" | value window_sort_first_row
 echo "sqlite3_window_sort_statement_10m: $(echo "$sorted" | value sqlite3_window_sort_statement) ms"
 echo "window_sort_over_server_10m: $(echo "$sorted" | value window_sort_over_server) ms"
 echo "window_last_after_sort_10m: $(echo "$sorted" | value window_last_after_sort) ms"
+waited=$("$window" wait "$big" 3)
+echo "window_max_stall_sort_10m: $(echo "$waited" | value window_max_stall_sort) ms"
+echo "window_cancel_sort_10m: $(echo "$waited" | value window_cancel_sort) ms"
 heap=$(for _ in 1 2 3; do "$window" heap "$big" | value window_heap_growth; done | sort -n | sed -n 2p)
 echo "window_heap_growth_10m: $heap MB"
 exported=$("$window" export "$big" 3)
@@ -126,7 +129,12 @@ TAMSEL_BENCH_DIR=$data "$build/bench/bench_export_bench"
 # The ODBC driver's full walk of 1,000,000 rows against psql's COPY of them,
 # each run on a server of its own; the median of three.
 # psqlODBC on its own, fetching the same rows into bound arrays, for the floor.
-odbc_runs=$(for _ in 1 2 3; do "$odbc" | sed -n 's/^\(walk\|driver\) \/ psql: *\([0-9.]*\).*/\1 \2/p'; done)
+# Then a cancel of a statement made slow on the server, and a read from a
+# stopped server backend given up.
+odbc_runs=$(for _ in 1 2 3; do "$odbc" | sed -n -e 's/^\(walk\|driver\) \/ psql: *\([0-9.]*\).*/\1 \2/p' \
+  -e 's/^\(odbc_cancel_slow_statement\|odbc_stalled_server_release\): *\([0-9.]*\).*/\1 \2/p'; done)
 median_of() { echo "$odbc_runs" | sed -n "s/^$1 //p" | sort -n | sed -n 2p; }
 echo "odbc_walk_over_psql_copy: $(median_of walk)"
 echo "odbc_driver_walk_over_psql_copy: $(median_of driver)"
+echo "odbc_cancel_slow_statement: $(median_of odbc_cancel_slow_statement) ms"
+echo "odbc_stalled_server_release: $(median_of odbc_stalled_server_release) ms"

@@ -10,6 +10,8 @@
 //   bench_window_bench filter <file> [runs]   "k=7" (1%) typed in the filter box, Enter
 //   bench_window_bench sort <file> [runs]     Ctrl+click on the title of x (unindexed),
 //                                             then Ctrl+End
+//   bench_window_bench wait <file> [runs]     the largest gap of the event loop during that sort,
+//                                             and Esc 300 ms into it until the window is usable
 //   bench_window_bench heap <file>            private memory growth with t open and paged through
 //   bench_window_bench export <file> [runs]   the grid's plain export against sqlite3 -tabs
 //   bench_window_bench stats <file> [runs]    Ctrl+U on qty against sqlite3's sum and count
@@ -71,6 +73,9 @@ void Print(const char* name, double value, const char* unit) {
 struct TPaintWatch {
     QWidget* Target = nullptr;
     std::function<bool()> Ready;
+    // The window paints while a statement runs: only a paint after the
+    // action has returned shows what it brings.
+    bool Armed = false;
     bool Done = false;
     Clock::time_point At;
 };
@@ -82,8 +87,8 @@ public:
     using TApplication::TApplication;
     bool notify(QObject* receiver, QEvent* event) override {
         const bool result = TApplication::notify(receiver, event);
-        if (Watch && !Watch->Done && event->type() == QEvent::Paint && receiver == Watch->Target &&
-            Watch->Ready()) {
+        if (Watch && Watch->Armed && !Watch->Done && event->type() == QEvent::Paint &&
+            receiver == Watch->Target && Watch->Ready()) {
             Watch->At = Clock::now();
             Watch->Done = true;
         }
@@ -101,6 +106,8 @@ double UntilPainted(TDBGrid* grid, const std::function<void()>& action, std::fun
     const Clock::time_point start = Clock::now();
     action();
     const Clock::time_point returned = Clock::now();
+    watch.Armed = true;
+    watch.Target->update();
     QTimer wake; // the loop looks at the clock now and then
     wake.start(50);
     while (!watch.Done) {
@@ -228,6 +235,49 @@ public:
         CheckNoBox();
         Settle();
         return ms;
+    }
+
+    // The sort's Ctrl+click with a 10 ms heartbeat running: the largest gap
+    // between its beats, in ms.
+    double Stall(TDbTableForm* form, const QString& field) {
+        Clock::time_point last = Clock::now();
+        double widest = 0;
+        QTimer heartbeat;
+        heartbeat.setInterval(10);
+        QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+            const Clock::time_point now = Clock::now();
+            widest = std::max(widest, Ms(now - last));
+            last = now;
+        });
+        heartbeat.start();
+        SortBy(form, field);
+        widest = std::max(widest, Ms(Clock::now() - last));
+        return widest;
+    }
+
+    // Esc 300 ms into the sort's Ctrl+click: ms from the Esc until the
+    // click has returned with the sort cancelled.
+    double CancelSort(TDbTableForm* form, const QString& field) {
+        TDBGrid* grid = form->dbgData;
+        const int column = ColumnOf(grid, field);
+        QHeaderView* header = grid->horizontalHeader();
+        const QPoint title(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                           header->height() / 2);
+        std::optional<Clock::time_point> pressed;
+        QTimer::singleShot(300, grid, [grid, &pressed] {
+            pressed = Clock::now();
+            QTest::keyClick(grid, Qt::Key_Escape);
+        });
+        const TKeyboardStateProvider saved =
+            SetKeyboardStateProvider([] { return Qt::KeyboardModifiers(Qt::ControlModifier); });
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::ControlModifier, title);
+        const Clock::time_point returned = Clock::now();
+        SetKeyboardStateProvider(saved);
+        CheckNoBox();
+        if (!pressed || form->tblData->IndexFieldNames() == field)
+            Fail(QStringLiteral("the sort ended before the Esc"));
+        Settle();
+        return Ms(returned - *pressed);
     }
 
     // Ctrl+End in the grid, until the last record is current and painted.
@@ -396,6 +446,20 @@ int Run(const QString& figure, const QString& file, int runs) {
         Print("sqlite3_window_sort_statement", Median(server), "ms");
         Print("window_sort_over_server", Median(sorts) - Median(server), "ms");
         Print("window_last_after_sort", Median(lasts), "ms");
+    } else if (figure == QLatin1String("wait")) {
+        std::vector<double> stalls, cancels;
+        for (int i = 0; i < runs; ++i) {
+            TDbTableForm* form = bench.NewWindow();
+            bench.Open(form);
+            stalls.push_back(bench.Stall(form, QStringLiteral("x")));
+            bench.CloseWindow(form);
+            form = bench.NewWindow();
+            bench.Open(form);
+            cancels.push_back(bench.CancelSort(form, QStringLiteral("x")));
+            bench.CloseWindow(form);
+        }
+        Print("window_max_stall_sort", Median(stalls), "ms");
+        Print("window_cancel_sort", Median(cancels), "ms");
     } else if (figure == QLatin1String("heap")) {
         Settle();
         const long before = StatusKb("RssAnon:");
@@ -473,7 +537,7 @@ int main(int argc, char** argv) {
     TBenchApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: %s open|filter|sort|heap|export|stats <file> [runs]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s open|filter|sort|wait|heap|export|stats <file> [runs]\n", argv[0]);
         return 2;
     }
     if (!QFile::exists(args[2])) {

@@ -244,6 +244,7 @@ void TDbTableForm::Execute() {
         TableOpened = true;
         FFailedName.reset();
         AfterExecute();
+    } catch (const EStatementCancelled&) {
     } catch (const Exception& error) {
         FFailedName = name;
         ShowMsg(error.Message(), QStringLiteral("BDE Exception"), MB_ICONEXCLAMATION);
@@ -281,6 +282,7 @@ void TDbTableForm::ApplyFilter() {
             edFilter->setEditText(text);
         }
         edFilter->lineEdit()->selectAll();
+    } catch (const EStatementCancelled&) {
     } catch (const Exception& error) {
         ShowMsg(error.Message(), QStringLiteral("BDE Exception"), MB_ICONEXCLAMATION);
     }
@@ -359,16 +361,21 @@ void TDbTableForm::dbgDataTitleClick(int column) {
     if (!(keys & Qt::ControlModifier)) return;
     const TField* field = dbgData->ColumnField(column);
     if (!field) return;
+    const QString before = Sorter->SortList;
     if (!(keys & Qt::AltModifier)) Sorter->Clear();
     Sorter->AddField(field->FieldName(), false);
     const QString order = JoinFieldNames(SplitFieldNames(Sorter->AddField(LinkField, true), QLatin1Char(',')),
                                          QLatin1Char(';'));
     try {
-        tblData->Close();
+        // The open table takes its new order in place: a cancelled sort
+        // leaves its rows, order and position as they were.
         tblData->SetIndexFieldNames(order);
         tblData->Open();
         AfterExecute();
+    } catch (const EStatementCancelled&) {
+        Sorter->SortList = before;
     } catch (const std::exception& error) {
+        tblData->Close();
         TApplication::ShowException(error);
     }
 }

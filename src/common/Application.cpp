@@ -1,7 +1,9 @@
 #include "Application.h"
 
+#include "StatementWaiter.h"
 #include "ZorvUtilUnit.h"
 #include "engine/Exception.h"
+#include "engine/StatementWait.h"
 
 #include <QFont>
 #include <QLibraryInfo>
@@ -29,6 +31,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
         installTranslator(translator);
     else
         qWarning("Qt's Bulgarian translation (qtbase_bg) is not installed");
+    new TStatementWaiter(this);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
@@ -51,7 +54,15 @@ void TApplication::ShowCurrentException() {
 }
 
 void TApplication::ShowException(const std::exception& error) {
+    // The user stopped it: nothing went wrong.
+    if (dynamic_cast<const EStatementCancelled*>(&error)) return;
     const auto* own = dynamic_cast<const Exception*>(&error);
     const QString text = own ? own->Message() : QString::fromLocal8Bit(error.what());
+    // A box cannot open while a statement runs: its loop would run inside
+    // the statement's, with the user's input held off.
+    if (InStatementWait()) {
+        qWarning("%s", qUtf8Printable(text));
+        return;
+    }
     ShowMsg(text, applicationDisplayName(), MB_ICONSTOP);
 }

@@ -445,6 +445,8 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
             ExportTxtOpts.Footer = nullptr;
             status.clear();
         }
+    } catch (const EStatementCancelled&) {
+        // As the progress's Cancel: nothing written, nothing to report.
     } catch (const Exception& error) {
         status += QStringLiteral("\r(") + error.Message() + QLatin1Char(')');
         ShowMsg(status, QStringLiteral("Export Error"), MB_ICONSTOP);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QProgressDialog>
+#include <QPushButton>
 
 namespace {
 
@@ -20,20 +21,40 @@ TWalkProgress::TWalkProgress(TDataSet* dataSet, QString title, QString rowsText)
 
 TWalkProgress::~TWalkProgress() = default;
 
+void TWalkProgress::ShowDialog() {
+    if (FDialog) return;
+    FDialog = std::make_unique<QProgressDialog>(QApplication::activeWindow());
+    FDialog->setWindowTitle(FTitle);
+    // Pressable while a statement of the walk runs: it cancels that too.
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+    TStatementWaiter::AllowCancel(cancel);
+    FDialog->setCancelButton(cancel);
+    FDialog->setWindowModality(Qt::ApplicationModal);
+    FDialog->setAutoClose(false);
+    FDialog->setAutoReset(false);
+    FDialog->setMinimumDuration(0);
+    ShowCount();
+    FDialog->show();
+    FShown.start();
+}
+
 bool TWalkProgress::Update() {
     if (!FDialog) {
         if (FStarted.elapsed() < ShowAfterMs && FDone < ShowAfterRecords) return true;
-        FDialog = std::make_unique<QProgressDialog>(QApplication::activeWindow());
-        FDialog->setWindowTitle(FTitle);
-        FDialog->setCancelButtonText(QStringLiteral("Cancel"));
-        FDialog->setWindowModality(Qt::ApplicationModal);
-        FDialog->setAutoClose(false);
-        FDialog->setAutoReset(false);
-        FDialog->setMinimumDuration(0);
-        FDialog->show();
+        ShowDialog();
     } else if (FShown.elapsed() < UpdateEveryMs) {
         return true;
+    } else {
+        ShowCount();
     }
+    // setValue handles events only when the value changed; Cancel must be
+    // seen either way.
+    QCoreApplication::processEvents();
+    FShown.start();
+    return !FDialog->wasCanceled();
+}
+
+void TWalkProgress::ShowCount() {
     const int count = FDataSet ? FDataSet->KnownRecordCount() : -1;
     const int done = int(qMin<qint64>(FDone, std::numeric_limits<int>::max()));
     if (count >= 0) {
@@ -44,9 +65,4 @@ bool TWalkProgress::Update() {
         FDialog->setRange(0, 0); // a busy bar: the count is not known
         FDialog->setLabelText(QStringLiteral("%1: %2").arg(FRowsText).arg(done));
     }
-    // setValue handles events only when the value changed; Cancel must be
-    // seen either way.
-    QCoreApplication::processEvents();
-    FShown.start();
-    return !FDialog->wasCanceled();
 }

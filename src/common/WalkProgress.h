@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StatementWaiter.h"
+
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
@@ -9,8 +11,9 @@ class QProgressDialog;
 class TDataSet;
 
 // The progress of a walk over every record of a data set, shown once the
-// walk has gone on for half a second or 100,000 records, with a Cancel that
-// ends it and leaves the window usable. The bar's range is the record count
+// walk has gone on for half a second or 100,000 records (or one of its
+// statements for as long as the busy panel waits), with a Cancel that ends
+// it, and the statement that runs then, and leaves the window usable. The bar's range is the record count
 // where the data set already knows it; otherwise the bar only shows that the
 // work goes on: a walk is never made to count first.
 class TWalkProgress {
@@ -29,10 +32,15 @@ public:
 
 private:
     bool Update();
+    void ShowDialog();
+    void ShowCount();
 
     QPointer<TDataSet> FDataSet;
     QString FTitle, FRowsText;
     qint64 FDone = 0;
     QElapsedTimer FStarted, FShown;
     std::unique_ptr<QProgressDialog> FDialog;
+    // A statement of the walk that runs long (a sort before the first
+    // record) shows this dialog, not the busy panel.
+    TStatementWaiter::TOwnDisplay FOwnDisplay{[this] { ShowDialog(); }};
 };

@@ -413,6 +413,11 @@ QVariant RunSql(const QString& statement) {
         } else {
             WorkQuery->ExecSQL();
         }
+    } catch (const EStatementCancelled&) {
+        // The user stopped it: no box, but the statement did not run.
+        LastSqlError = -1;
+        if (!ContinueOnSqlError) throw;
+        result = QVariant();
     } catch (const std::exception& error) {
         LastSqlError = -1;
         ShowMsg(MessageOf(error), QStringLiteral("SQL Exception"), MB_OK | MB_ICONSTOP);

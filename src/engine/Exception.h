@@ -38,3 +38,10 @@ private:
     int FNativeCode = 0;
     bool FConnectionLost = false;
 };
+
+// A statement that the user cancelled while it ran: the action did not
+// happen, and there is nothing to report beyond that.
+class EStatementCancelled : public EDatabaseError {
+public:
+    EStatementCancelled() : EDatabaseError(QStringLiteral("Прекъснато")) {}
+};

@@ -4,6 +4,7 @@
 #include "Exception.h"
 #include "Filter.h"
 #include "Session.h"
+#include "StatementWait.h"
 #include "TDatabase.h"
 #include "TField.h"
 
@@ -418,6 +419,9 @@ qint64 TDataSet::Impl::KnownCount() {
 
 QVariant TDataSet::Impl::Value(int field) {
     if (!Active || Cur < 0 || field < 0 || field >= Columns.size()) return QVariant();
+    // The cursor may be the statement that runs: a paint meanwhile reads
+    // nothing from it.
+    if ((Live || ReadBack) && InStatementWait()) return QVariant();
     if (Live) {
         const int column = CursorIndex(field); // may replace the cursor
         return Cursor->Value(column);
@@ -718,9 +722,19 @@ void TDataSet::Requery(bool keepPosition) {
     const QList<TColumnInfo> columns = d->Columns;
     const QVariantList link = d->LinkValues;
     std::unique_ptr<TCursor> first;
+    // The first block is read here too: the embedded driver does its work
+    // (a sort, a scan) at the first row, and a failure or a cancel there
+    // must also find the old rows in place.
+    std::shared_ptr<TRowBlock> block;
     try {
         d->BuildSource();
         first = d->Source->OpenAt(start, limit, {});
+        if (!uni) {
+            block = std::make_shared<TRowBlock>();
+            block->Start = start;
+            while (qint64(block->Rows.size()) < limit && first->Next())
+                block->Rows.push_back(Impl::CursorRow(*first));
+        }
     } catch (...) {
         first.reset();
         d->Source = std::move(previous);
@@ -730,9 +744,17 @@ void TDataSet::Requery(bool keepPosition) {
     }
     d->ResetRows();
     previous.reset();
-    d->Cursor = std::move(first);
-    d->CursorNext = start;
-    d->CursorLeft = limit;
+    if (block) {
+        d->RowsRead += qint64(block->Rows.size());
+        const qint64 read = qint64(block->Rows.size());
+        if (read < limit && (read > 0 || start == 0)) d->LearnCount(start + read);
+        d->LastFetchedBlock = start / Impl::BlockSize;
+        if (read > 0) d->Keep(std::move(block));
+    } else {
+        d->Cursor = std::move(first);
+        d->CursorNext = start;
+        d->CursorLeft = limit;
+    }
     if (keepPosition && old >= 0 && d->FindPlace(key, row, old)) {
         d->Bof = d->Eof = false;
     } else {
@@ -982,7 +1004,8 @@ QVariant TDataSet::ValueAt(int recNo, int fieldIndex) {
     if (index == d->Cur && !d->ReadBack) return d->Value(fieldIndex);
     if (d->Spec.UniDirectional) return QVariant();
     auto b = d->CachedBlock(index);
-    if (!b) b = d->FetchBlock(index / Impl::BlockSize, false);
+    // A paint while a statement runs shows only what is read.
+    if (!b && !InStatementWait()) b = d->FetchBlock(index / Impl::BlockSize, false);
     if (!b || index - b->Start >= qint64(b->Rows.size())) return QVariant();
     return b->Rows[size_t(index - b->Start)].value(fieldIndex);
 }

@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr int LoginTimeout = 15; // seconds
+
 // The driver manager converts between our wide texts and the narrow texts
 // of a driver without wide functions (SQLite's) in the character set of
 // LC_CTYPE; in the C locale that is ASCII and every Cyrillic letter is lost.
@@ -33,10 +35,15 @@ TOdbcConnection::TOdbcConnection(QString dataSource, QString connectString, TTra
 void TOdbcConnection::Connect() {
     EnsureUtf8Ctype();
     auto link = std::make_shared<TOdbcLink>();
-    SQLSMALLINT outLength = 0;
+    // A server that does not answer a login ends the connect by itself too.
+    SQLSetConnectAttrW(link->Dbc.Get(), SQL_ATTR_LOGIN_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(SQLULEN(LoginTimeout)), 0);
+    // Everything the call uses is its own: a connect given up goes on alone.
     const SQLRETURN rc =
-        SQLDriverConnectW(link->Dbc.Get(), nullptr, OdbcWideArg(FConnectString),
-                          SQLSMALLINT(FConnectString.size()), nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+        link->Call(SQL_HANDLE_DBC, link->Dbc.Get(), [dbc = link->Dbc.Get(), text = FConnectString] {
+            return SQLDriverConnectW(dbc, nullptr, OdbcWideArg(text), SQLSMALLINT(text.size()), nullptr, 0,
+                                     nullptr, SQL_DRIVER_NOPROMPT);
+        });
     link->Check(rc, SQL_HANDLE_DBC, link->Dbc.Get(), "SQLDriverConnect");
     link->Connected = true;
     FLink = std::move(link);
@@ -115,13 +122,17 @@ QStringList TOdbcConnection::TableNames() {
     // Listing the system types asks drivers that hide them by default.
     const QString types = QStringLiteral("'TABLE','VIEW','SYSTEM TABLE','SYSTEM VIEW','GLOBAL TEMPORARY',"
                                          "'LOCAL TEMPORARY','ALIAS','SYNONYM'");
-    stmt.Check(SQLTablesW(stmt.Get(), nullptr, 0, nullptr, 0, nullptr, 0, OdbcWideArg(types),
-                          SQLSMALLINT(types.size())),
+    const SQLHSTMT handle = stmt.Get();
+    stmt.Check(FLink->Call(SQL_HANDLE_STMT, handle,
+                           [handle, types] {
+                               return SQLTablesW(handle, nullptr, 0, nullptr, 0, nullptr, 0,
+                                                 OdbcWideArg(types), SQLSMALLINT(types.size()));
+                           }),
                "SQLTables");
     QStringList names;
     QSet<QString> seen;
     for (;;) {
-        const SQLRETURN rc = SQLFetch(stmt.Get());
+        const SQLRETURN rc = FLink->Call(SQL_HANDLE_STMT, handle, [handle] { return SQLFetch(handle); });
         if (rc == SQL_NO_DATA) break;
         stmt.Check(rc, "SQLFetch");
         SQLWCHAR name[1024];
@@ -176,7 +187,10 @@ QStringList TOdbcConnection::RowKey(const QString& quotedTable) {
         TOdbcStatement stmt(Link());
         const QString probe =
             QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(key.join(QStringLiteral(", ")), quotedTable);
-        if (!OdbcSucceeded(SQLExecDirectW(stmt.Get(), OdbcWideArg(probe), SQLINTEGER(probe.size())))) {
+        const SQLHSTMT handle = stmt.Get();
+        if (!OdbcSucceeded(FLink->Call(SQL_HANDLE_STMT, handle, [handle, probe] {
+                return SQLExecDirectW(handle, OdbcWideArg(probe), SQLINTEGER(probe.size()));
+            }))) {
             ++FLink->Failures; // as any failed call: open results may have ended
             key.clear();
         }

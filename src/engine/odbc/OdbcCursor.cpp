@@ -9,6 +9,7 @@
 #include <cstring>
 #include <sqlext.h>
 #include <sqlucode.h>
+#include <tuple>
 
 QString TOdbcCursorSource::TextFrom(qint64 offset, qint64 limit, qint64& clientSkip) const {
     if (!Window) {
@@ -97,8 +98,24 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
     FSkip = skip;
 }
 
+// SQLFetch on the link's worker. A fetch given up there may still write the
+// rows it brings: what it writes into stays with the link until it ends.
+SQLRETURN TOdbcCursor::Fetch() {
+    const SQLHSTMT stmt = FStmt->Get();
+    try {
+        return FLink->Call(SQL_HANDLE_STMT, stmt, [stmt] { return SQLFetch(stmt); });
+    } catch (const EDatabaseError&) {
+        if (FLink->Abandoned)
+            FLink->Kept.push_back(
+                std::make_shared<
+                    std::tuple<std::unique_ptr<SQLULEN>, std::vector<TBinding>, std::vector<SQLUSMALLINT>>>(
+                    std::move(FFetchedTarget), std::move(FBindings), std::move(FRowStatus)));
+        throw;
+    }
+}
+
 bool TOdbcCursor::FetchBlock() {
-    const SQLRETURN rc = SQLFetch(FStmt->Get());
+    const SQLRETURN rc = Fetch();
     FRow = 0;
     if (rc == SQL_NO_DATA) {
         FFetched = 0;
@@ -124,7 +141,7 @@ bool TOdbcCursor::BlockTruncated(SQLULEN row) const {
 
 bool TOdbcCursor::Advance() {
     if (FSingleRow) {
-        const SQLRETURN rc = SQLFetch(FStmt->Get());
+        const SQLRETURN rc = Fetch();
         if (rc == SQL_NO_DATA) return false;
         FStmt->Check(rc, "SQLFetch");
         return true;
@@ -144,6 +161,8 @@ bool TOdbcCursor::Next() {
         bool fetched = false;
         try {
             fetched = Advance();
+        } catch (const EStatementCancelled&) {
+            throw;
         } catch (const EDatabaseError&) {
             if (FLink->Lost || FLink->Failures == FFailures + 1) throw; // this fetch failed on its own
         }

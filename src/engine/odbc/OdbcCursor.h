@@ -54,6 +54,7 @@ private:
     void ReadRow(); // single-row mode: read every column of the row fetched
     QVariant GetData(SQLUSMALLINT column, TOdbcFetchKind kind);
     bool BlockTruncated(SQLULEN row) const;
+    SQLRETURN Fetch();
 
     std::shared_ptr<TOdbcLink> FLink;
     TOdbcCursorSource FSource;
@@ -64,8 +65,10 @@ private:
     std::vector<SQLUSMALLINT> FRowStatus;
     bool FSingleRow = false;
     SQLULEN FBlockRows = 1;
-    SQLULEN FFetched = 0; // rows in the current block
-    SQLULEN FRow = 0;     // current row in the block
+    // Rows in the current block; the driver writes it while it fetches.
+    std::unique_ptr<SQLULEN> FFetchedTarget = std::make_unique<SQLULEN>(0);
+    SQLULEN& FFetched = *FFetchedTarget;
+    SQLULEN FRow = 0; // current row in the block
     bool FHaveRow = false;
     bool FEnd = false;
     qint64 FNextRow = 0;       // result row (0-based) that the next delivery is

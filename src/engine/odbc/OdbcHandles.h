@@ -35,6 +35,8 @@ public:
     TOdbcHandle& operator=(const TOdbcHandle&) = delete;
 
     SQLHANDLE Get() const { return FHandle; }
+    // Lets go of the handle without freeing it.
+    void Release() { FHandle = SQL_NULL_HANDLE; }
 
 private:
     SQLSMALLINT FType;

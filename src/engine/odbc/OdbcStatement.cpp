@@ -68,7 +68,10 @@ bool IsFixedPointTypeName(const QString& name) {
 } // namespace
 
 void TOdbcStatement::Execute(const QString& text) const {
-    Check(SQLExecDirectW(Get(), OdbcWideArg(text), SQLINTEGER(text.size())), "SQLExecDirect");
+    Check(FLink->Call(
+              SQL_HANDLE_STMT, Get(),
+              [this, &text] { return SQLExecDirectW(Get(), OdbcWideArg(text), SQLINTEGER(text.size())); }),
+          "SQLExecDirect");
 }
 
 QList<TColumnInfo> TOdbcStatement::Columns() const {

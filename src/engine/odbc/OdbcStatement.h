@@ -11,6 +11,12 @@ class TOdbcStatement {
 public:
     explicit TOdbcStatement(std::shared_ptr<TOdbcLink> link)
         : FLink(std::move(link)), FStmt(SQL_HANDLE_STMT, FLink->Dbc.Get()) {}
+    // A statement of a given-up link stays with the call that still runs.
+    ~TOdbcStatement() {
+        if (FLink->Abandoned) FStmt.Release();
+    }
+    TOdbcStatement(const TOdbcStatement&) = delete;
+    TOdbcStatement& operator=(const TOdbcStatement&) = delete;
 
     SQLHSTMT Get() const { return FStmt.Get(); }
     void Check(SQLRETURN rc, const char* what) const { FLink->Check(rc, SQL_HANDLE_STMT, FStmt.Get(), what); }

@@ -2,6 +2,7 @@
 
 #include "SqliteConnection.h"
 #include "engine/Exception.h"
+#include "engine/StatementWait.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -9,6 +10,8 @@
 #include <atomic>
 
 void RaiseSqliteError(sqlite3* db) {
+    // Interrupted only by the progress handler, for the user.
+    if (sqlite3_errcode(db) == SQLITE_INTERRUPT) throw EStatementCancelled();
     throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)), QString(), sqlite3_extended_errcode(db),
                          false);
 }
@@ -24,6 +27,7 @@ void RefuseNul(bool hasNul) {
 } // namespace
 
 TSqliteStatement PrepareSqlite(sqlite3* db, const QByteArray& sql, const char** tail) {
+    RefuseInsideStatementWait();
     RefuseNul(sql.contains('\0'));
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &raw, tail) != SQLITE_OK) {
@@ -34,6 +38,7 @@ TSqliteStatement PrepareSqlite(sqlite3* db, const QByteArray& sql, const char** 
 }
 
 bool StepSqlite(sqlite3* db, sqlite3_stmt* statement) {
+    RefuseInsideStatementWait();
     const int rc = sqlite3_step(statement);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
@@ -524,6 +529,14 @@ CREATE TEMP VIEW systable (table_name, table_type, creator) AS
 
 std::atomic<int> ConnectionCount{0};
 
+// Every this many virtual machine steps (some tens of microseconds) a running
+// statement lets the windows answer; non-zero interrupts it.
+constexpr int ProgressSteps = 1000;
+
+int Progress(void*) {
+    return PollStatementWait() ? 1 : 0;
+}
+
 void Run(sqlite3* db, const char* sql) {
     const TSqliteStatement statement = PrepareSqlite(db, QByteArray(sql));
     while (statement && StepSqlite(db, statement.get())) {
@@ -561,6 +574,7 @@ TSqliteConnection::TSqliteConnection(const QString& file) {
                                  QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)), file),
                              QString(), raw ? sqlite3_extended_errcode(raw) : rc, false);
     sqlite3_busy_timeout(raw, 5000);
+    sqlite3_progress_handler(raw, ProgressSteps, Progress, nullptr);
     // No other file is attached, nor written by VACUUM INTO (which attaches
     // its target).
     sqlite3_limit(raw, SQLITE_LIMIT_ATTACHED, 0);
