@@ -757,7 +757,7 @@ void OdbcProgramTest::gridExport() {
     if (!hidden.isEmpty()) form->dbgData->HideColumn(ColumnOf(form, hidden), true);
     TypeFilter(form, QStringLiteral("name<>'Сливи'"));
     Select(form, 2, QStringLiteral("name"));
-    const QString path = Folder() + QStringLiteral("export%1.txt").arg(message);
+    const QString path = Folder() + QStringLiteral("export%1%2.txt").arg(message).arg(hidden);
     ScriptedSaveDialog dialog;
     dialog.Answers << path;
     ScriptedMsgBox boxes;
