@@ -30,13 +30,15 @@ TFrozenColumns::TFrozenColumns(TDBGrid* grid) : QTableView(grid), FGrid(grid) {
     setPalette(grid->palette());
     setFont(grid->font());
     viewport()->setAcceptDrops(true);
-    // A width set on either title row holds for both.
+    // A width set on either title row holds for both; hiding a column,
+    // which reports a width of 0, sets none.
     connect(grid->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
-        if (columnWidth(column) != width) setColumnWidth(column, width);
+        if (width > 0 && columnWidth(column) != width) setColumnWidth(column, width);
         Place();
     });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
-        if (FGrid->columnWidth(column) != width) FGrid->setColumnWidth(column, width);
+        if (width > 0 && Shows(column) && FGrid->columnWidth(column) != width)
+            FGrid->setColumnWidth(column, width);
     });
 }
 
@@ -45,8 +47,9 @@ void TFrozenColumns::SetColumns(int count) {
     for (int i = 0; i < FGrid->ColumnCount(); ++i) {
         bool frozen = false;
         if (!FGrid->isColumnHidden(i)) frozen = shown++ < count;
-        setColumnHidden(i, !frozen);
+        // The width first: a column shown again reports the width it has.
         setColumnWidth(i, FGrid->columnWidth(i));
+        setColumnHidden(i, !frozen);
     }
     Place();
     show();

@@ -147,6 +147,7 @@ private slots:
         TDBGrid* grid = form->dbgData;
         F.Select(form, 0, 2);
         const int priceWidth = grid->columnWidth(2);
+        const int nameWidth = grid->columnWidth(1);
         // The title's menu hides the column; the current cell moves off it.
         QCOMPARE(PickTitle(form, 2, QStringLiteral("Скрий колоната")),
                  (QStringList{"Скрий колоната", "Колони..."}));
@@ -169,6 +170,7 @@ private slots:
         QCOMPARE(listed, (QStringList{"Номер+", "Име на стока+", "Цена-", "NOTE+"}));
         QVERIFY(grid->isColumnHidden(3));
         QCOMPARE(grid->ShownColumnCount(), 2);
+        QCOMPARE(grid->columnWidth(1), nameWidth);
         QCOMPARE(grid->SelectedField()->FieldName(), QStringLiteral("Име на стока"));
 
         // The export leaves hidden columns out; the hidden last one still
