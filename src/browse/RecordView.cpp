@@ -37,12 +37,25 @@ struct TRecordLine {
     bool Null;
 };
 
-// Pixels around a value's text.
+// Pixels left and right of a value's text; one above and below it.
 constexpr int Margin = 3;
 
 QMdiArea* FrameOf(const TDbTableForm* form) {
     auto* window = form ? qobject_cast<QMdiSubWindow*>(form->parentWidget()) : nullptr;
     return window ? window->mdiArea() : nullptr;
+}
+
+// A longer value shows this many characters, laid out in a third of a
+// second or so, and says how long it is; Ctrl+C copies it whole.
+constexpr qsizetype ShownAtMost = 500000;
+
+QString ShownPart(const QString& value) {
+    if (value.size() <= ShownAtMost) return value;
+    const qsizetype cut = value.at(ShownAtMost - 1).isHighSurrogate() ? ShownAtMost - 1 : ShownAtMost;
+    return value.left(cut) +
+           QStringLiteral("\n… (показани са първите %1 от %2 знака; Ctrl+C копира цялата стойност)")
+               .arg(cut)
+               .arg(value.size());
 }
 
 // Numbers, dates and times as the grid shows them; a binary value by its
@@ -114,7 +127,7 @@ public:
     void Forget() { FLayouts.clear(); }
 
     int Height(const QModelIndex& index) const {
-        return int(std::ceil(Layout(index).boundingRect().height())) + 2 * Margin;
+        return int(std::ceil(Layout(index).boundingRect().height())) + 2;
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -133,7 +146,7 @@ public:
         painter->setPen(opt.state & QStyle::State_Selected ? opt.palette.color(QPalette::HighlightedText)
                         : foreground.isValid()             ? foreground.value<QColor>()
                                                            : opt.palette.color(QPalette::Text));
-        Layout(index).draw(painter, opt.rect.topLeft() + QPoint(Margin, Margin), {},
+        Layout(index).draw(painter, opt.rect.topLeft() + QPoint(Margin, 1), {},
                            opt.rect.intersected(FView->viewport()->rect()));
         painter->restore();
     }
@@ -298,7 +311,7 @@ void TRecordView::Refresh() {
             for (int i = 0; i < dataSet->FieldCount(); ++i) {
                 const TField* field = dataSet->Fields(i);
                 TRecordLine line{field->DisplayName(), QString(), field->AsString(), field->IsNull()};
-                line.Shown = ShownAsInGrid(field) ? field->DisplayText() : line.Copied;
+                line.Shown = ShownAsInGrid(field) ? field->DisplayText() : ShownPart(line.Copied);
                 lines << line;
             }
         } catch (const Exception& error) {
@@ -326,7 +339,7 @@ void TRecordView::UpdateHeights() {
     // Titles as wide as the widest, up to two fifths of the view.
     lvRecord->resizeColumnToContents(0);
     lvRecord->setColumnWidth(0, qMin(lvRecord->columnWidth(0) + 8, width * 2 / 5));
-    const int least = lvRecord->fontMetrics().height() + 2 * Margin;
+    const int least = lvRecord->fontMetrics().height() + 2;
     for (int row = 0; row < FModel->rowCount(); ++row)
         lvRecord->setRowHeight(row, qMax(least, FDelegate->Height(FModel->index(row, 1))));
 }

@@ -83,6 +83,28 @@ private slots:
         QCOMPARE(view->lbSource->text(), QStringLiteral("TESTDB Table: DOC, запис 1"));
     }
 
+    // A value of megabytes shows its first half million characters and its
+    // length; Ctrl+C still copies it whole.
+    void cutsAValueOfMegabytes() {
+        QString big;
+        for (int i = 0; big.size() < 10000000; ++i)
+            big += QStringLiteral("Ред %1 от бележката\n").arg(i);
+        F.Exec("create table BIG (ID integer, NOTE long varchar)");
+        F.Exec("insert into BIG values (1, '" + big + "')");
+        auto* form = F.OpenForm(QStringLiteral("BIG"));
+        TRecordView* view = TRecordView::Of(form);
+        if (!view->isVisible()) Toggle(form);
+        QVERIFY(view->isVisible());
+        const QString shown = view->lvRecord->model()->index(1, 1).data().toString();
+        QCOMPARE(shown.left(500000), big.left(500000));
+        QCOMPARE(shown.mid(500000), QStringLiteral("\n… (показани са първите 500000 от %1 знака; "
+                                                   "Ctrl+C копира цялата стойност)")
+                                        .arg(big.size()));
+        view->lvRecord->selectRow(1);
+        QTest::keyClick(view->lvRecord, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text().size(), big.size());
+    }
+
     void followsTheUser() {
         auto* docs = F.OpenForm(QStringLiteral("DOC"));
         TRecordView* view = TRecordView::Of(docs);
