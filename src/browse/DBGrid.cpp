@@ -1,5 +1,6 @@
 #include "DBGrid.h"
 
+#include "browse/FrozenColumns.h"
 #include "browse/SortMarks.h"
 #include "common/Application.h"
 #include "engine/Exception.h"
@@ -74,9 +75,14 @@ Qt::Alignment AlignmentOf(const TField* field) {
 // indicator marks the current row with a small triangle.
 class TDBGridHeader : public QHeaderView {
 public:
-    TDBGridHeader(Qt::Orientation orientation, TDBGrid* grid) : QHeaderView(orientation, grid), FGrid(grid) {
+    TDBGridHeader(Qt::Orientation orientation, TDBGrid* grid, QWidget* parent)
+        : QHeaderView(orientation, parent), FGrid(grid) {
         // A title takes a link drop as its column's cells do.
         setAcceptDrops(orientation == Qt::Horizontal);
+        if (orientation != Qt::Horizontal) return;
+        setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(this, &QWidget::customContextMenuRequested, grid,
+                [this](const QPoint& pos) { emit FGrid->TitleMenu(logicalIndexAt(pos), mapToGlobal(pos)); });
     }
 
 protected:
@@ -124,11 +130,15 @@ public:
         initStyleOption(&opt, index);
         // Positions count in the grid's own coordinates, the title row included.
         const int top = FGrid->viewport()->y() + opt.rect.top();
-        const QColor stripe = GridStripeColor(top, opt.rect.height());
-        painter->fillRect(opt.rect, stripe);
-        opt.backgroundBrush = stripe;
+        // Rows the user selected stand out of the stripes.
+        const bool selected = FGrid->RecordSelected(FGrid->RecordOfRow(index.row()));
+        const QColor back =
+            selected ? FGrid->palette().color(QPalette::Highlight) : GridStripeColor(top, opt.rect.height());
+        painter->fillRect(opt.rect, back);
+        opt.backgroundBrush = back;
         opt.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
-        opt.palette.setColor(QPalette::Text, FGrid->palette().color(QPalette::Text));
+        opt.palette.setColor(QPalette::Text,
+                             FGrid->palette().color(selected ? QPalette::HighlightedText : QPalette::Text));
         QStyledItemDelegate::paint(painter, opt, index);
         painter->save();
         painter->setPen(FGrid->palette().color(QPalette::Mid));
@@ -230,24 +240,18 @@ Qt::ItemFlags TDBGridModel::flags(const QModelIndex& index) const {
 // ---------------------------------------------------------------- grid
 
 TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), FModel(new TDBGridModel(this)) {
-    setHorizontalHeader(new TDBGridHeader(Qt::Horizontal, this));
-    setVerticalHeader(new TDBGridHeader(Qt::Vertical, this));
+    setHorizontalHeader(NewTitleRow(this));
+    setVerticalHeader(new TDBGridHeader(Qt::Vertical, this, this));
     setItemDelegate(new TDBGridDelegate(this));
     setModel(FModel);
     // Pressing a title must not move the current row to the top row.
     disconnect(horizontalHeader(), &QHeaderView::sectionPressed, this, nullptr);
     disconnect(horizontalHeader(), &QHeaderView::sectionEntered, this, nullptr);
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TDBGrid::TitleClick);
     // The vertical scroll bar is the top record's position in the data set.
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TDBGrid::ScrollBarMoved);
     connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, &TDBGrid::SyncScrollBar);
 
     const int rowHeight = fontMetrics().height() + 4;
-    horizontalHeader()->setSectionsClickable(true);
-    horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    horizontalHeader()->setMinimumSectionSize(1);
-    horizontalHeader()->setFixedHeight(rowHeight);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(rowHeight);
@@ -267,11 +271,27 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), FModel(new TDBGridModel(
     QPalette fixed = palette();
     fixed.setColor(QPalette::Button, GridFixedColor);
     setPalette(fixed);
+    FScrollMode = horizontalScrollMode();
     LiveGrids().insert(this);
 }
 
 TDBGrid::~TDBGrid() {
     LiveGrids().remove(this);
+}
+
+QHeaderView* TDBGrid::NewTitleRow(QWidget* parent) {
+    auto* titles = new TDBGridHeader(Qt::Horizontal, this, parent);
+    titles->setSectionsClickable(true);
+    titles->setHighlightSections(false);
+    titles->setSectionResizeMode(QHeaderView::Interactive);
+    titles->setMinimumSectionSize(1);
+    titles->setFixedHeight(fontMetrics().height() + 4);
+    connect(titles, &QHeaderView::sectionClicked, this, &TDBGrid::TitleClick);
+    return titles;
+}
+
+TDBGrid* TDBGrid::LinkDragOf(QDropEvent* event) const {
+    return AcceptLink(this, event);
 }
 
 void TDBGrid::SetDataSource(TDataSource* source) {
@@ -320,6 +340,7 @@ int TDBGrid::RowOfRecord(int recNo) const {
 }
 
 void TDBGrid::DataSetChanged() {
+    FAnchor = 0;
     TDataSet* dataSet = DataSet();
     if (FModel->DataSet() != dataSet) FModel->SetDataSet(dataSet);
     const bool active = dataSet && dataSet->Active();
@@ -346,6 +367,7 @@ void TDBGrid::DataSetChanged() {
         SetDefaultWidths();
     }
     FWasActive = active;
+    ApplyColumnChoice();
     SetTop(top);
     FollowRecord();
     viewport()->update();
@@ -358,6 +380,7 @@ void TDBGrid::RecordChanged() {
     // the whole grid.
     viewport()->update();
     verticalHeader()->viewport()->update();
+    if (FFrozenView) FFrozenView->viewport()->update();
 }
 
 void TDBGrid::CountKnown() {
@@ -616,11 +639,15 @@ QModelIndex TDBGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers
 
 void TDBGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
     if (!index.isValid()) return;
-    {
+    // A frozen column is always in view; any other must come out from under
+    // the frozen ones.
+    if (!FFrozenView || !FFrozenView->Shows(index.column())) {
         // Across the columns Qt's own scrolling, on the top row, which is
         // always in view; down the records the grid's.
         const QScopedValueRollback locked(FBarLocked, FBarLocked + 1);
         QTableView::scrollTo(FModel->index(0, index.column()), hint);
+        const int covered = FFrozenView ? FFrozenView->width() - columnViewportPosition(index.column()) : 0;
+        if (covered > 0) horizontalScrollBar()->setValue(horizontalScrollBar()->value() - covered);
     }
     SyncScrollBar();
     if (!FFollowing) ShowRecord(RecordOfRow(index.row()));
@@ -639,10 +666,12 @@ void TDBGrid::updateGeometries() {
         QTableView::updateGeometries();
     }
     SyncScrollBar();
+    if (FFrozenView) FFrozenView->Place();
 }
 
 void TDBGrid::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
+    if (FFrozenView) FFrozenView->Place();
     // As many rows as now fit.
     SetTop(FModel->Top());
 }
@@ -657,7 +686,152 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
     // value itself. Nothing edits.
     if (event->matches(QKeySequence::Copy) || event->key() == Qt::Key_Insert) return;
     if (event->key() == Qt::Key_Delete) return;
+    const int before = CurrentRecord();
     QTableView::keyPressEvent(event);
+    // Shift with a move up or down selects from the record left; a move
+    // without Shift drops the selection.
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        if (!shift)
+            SetSelectionAnchor(0);
+        else if (FAnchor == 0)
+            SetSelectionAnchor(before);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        if (!shift) SetSelectionAnchor(0);
+        break;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        SetSelectionAnchor(0);
+        break;
+    default:
+        break;
+    }
+}
+
+int TDBGrid::CurrentRecord() const {
+    const TDataSet* dataSet = DataSet();
+    return dataSet && dataSet->Active() ? dataSet->RecNo() : 0;
+}
+
+void TDBGrid::SelectedRecords(int& first, int& last) const {
+    const int current = CurrentRecord();
+    first = current > 0 && FAnchor > 0 ? qMin(FAnchor, current) : current;
+    last = current > 0 && FAnchor > 0 ? qMax(FAnchor, current) : current;
+}
+
+bool TDBGrid::RecordSelected(int recNo) const {
+    int first = 0;
+    int last = 0;
+    SelectedRecords(first, last);
+    return first < last && recNo >= first && recNo <= last;
+}
+
+void TDBGrid::SetSelectionAnchor(int recNo) {
+    if (recNo == FAnchor) return;
+    FAnchor = qMax(0, recNo);
+    viewport()->update();
+    if (FFrozenView) FFrozenView->viewport()->update();
+}
+
+bool TDBGrid::PressKeepsSelection(const QMouseEvent* event, const QModelIndex& index) const {
+    // A right click in the selection keeps it for the menu.
+    return event->button() == Qt::RightButton && index.isValid() && RecordSelected(RecordOfRow(index.row()));
+}
+
+void TDBGrid::NoteClick(int recordBefore, Qt::KeyboardModifiers modifiers) {
+    if (!(modifiers & Qt::ShiftModifier))
+        SetSelectionAnchor(0);
+    else if (FAnchor == 0)
+        SetSelectionAnchor(recordBefore);
+}
+
+// ---------------------------------------------------------------- columns
+
+int TDBGrid::ShownColumnCount() const {
+    int shown = 0;
+    for (int i = 0; i < ColumnCount(); ++i)
+        if (!isColumnHidden(i)) ++shown;
+    return shown;
+}
+
+void TDBGrid::HideColumn(int column, bool hidden) {
+    const TField* field = ColumnField(column);
+    if (!field || hidden == isColumnHidden(column)) return;
+    if (hidden && ShownColumnCount() <= 1) return;
+    if (hidden)
+        FHiddenFields << field->FieldName();
+    else
+        FHiddenFields.removeAll(field->FieldName());
+    ApplyColumnChoice();
+}
+
+void TDBGrid::SetFrozenColumns(int count) {
+    FFrozen = qMax(0, count);
+    ApplyColumnChoice();
+}
+
+void TDBGrid::ShowEveryColumn() {
+    FHiddenFields.clear();
+    FHiddenWidths.clear();
+    FFrozen = 0;
+    ApplyColumnChoice();
+}
+
+void TDBGrid::ApplyColumnChoice() {
+    const int count = ColumnCount();
+    for (int i = 0; i < count; ++i) {
+        // A hidden column has no width of its own: it takes again the one
+        // it had when it was hidden.
+        const QString name = ColumnField(i)->FieldName();
+        const bool hide = FHiddenFields.contains(name);
+        if (hide == isColumnHidden(i)) continue;
+        if (hide && columnWidth(i) > 0) FHiddenWidths[name] = columnWidth(i);
+        setColumnHidden(i, hide);
+        if (!hide && FHiddenWidths.contains(name)) setColumnWidth(i, FHiddenWidths.take(name));
+    }
+    // Other columns than those hidden: one stays in sight.
+    if (count > 0 && ShownColumnCount() == 0) setColumnHidden(0, false);
+    LeaveHiddenColumn();
+    const int frozen = qMin(FFrozen, ShownColumnCount());
+    if (frozen == 0) {
+        if (!FFrozenView) return;
+        delete FFrozenView;
+        FFrozenView = nullptr;
+        setHorizontalScrollMode(FScrollMode);
+        return;
+    }
+    if (!FFrozenView) {
+        FScrollMode = horizontalScrollMode();
+        // Only a pixel offset brings every column out from under the frozen ones.
+        setHorizontalScrollMode(ScrollPerPixel);
+        FFrozenView = new TFrozenColumns(this);
+    }
+    FFrozenView->SetColumns(frozen);
+}
+
+void TDBGrid::LeaveHiddenColumn() {
+    const int count = ColumnCount();
+    if (count == 0 || !isColumnHidden(qBound(0, FSelectedColumn, count - 1))) return;
+    int column = -1;
+    for (int i = FSelectedColumn + 1; i < count && column < 0; ++i)
+        if (!isColumnHidden(i)) column = i;
+    for (int i = FSelectedColumn - 1; i >= 0 && column < 0; --i)
+        if (!isColumnHidden(i)) column = i;
+    if (column < 0) return;
+    FSelectedColumn = column;
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) return;
+    const QScopedValueRollback following(FFollowing, true);
+    selectionModel()->setCurrentIndex(FModel->index(current.row(), column),
+                                      QItemSelectionModel::ClearAndSelect);
 }
 
 void TDBGrid::keyboardSearch(const QString&) {
@@ -666,7 +840,11 @@ void TDBGrid::keyboardSearch(const QString&) {
 
 void TDBGrid::mousePressEvent(QMouseEvent* event) {
     FLastMouseGlobal = event->globalPosition().toPoint();
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (PressKeepsSelection(event, index)) return;
+    const int before = CurrentRecord();
     QTableView::mousePressEvent(event);
+    if (index.isValid()) NoteClick(before, event->modifiers());
 }
 
 void TDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {

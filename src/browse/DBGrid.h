@@ -13,13 +13,17 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
 #include <QPoint>
 #include <QPointer>
+#include <QStringList>
 #include <QTableView>
 
+class QHeaderView;
 class TDataSource;
 class TField;
 class TDBGrid;
+class TFrozenColumns;
 
 // Title row and indicator column.
 inline const QColor GridFixedColor = QColor(204, 187, 170);
@@ -82,6 +86,32 @@ public:
     // go; the current record stays where it is.
     void ShowRecord(int recNo);
 
+    // The records the user selected, from the anchor of a move or a click
+    // made with Shift to the current record, in order; the current record
+    // alone when none are selected, and 0, 0 without a current record.
+    void SelectedRecords(int& first, int& last) const;
+    bool RecordSelected(int recNo) const;
+    // The record the selection reaches from; 0 when nothing is selected.
+    int SelectionAnchor() const { return FAnchor; }
+    void SetSelectionAnchor(int recNo);
+
+    // The columns the user hid, by field name, and the first shown columns
+    // that stay while the grid scrolls sideways. They hold while the grid
+    // shows the same table (refresh, filter, order, link) until
+    // ShowEveryColumn. The last shown column cannot be hidden.
+    void HideColumn(int column, bool hidden);
+    int ShownColumnCount() const;
+    int FrozenColumns() const { return FFrozen; }
+    void SetFrozenColumns(int count);
+    void ShowEveryColumn();
+
+    // A title row over some of the grid's columns that looks and acts as the
+    // grid's own: sorting clicks, link drops and its menu reach the grid.
+    QHeaderView* NewTitleRow(QWidget* parent);
+    // The grid being dragged when event may drop it here as a link (the
+    // event accepted), else none (the event ignored).
+    TDBGrid* LinkDragOf(QDropEvent* event) const;
+
     // Starts dragging the grid once the pointer has moved threshold pixels.
     void BeginDrag(int threshold);
     bool DragPending() const { return FDragPending; }
@@ -100,6 +130,8 @@ signals:
     // A drag of source was dropped on a column's cells or title; -1 when
     // the point was outside the data columns.
     void DragDrop(TDBGrid* source, int column);
+    // The context menu of a title; column -1 outside the columns.
+    void TitleMenu(int column, const QPoint& globalPos);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -138,6 +170,18 @@ private:
     int LastColumn() const;
     void SetDefaultWidths();
     void StartDrag();
+    // Hides the columns of hidden fields and lays the frozen ones over the grid.
+    void ApplyColumnChoice();
+    // Keeps the current cell off a hidden column.
+    void LeaveHiddenColumn();
+    int CurrentRecord() const;
+    bool PressKeepsSelection(const QMouseEvent* event, const QModelIndex& index) const;
+    // After a click moved the current record from recordBefore: Shift
+    // selects from there, any other click drops the selection.
+    void NoteClick(int recordBefore, Qt::KeyboardModifiers modifiers);
+
+    // The frozen columns take the grid's clicks in their place.
+    friend class TFrozenColumns;
 
     TDBGridModel* FModel;
     QPointer<TDataSource> FDataSource;
@@ -154,4 +198,10 @@ private:
     int FDragThreshold = 0;
     QPoint FDragOrigin; // global
     QPoint FLastMouseGlobal;
+    int FAnchor = 0;
+    QStringList FHiddenFields;
+    QHash<QString, int> FHiddenWidths;
+    int FFrozen = 0;
+    TFrozenColumns* FFrozenView = nullptr;
+    ScrollMode FScrollMode = ScrollPerItem; // across the columns, while none are frozen
 };

@@ -1,7 +1,10 @@
 #include "DbTableUnit.h"
 
+#include "browse/ColumnsDialog.h"
+#include "browse/CopyRows.h"
 #include "browse/DBGrid.h"
 #include "browse/QuerySorter.h"
+#include "browse/RecordView.h"
 #include "browse/TableMessages.h"
 #include "common/Application.h"
 #include "common/ColumnStatistics.h"
@@ -32,6 +35,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -153,6 +157,10 @@ TDbTableForm::TDbTableForm(QMdiArea* frame) : QWidget(nullptr), Sorter(std::make
     connect(tblData, &TTable::MasterLinkBroken, this, &TDbTableForm::BreakMasterLink);
     connect(dbgData, &QWidget::customContextMenuRequested, this,
             Guarded(this, &TDbTableForm::dbgDataContextPopup));
+    connect(dbgData, &TDBGrid::TitleMenu, this, Guarded(this, &TDbTableForm::dbgDataTitlePopup));
+    auto* recordView =
+        new QShortcut(KeyOf(TKeyCommand::RecordView), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(recordView, &QShortcut::activated, this, [this] { TRecordView::Toggle(this); });
 
     FSubWindow = frame->addSubWindow(this);
     FSubWindow->setAttribute(Qt::WA_DeleteOnClose);
@@ -225,6 +233,7 @@ void TDbTableForm::Execute() {
     try {
         if (name != tblData->TableName()) {
             tblData->Close();
+            dbgData->ShowEveryColumn();
             ClearFilter();
             BreakMasterLink();
             tblData->SetTableName(name);
@@ -253,11 +262,13 @@ void TDbTableForm::Execute() {
 
 void TDbTableForm::AfterExecute() {
     for (int i = 0; i < dbgData->ColumnCount(); ++i) {
+        TField* field = dbgData->ColumnField(i);
+        if (field->IsFloat()) field->SetDisplayFormat(QStringLiteral("0.00####"));
+        // A column the user hid shows no width to take.
+        if (dbgData->isColumnHidden(i)) continue;
         const int width = std::min(240, dbgData->columnWidth(i));
         dbgData->setColumnWidth(i, width);
-        TField* field = dbgData->ColumnField(i);
         field->SetDisplayWidth((width + 7) / 8);
-        if (field->IsFloat()) field->SetDisplayFormat(QStringLiteral("0.00####"));
     }
     dbgData->viewport()->update();
 }
@@ -515,7 +526,40 @@ void TDbTableForm::dbgDataContextPopup(const QPoint& pos) {
     sum->setShortcut(KeyOf(TKeyCommand::Statistics));
     sum->setShortcutContext(Qt::WidgetShortcut);
     sum->setShortcutVisibleInContextMenu(true);
+    menu.addSeparator();
+    QAction* record =
+        menu.addAction(QStringLiteral("Изглед на записа"), this, [this] { TRecordView::Toggle(this); });
+    record->setShortcut(KeyOf(TKeyCommand::RecordView));
+    record->setShortcutContext(Qt::WidgetShortcut);
+    record->setShortcutVisibleInContextMenu(true);
+    QAction* rows = menu.addAction(QStringLiteral("Копирай редовете със заглавията"), this,
+                                   Guarded(this, &TDbTableForm::CopyRows));
+    rows->setEnabled(dbgData->SelectedField() != nullptr);
     menu.exec(dbgData->viewport()->mapToGlobal(pos));
+}
+
+void TDbTableForm::dbgDataTitlePopup(int column, const QPoint& globalPos) {
+    if (!dbgData->SelectedField()) return;
+    QMenu menu(this);
+    QAction* hide = menu.addAction(QStringLiteral("Скрий колоната"), this,
+                                   [this, column] { dbgData->HideColumn(column, true); });
+    hide->setEnabled(column >= 0 && dbgData->ShownColumnCount() > 1);
+    menu.addAction(QStringLiteral("Колони..."), this, Guarded(this, &TDbTableForm::ChooseColumns));
+    menu.exec(globalPos);
+}
+
+void TDbTableForm::ChooseColumns() {
+    TColumnsDialog dialog(dbgData, this);
+    dialog.exec();
+}
+
+void TDbTableForm::CopyRows() {
+    int first = 0;
+    int last = 0;
+    dbgData->SelectedRecords(first, last);
+    if (first == 0) return;
+    if (const std::optional<QString> text = GridRowsText(dbgData, first, last))
+        QGuiApplication::clipboard()->setText(*text);
 }
 
 bool TDbTableForm::event(QEvent* event) {

@@ -56,6 +56,11 @@ public:
     // Links this window as detail of master's grid, by this window's field
     // shown in grid column column (0-based data column). False when refused.
     bool LinkToMaster(TDBGrid* master, int column);
+    // The selected rows (the current one when none are) with the column
+    // titles on the clipboard, ready for a spreadsheet.
+    void CopyRows();
+    // "Колони...": the columns shown and frozen.
+    void ChooseColumns();
 
     // The window's controls.
     QWidget* Panel1;
@@ -79,6 +84,7 @@ public slots:
     void btFilterByFieldClick();
     void dbgDataDragDrop(TDBGrid* source, int column);
     void dbgDataContextPopup(const QPoint& pos);
+    void dbgDataTitlePopup(int column, const QPoint& globalPos);
 
 protected:
     bool event(QEvent* event) override;

@@ -77,25 +77,6 @@ char EscapeTwin(char16_t u) {
     return u == u'\t' ? '-' : u == u'\n' ? '_' : u == u'\r' ? '.' : u == u'\\' ? '\\' : 0;
 }
 
-// Appended straight to the line: most cells have nothing to escape and need
-// no string of their own.
-void AppendEscaped(QString& out, const QString& text) {
-    const qsizetype size = text.size();
-    const QChar* chars = text.constData();
-    qsizetype i = 0;
-    while (i < size && !EscapeTwin(chars[i].unicode()))
-        ++i;
-    out.append(chars, i);
-    for (; i < size; ++i) {
-        if (const char twin = EscapeTwin(chars[i].unicode())) {
-            out += QLatin1Char('\\');
-            out += QLatin1Char(twin);
-        } else {
-            out += chars[i];
-        }
-    }
-}
-
 // Blanks and control characters off both ends.
 QString TrimBlank(const QString& text) {
     qsizetype first = 0;
@@ -466,6 +447,25 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
 }
 
 } // namespace
+
+// Appended straight to the line: most cells have nothing to escape and need
+// no string of their own.
+void AppendEscaped(QString& out, const QString& text) {
+    const qsizetype size = text.size();
+    const QChar* chars = text.constData();
+    qsizetype i = 0;
+    while (i < size && !EscapeTwin(chars[i].unicode()))
+        ++i;
+    out.append(chars, i);
+    for (; i < size; ++i) {
+        if (const char twin = EscapeTwin(chars[i].unicode())) {
+            out += QLatin1Char('\\');
+            out += QLatin1Char(twin);
+        } else {
+            out += chars[i];
+        }
+    }
+}
 
 void ExportToTextFile(const TExportGrid* grid, const QStringList* headerLines,
                       const QStringList* trailerLines, const QString& title, const QString& fileName,

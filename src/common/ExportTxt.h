@@ -32,6 +32,11 @@ public:
     virtual int ExportColumnWidth(int column) const = 0;
 };
 
+// Appends a cell's text with each tab, line feed, carriage return and
+// backslash written as a backslash and "-", "_", "." or "\\", so that no
+// cell can break a line or a tab-separated column.
+void AppendEscaped(QString& out, const QString& text);
+
 // Status: empty when done, "smNotExportedToFile" when nothing was written,
 // or the error text shown to the user. An empty fileName asks with the save
 // dialog.

@@ -24,7 +24,9 @@ enum class TKeyCommand {
     CopyValue,
     Statistics,
     StartLinkByKey,
+    RecordView,
     // mouse gestures of the table window
+    SelectRows,
     SortBy,
     SortAlsoBy,
     StartLinkByMouse,
@@ -33,6 +35,7 @@ enum class TKeyCommand {
     ClearFilterButton,
     BreakLinkButton,
     GridMenu,
+    TitleMenu,
 };
 
 struct TKeyEntry {

@@ -14,8 +14,8 @@ const qint64 UpdateEveryMs = 100;
 
 } // namespace
 
-TWalkProgress::TWalkProgress(TDataSet* dataSet, QString title, QString rowsText)
-    : FDataSet(dataSet), FTitle(std::move(title)), FRowsText(std::move(rowsText)) {
+TWalkProgress::TWalkProgress(TDataSet* dataSet, QString title, QString rowsText, int total)
+    : FDataSet(dataSet), FTitle(std::move(title)), FRowsText(std::move(rowsText)), FTotal(total) {
     FStarted.start();
 }
 
@@ -55,7 +55,7 @@ bool TWalkProgress::Update() {
 }
 
 void TWalkProgress::ShowCount() {
-    const int count = FDataSet ? FDataSet->KnownRecordCount() : -1;
+    const int count = FTotal >= 0 ? FTotal : FDataSet ? FDataSet->KnownRecordCount() : -1;
     const int done = int(qMin<qint64>(FDone, std::numeric_limits<int>::max()));
     if (count >= 0) {
         FDialog->setRange(0, count);

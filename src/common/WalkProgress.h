@@ -18,8 +18,9 @@ class TDataSet;
 // work goes on: a walk is never made to count first.
 class TWalkProgress {
 public:
-    // rowsText: what the records are called in the label ("Записани редове").
-    TWalkProgress(TDataSet* dataSet, QString title, QString rowsText);
+    // rowsText: what the records are called in the label ("Записани редове");
+    // total: the records the walk takes where it is not the whole data set.
+    TWalkProgress(TDataSet* dataSet, QString title, QString rowsText, int total = -1);
     ~TWalkProgress();
     TWalkProgress(const TWalkProgress&) = delete;
     TWalkProgress& operator=(const TWalkProgress&) = delete;
@@ -37,6 +38,7 @@ private:
 
     QPointer<TDataSet> FDataSet;
     QString FTitle, FRowsText;
+    int FTotal;
     qint64 FDone = 0;
     QElapsedTimer FStarted, FShown;
     std::unique_ptr<QProgressDialog> FDialog;

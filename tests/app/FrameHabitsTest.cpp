@@ -21,6 +21,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDockWidget>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -264,6 +265,12 @@ private slots:
             press(form->dbgData, KeyOf(TKeyCommand::StartLinkByKey));
         }
         QVERIFY(form->dbgData->DragPending());
+        press(form->dbgData, KeyOf(TKeyCommand::RecordView));
+        auto* dock = FForm->findChild<QDockWidget*>(QStringLiteral("RecordViewDock"));
+        QVERIFY(dock && dock->isVisible());
+        QCOMPARE(FForm->dockWidgetArea(dock), Qt::RightDockWidgetArea);
+        press(form->dbgData, KeyOf(TKeyCommand::RecordView));
+        QVERIFY(!dock->isVisible());
     }
 
     // Every window of the program, with the texts it shows.

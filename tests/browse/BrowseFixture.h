@@ -5,6 +5,7 @@
 
 #include "browse/DBGrid.h"
 #include "browse/DbTableUnit.h"
+#include "browse/RecordView.h"
 #include "common/ZorvWorkQuery.h"
 #include "engine/Session.h"
 #include "engine/TDatabase.h"
@@ -22,6 +23,7 @@
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -108,6 +110,20 @@ public:
         for (int row = 0; row < form->dbgData->model()->rowCount(); ++row)
             values << Cell(form, row, column);
         return values;
+    }
+
+    // The record view's lines: "title = value", with " (marked)" after a
+    // value marked as NULL.
+    static QStringList RecordLines(const TRecordView* view) {
+        QStringList lines;
+        const QAbstractItemModel* model = view->lvRecord->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QModelIndex value = model->index(row, 1);
+            const bool marked = value.data(Qt::FontRole).value<QFont>().italic();
+            lines << model->index(row, 0).data().toString() + QStringLiteral(" = ") +
+                         value.data().toString() + (marked ? QStringLiteral(" (marked)") : QString());
+        }
+        return lines;
     }
 
     static QStringList Entries(const QComboBox* box) {

@@ -389,8 +389,9 @@ private slots:
             menu->close();
         });
         emit form->dbgData->customContextMenuRequested(QPoint(5, 5));
-        QCOMPARE(texts, (QStringList{"Експорт в текстов файл...", "Експорт като таблица...",
-                                     "Сума на колоната", "Ctrl+U"}));
+        QCOMPARE(texts,
+                 (QStringList{"Експорт в текстов файл...", "Експорт като таблица...", "Сума на колоната",
+                              "Ctrl+U", "", "Изглед на записа", "F6", "Копирай редовете със заглавията"}));
         QCOMPARE(boxes.Count(), 1);
         QCOMPARE(boxes.Last().Caption, QStringLiteral("Съобщение"));
         QVERIFY(boxes.Last().Text.startsWith(QStringLiteral("Сума колона \"ID\":   3")));
