@@ -30,9 +30,13 @@ private:
 };
 
 // A condition that holds for the rows before one whose values of columns
-// are values, in ascending order by columns, first to last.
+// are values, in ascending order by columns, first to last; after: for the
+// rows after it, which come before it in the order backwards, where NULLs
+// are at the other end.
 QString RowsBefore(const QStringList& columns, const QStringList& placeholders, const QVariantList& values,
-                   bool nullsFirst, QVariantList& params) {
+                   bool nullsFirst, QVariantList& params, bool after = false) {
+    const QString op = after ? QStringLiteral(">") : QStringLiteral("<");
+    if (after) nullsFirst = !nullsFirst;
     QStringList terms, equal;
     QVariantList equalParams;
     for (int i = 0; i < columns.size(); ++i) {
@@ -41,8 +45,8 @@ QString RowsBefore(const QStringList& columns, const QStringList& placeholders, 
         QString less;
         QVariantList lessParams = equalParams;
         if (!v.isNull()) {
-            less = nullsFirst ? QStringLiteral("(%1 < %2 OR %1 IS NULL)").arg(c, placeholders[i])
-                              : QStringLiteral("%1 < %2").arg(c, placeholders[i]);
+            less = nullsFirst ? QStringLiteral("(%1 %2 %3 OR %1 IS NULL)").arg(c, op, placeholders[i])
+                              : QStringLiteral("%1 %2 %3").arg(c, op, placeholders[i]);
             lessParams << v;
         } else if (!nullsFirst) {
             less = c + QStringLiteral(" IS NOT NULL");
@@ -89,6 +93,20 @@ public:
         spec.Descending = true;
         spec.Columns << QStringLiteral("*") << FKey.Columns;
         return FConnection.Select(spec, skip);
+    }
+    // Only where the order is the row key alone, whose values compare
+    // exactly as they were read.
+    std::unique_ptr<TCursor> OpenAfter(const QVariantList& row, qint64 limit) override {
+        if (FEmpty || !FSpec.OrderBy.isEmpty() || FKey.Columns.isEmpty() ||
+            row.size() != FColumns.size() + FKey.Columns.size() || !FConnection.Reversible(FSpec))
+            return nullptr;
+        TSelectSpec spec = FSpec;
+        spec.Limit = limit;
+        spec.Columns << QStringLiteral("*") << FKey.Columns;
+        const QString after = RowsBefore(FKey.Columns, FKey.Placeholders, row.mid(FColumns.size()),
+                                         FConnection.NullsFirst(), spec.Params, true);
+        spec.Where = spec.Where.isEmpty() ? after : QStringLiteral("(%1) AND (%2)").arg(spec.Where, after);
+        return FConnection.Select(spec, 0);
     }
     qint64 Place(const QVariantList& row, bool& byKey) override {
         byKey = !FKey.Columns.isEmpty() && row.size() == FColumns.size() + FKey.Columns.size();
@@ -199,6 +217,22 @@ void TDataSet::Impl::ResetRows() {
     Eof = Bof = true;
 }
 
+// The user's action is over: no statement stays open until the next one,
+// for an open statement holds a read on the server (on SQLite a lock that
+// keeps every other program from writing the file). A walk keeps its stream
+// while it runs; the next block starts after the last row read, or at its
+// offset.
+void TDataSet::Impl::Release() {
+    if (!Cursor || Walking() || Spec.UniDirectional) return;
+    if (Live && CursorColumn.empty()) {
+        Materialise();
+    } else if (Live) {
+        Live = false;
+        ReadBack = true;
+    }
+    CloseCursor();
+}
+
 // A streaming cursor from record index on, bringing only the walk's fields
 // when it has some.
 void TDataSet::Impl::OpenStream(qint64 index) {
@@ -280,13 +314,22 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
     if (Spec.UniDirectional) RaiseUni();
     Materialise();
     const bool reuse = Cursor && CursorColumn.empty() && CursorNext == start && CursorLeft != 0;
-    if (!reuse && !sequential && Count >= 0 && Count - start < start) {
+    // Only a walk goes on reading the rows after the block.
+    const qint64 limit = Walking() && (sequential || LastFetchedBlock == block - 1) ? -1 : BlockSize;
+    if (!reuse) {
+        CloseCursor();
+        // Straight after the block before it, where that is at hand whole.
+        for (const auto& before : Blocks)
+            if (before->Start == start - BlockSize && before->Rows.size() == size_t(BlockSize)) {
+                Cursor = Source->OpenAfter(before->Rows.back(), limit);
+                break;
+            }
+    }
+    if (!reuse && !Cursor && !sequential && Count >= 0 && Count - start < start) {
         if (auto b = FetchFromEnd(block)) return b;
     }
     if (!reuse) {
-        const qint64 limit = sequential || LastFetchedBlock == block - 1 ? -1 : BlockSize;
-        CloseCursor();
-        Cursor = Source->OpenAt(start, limit, {});
+        if (!Cursor) Cursor = Source->OpenAt(start, limit, {});
         CursorNext = start;
         CursorLeft = limit;
     }
@@ -361,9 +404,10 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         return true;
     }
     bool stream = Cursor && CursorNext == index && CursorLeft != 0;
-    if (!stream && sequential && index == Cur + 1 && (!Spec.UniDirectional || (index == 0 && !Cursor))) {
+    if (!stream && sequential && index == Cur + 1 &&
+        (Spec.UniDirectional ? index == 0 && !Cursor : Walking())) {
         // A walk past the cached blocks streams through one cursor and
-        // keeps nothing behind.
+        // keeps nothing behind; the user's steps read blocks.
         Materialise();
         OpenStream(index);
         stream = true;
@@ -521,6 +565,7 @@ void TDataSet::Impl::LearnCount(qint64 count) {
 }
 
 void TDataSet::Impl::Notify(bool full) {
+    Release();
     if (DisableCount > 0) {
         PendingChange = true;
         return;
@@ -865,7 +910,9 @@ int TDataSet::RecordCount() {
 
 QString TDataSet::Bookmark() const {
     if (!d->Active || d->Cur < 0) return QString();
-    return QString::number(d->Cur + 1) + QLatin1Char(':') + d->RowKey();
+    const QString key = d->RowKey();
+    d->Release();
+    return QString::number(d->Cur + 1) + QLatin1Char(':') + key;
 }
 
 void TDataSet::SetBookmark(const QString& bookmark) {
@@ -982,7 +1029,10 @@ QVariant TDataSet::ValueAt(int recNo, int fieldIndex) {
     if (index == d->Cur && !d->ReadBack) return d->Value(fieldIndex);
     if (d->Spec.UniDirectional) return QVariant();
     auto b = d->CachedBlock(index);
-    if (!b) b = d->FetchBlock(index / Impl::BlockSize, false);
+    if (!b) {
+        b = d->FetchBlock(index / Impl::BlockSize, false);
+        d->Release();
+    }
     if (!b || index - b->Start >= qint64(b->Rows.size())) return QVariant();
     return b->Rows[size_t(index - b->Start)].value(fieldIndex);
 }
@@ -996,7 +1046,9 @@ TCursor* TDataSet::Impl::LiveCursor(int field) {
 }
 
 QVariant TDataSet::CurrentValue(int fieldIndex) const {
-    return d->Value(fieldIndex);
+    const QVariant value = d->Value(fieldIndex);
+    d->Release();
+    return value;
 }
 
 bool TDataSet::CurrentFloat(int fieldIndex, double& value) const {
