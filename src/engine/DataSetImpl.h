@@ -96,6 +96,7 @@ struct TDataSet::Impl {
     qint64 CursorNext = 0;
     qint64 CursorLeft = -1; // rows its limit still allows; -1 no limit
     qint64 Count = -1;      // -1 not known yet
+    qint64 Seen = 0;        // records known to exist: up to the furthest row read
     bool CountPosted = false;
     // The fields a walk reads (ascending indexes; empty: all), and the open
     // cursor's column of each field, -1 where it has none (empty: whole rows).

@@ -213,6 +213,7 @@ void TDataSet::Impl::ResetRows() {
     CurBlock.reset();
     Cur = -1;
     Count = -1;
+    Seen = 0;
     LastFetchedBlock = -2;
     Eof = Bof = true;
 }
@@ -274,6 +275,7 @@ void TDataSet::Impl::ReadWhole() {
     }
     ++CursorNext;
     ++RowsRead;
+    Seen = std::max(Seen, CursorNext);
     Live = true;
 }
 
@@ -342,12 +344,15 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
         ++RowsRead;
         if (CursorLeft > 0) --CursorLeft;
     }
+    if (!b->Rows.empty()) Seen = std::max(Seen, start + qint64(b->Rows.size()));
     if (int(b->Rows.size()) < BlockSize && CursorLeft != 0) {
         // An empty block past the first only tells that the rows end before it.
-        if (!b->Rows.empty() || start == 0)
+        if (!b->Rows.empty() || start == 0) {
             LearnCount(start + qint64(b->Rows.size()));
-        else
+        } else {
             Count = -1;
+            Seen = std::min(Seen, start);
+        }
         CloseCursor();
     }
     LastFetchedBlock = block;
@@ -378,6 +383,7 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchFromEnd(qint64 block) {
         return nullptr;
     }
     std::reverse(b->Rows.begin(), b->Rows.end());
+    Seen = std::max(Seen, end);
     LastFetchedBlock = block;
     return Keep(std::move(b));
 }
@@ -416,6 +422,7 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         if (Cursor->Next()) {
             ++CursorNext;
             ++RowsRead;
+            Seen = std::max(Seen, CursorNext);
             if (CursorLeft > 0) --CursorLeft;
             Cur = index;
             Live = true;
@@ -897,9 +904,7 @@ int TDataSet::KnownRecordCount() const {
 int TDataSet::SeenRecordCount() const {
     if (!d->Active) return 0;
     if (d->Count >= 0) return KnownRecordCount();
-    qint64 seen = std::max(d->Cur + 1, d->CursorNext);
-    for (const auto& b : d->Blocks)
-        seen = std::max(seen, b->Start + qint64(b->Rows.size()));
+    const qint64 seen = std::max(d->Cur + 1, d->Seen);
     return int(std::min<qint64>(seen, std::numeric_limits<int>::max()));
 }
 
