@@ -249,7 +249,7 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), FModel(new TDBGridModel(
     disconnect(horizontalHeader(), &QHeaderView::sectionEntered, this, nullptr);
     // The vertical scroll bar is the top record's position in the data set.
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TDBGrid::ScrollBarMoved);
-    connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, &TDBGrid::SyncScrollBar);
+    connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, &TDBGrid::ScrollBarReleased);
 
     const int rowHeight = fontMetrics().height() + 4;
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -471,6 +471,22 @@ void TDBGrid::SyncScrollBar() {
 
 void TDBGrid::ScrollBarMoved(int value) {
     if (FBarLocked == 0) SetTop(value + 1);
+}
+
+// Without a count the bar's bottom stands for the last record: a drag let
+// go there goes to it, as Ctrl+End does.
+void TDBGrid::ScrollBarReleased() {
+    QScrollBar* bar = verticalScrollBar();
+    TDataSet* dataSet = DataSet();
+    if (bar->maximum() > 0 && bar->value() >= bar->maximum() && dataSet && dataSet->Active() &&
+        dataSet->KnownRecordCount() < 0) {
+        try {
+            dataSet->Last();
+        } catch (const std::exception& error) {
+            TApplication::ShowException(error);
+        }
+    }
+    SyncScrollBar();
 }
 
 int TDBGrid::WholeRows() const {

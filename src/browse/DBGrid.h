@@ -162,6 +162,7 @@ private:
     void SyncCurrent();
     void SyncScrollBar();
     void ScrollBarMoved(int value);
+    void ScrollBarReleased();
     // Rows that fit whole in the viewport, at least one.
     int WholeRows() const;
     // The highest record number up to recNo that exists, 0 when none.

@@ -45,6 +45,14 @@ public:
         Q_UNUSED(limit);
         return nullptr;
     }
+    // The rows after a row (whole, as OpenAt read them with no columns
+    // asked), at most limit of them; none where the source cannot find them
+    // by the row alone.
+    virtual std::unique_ptr<TCursor> OpenAfter(const QVariantList& row, qint64 limit) {
+        Q_UNUSED(row);
+        Q_UNUSED(limit);
+        return nullptr;
+    }
     // How many rows come before a row in the order, found on the server by
     // the row's values (whole, as OpenAt read them with no columns asked);
     // -1 where the source cannot tell. byKey: by its row key too, so that the
@@ -88,6 +96,7 @@ struct TDataSet::Impl {
     qint64 CursorNext = 0;
     qint64 CursorLeft = -1; // rows its limit still allows; -1 no limit
     qint64 Count = -1;      // -1 not known yet
+    qint64 Seen = 0;        // records known to exist: up to the furthest row read
     bool CountPosted = false;
     // The fields a walk reads (ascending indexes; empty: all), and the open
     // cursor's column of each field, -1 where it has none (empty: whole rows).
@@ -109,7 +118,9 @@ struct TDataSet::Impl {
     static constexpr int MaxBlocks = 12;
 
     void CheckActive() const;
+    bool Walking() const { return DisableCount > 0; }
     void ResetRows();
+    void Release();
     bool Locate(qint64 index, bool sequential);
     std::shared_ptr<TRowBlock> FetchBlock(qint64 block, bool sequential);
     std::shared_ptr<TRowBlock> FetchFromEnd(qint64 block);

@@ -31,9 +31,13 @@ private:
 };
 
 // A condition that holds for the rows before one whose values of columns
-// are values, in ascending order by columns, first to last.
+// are values, in ascending order by columns, first to last; after: for the
+// rows after it, which come before it in the order backwards, where NULLs
+// are at the other end.
 QString RowsBefore(const QStringList& columns, const QStringList& placeholders, const QVariantList& values,
-                   bool nullsFirst, QVariantList& params) {
+                   bool nullsFirst, QVariantList& params, bool after = false) {
+    const QString op = after ? QStringLiteral(">") : QStringLiteral("<");
+    if (after) nullsFirst = !nullsFirst;
     QStringList terms, equal;
     QVariantList equalParams;
     for (int i = 0; i < columns.size(); ++i) {
@@ -42,8 +46,8 @@ QString RowsBefore(const QStringList& columns, const QStringList& placeholders, 
         QString less;
         QVariantList lessParams = equalParams;
         if (!v.isNull()) {
-            less = nullsFirst ? QStringLiteral("(%1 < %2 OR %1 IS NULL)").arg(c, placeholders[i])
-                              : QStringLiteral("%1 < %2").arg(c, placeholders[i]);
+            less = nullsFirst ? QStringLiteral("(%1 %2 %3 OR %1 IS NULL)").arg(c, op, placeholders[i])
+                              : QStringLiteral("%1 %2 %3").arg(c, op, placeholders[i]);
             lessParams << v;
         } else if (!nullsFirst) {
             less = c + QStringLiteral(" IS NOT NULL");
@@ -90,6 +94,20 @@ public:
         spec.Descending = true;
         spec.Columns << QStringLiteral("*") << FKey.Columns;
         return FConnection.Select(spec, skip);
+    }
+    // Only where the order is the row key alone, whose values compare
+    // exactly as they were read.
+    std::unique_ptr<TCursor> OpenAfter(const QVariantList& row, qint64 limit) override {
+        if (FEmpty || !FSpec.OrderBy.isEmpty() || FKey.Columns.isEmpty() ||
+            row.size() != FColumns.size() + FKey.Columns.size() || !FConnection.Reversible(FSpec))
+            return nullptr;
+        TSelectSpec spec = FSpec;
+        spec.Limit = limit;
+        spec.Columns << QStringLiteral("*") << FKey.Columns;
+        const QString after = RowsBefore(FKey.Columns, FKey.Placeholders, row.mid(FColumns.size()),
+                                         FConnection.NullsFirst(), spec.Params, true);
+        spec.Where = spec.Where.isEmpty() ? after : QStringLiteral("(%1) AND (%2)").arg(spec.Where, after);
+        return FConnection.Select(spec, 0);
     }
     qint64 Place(const QVariantList& row, bool& byKey) override {
         byKey = !FKey.Columns.isEmpty() && row.size() == FColumns.size() + FKey.Columns.size();
@@ -196,8 +214,27 @@ void TDataSet::Impl::ResetRows() {
     CurBlock.reset();
     Cur = -1;
     Count = -1;
+    Seen = 0;
     LastFetchedBlock = -2;
     Eof = Bof = true;
+}
+
+// The user's action is over: no statement stays open until the next one,
+// for an open statement holds a read on the server (on SQLite a lock that
+// keeps every other program from writing the file). A walk keeps its stream
+// while it runs; the next block starts after the last row read, or at its
+// offset.
+void TDataSet::Impl::Release() {
+    // Inside a statement's wait the connection belongs to the statement that
+    // runs: nothing is closed under it.
+    if (!Cursor || Walking() || Spec.UniDirectional || InStatementWait()) return;
+    if (Live && CursorColumn.empty()) {
+        Materialise();
+    } else if (Live) {
+        Live = false;
+        ReadBack = true;
+    }
+    CloseCursor();
 }
 
 // A streaming cursor from record index on, bringing only the walk's fields
@@ -241,6 +278,7 @@ void TDataSet::Impl::ReadWhole() {
     }
     ++CursorNext;
     ++RowsRead;
+    Seen = std::max(Seen, CursorNext);
     Live = true;
 }
 
@@ -281,13 +319,22 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
     if (Spec.UniDirectional) RaiseUni();
     Materialise();
     const bool reuse = Cursor && CursorColumn.empty() && CursorNext == start && CursorLeft != 0;
-    if (!reuse && !sequential && Count >= 0 && Count - start < start) {
+    // Only a walk goes on reading the rows after the block.
+    const qint64 limit = Walking() && (sequential || LastFetchedBlock == block - 1) ? -1 : BlockSize;
+    if (!reuse) {
+        CloseCursor();
+        // Straight after the block before it, where that is at hand whole.
+        for (const auto& before : Blocks)
+            if (before->Start == start - BlockSize && before->Rows.size() == size_t(BlockSize)) {
+                Cursor = Source->OpenAfter(before->Rows.back(), limit);
+                break;
+            }
+    }
+    if (!reuse && !Cursor && !sequential && Count >= 0 && Count - start < start) {
         if (auto b = FetchFromEnd(block)) return b;
     }
     if (!reuse) {
-        const qint64 limit = sequential || LastFetchedBlock == block - 1 ? -1 : BlockSize;
-        CloseCursor();
-        Cursor = Source->OpenAt(start, limit, {});
+        if (!Cursor) Cursor = Source->OpenAt(start, limit, {});
         CursorNext = start;
         CursorLeft = limit;
     }
@@ -300,12 +347,15 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchBlock(qint64 block, bool sequent
         ++RowsRead;
         if (CursorLeft > 0) --CursorLeft;
     }
+    if (!b->Rows.empty()) Seen = std::max(Seen, start + qint64(b->Rows.size()));
     if (int(b->Rows.size()) < BlockSize && CursorLeft != 0) {
         // An empty block past the first only tells that the rows end before it.
-        if (!b->Rows.empty() || start == 0)
+        if (!b->Rows.empty() || start == 0) {
             LearnCount(start + qint64(b->Rows.size()));
-        else
+        } else {
             Count = -1;
+            Seen = std::min(Seen, start);
+        }
         CloseCursor();
     }
     LastFetchedBlock = block;
@@ -336,6 +386,7 @@ std::shared_ptr<TRowBlock> TDataSet::Impl::FetchFromEnd(qint64 block) {
         return nullptr;
     }
     std::reverse(b->Rows.begin(), b->Rows.end());
+    Seen = std::max(Seen, end);
     LastFetchedBlock = block;
     return Keep(std::move(b));
 }
@@ -362,9 +413,10 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         return true;
     }
     bool stream = Cursor && CursorNext == index && CursorLeft != 0;
-    if (!stream && sequential && index == Cur + 1 && (!Spec.UniDirectional || (index == 0 && !Cursor))) {
+    if (!stream && sequential && index == Cur + 1 &&
+        (Spec.UniDirectional ? index == 0 && !Cursor : Walking())) {
         // A walk past the cached blocks streams through one cursor and
-        // keeps nothing behind.
+        // keeps nothing behind; the user's steps read blocks.
         Materialise();
         OpenStream(index);
         stream = true;
@@ -373,6 +425,7 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         if (Cursor->Next()) {
             ++CursorNext;
             ++RowsRead;
+            Seen = std::max(Seen, CursorNext);
             if (CursorLeft > 0) --CursorLeft;
             Cur = index;
             Live = true;
@@ -525,6 +578,7 @@ void TDataSet::Impl::LearnCount(qint64 count) {
 }
 
 void TDataSet::Impl::Notify(bool full) {
+    Release();
     if (DisableCount > 0) {
         PendingChange = true;
         return;
@@ -874,9 +928,7 @@ int TDataSet::KnownRecordCount() const {
 int TDataSet::SeenRecordCount() const {
     if (!d->Active) return 0;
     if (d->Count >= 0) return KnownRecordCount();
-    qint64 seen = std::max(d->Cur + 1, d->CursorNext);
-    for (const auto& b : d->Blocks)
-        seen = std::max(seen, b->Start + qint64(b->Rows.size()));
+    const qint64 seen = std::max(d->Cur + 1, d->Seen);
     return int(std::min<qint64>(seen, std::numeric_limits<int>::max()));
 }
 
@@ -887,7 +939,9 @@ int TDataSet::RecordCount() {
 
 QString TDataSet::Bookmark() const {
     if (!d->Active || d->Cur < 0) return QString();
-    return QString::number(d->Cur + 1) + QLatin1Char(':') + d->RowKey();
+    const QString key = d->RowKey();
+    d->Release();
+    return QString::number(d->Cur + 1) + QLatin1Char(':') + key;
 }
 
 void TDataSet::SetBookmark(const QString& bookmark) {
@@ -1005,7 +1059,10 @@ QVariant TDataSet::ValueAt(int recNo, int fieldIndex) {
     if (d->Spec.UniDirectional) return QVariant();
     auto b = d->CachedBlock(index);
     // A paint while a statement runs shows only what is read.
-    if (!b && !InStatementWait()) b = d->FetchBlock(index / Impl::BlockSize, false);
+    if (!b && !InStatementWait()) {
+        b = d->FetchBlock(index / Impl::BlockSize, false);
+        d->Release();
+    }
     if (!b || index - b->Start >= qint64(b->Rows.size())) return QVariant();
     return b->Rows[size_t(index - b->Start)].value(fieldIndex);
 }
@@ -1019,7 +1076,9 @@ TCursor* TDataSet::Impl::LiveCursor(int field) {
 }
 
 QVariant TDataSet::CurrentValue(int fieldIndex) const {
-    return d->Value(fieldIndex);
+    const QVariant value = d->Value(fieldIndex);
+    d->Release();
+    return value;
 }
 
 bool TDataSet::CurrentFloat(int fieldIndex, double& value) const {

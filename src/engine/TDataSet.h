@@ -80,7 +80,8 @@ public:
     };
 
     // While disabled, no data source notifies; enabling the last level sends
-    // one full change. Nests.
+    // one full change. Nests. A walk runs disabled: only then does a
+    // statement stay open on the server between calls.
     void DisableControls();
     void EnableControls();
     bool ControlsDisabled() const;

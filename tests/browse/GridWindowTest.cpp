@@ -15,6 +15,7 @@ class GridWindowTest : public QObject {
 
     BrowseFixture F;
     static constexpr int Large = 100000;
+    static constexpr int Middle = 2500;
 
     static int WholeRows(const TDBGrid* grid) {
         return grid->viewport()->height() / grid->verticalHeader()->defaultSectionSize();
@@ -38,7 +39,8 @@ private slots:
                            "from c where x < %2) select x, 'n' || (%2 - x) from c");
         QVERIFY(F.Create(QStringLiteral("gridwindow"),
                          {"create table N (ID integer, NAME varchar(20))", rows.arg("N").arg(Large),
-                          "create table SMALL (ID integer, NAME varchar(20))", rows.arg("SMALL").arg(1000)}));
+                          "create table SMALL (ID integer, NAME varchar(20))", rows.arg("SMALL").arg(1000),
+                          "create table MID (ID integer, NAME varchar(20))", rows.arg("MID").arg(Middle)}));
     }
     void cleanupTestCase() { F.Destroy(); }
     void cleanup() {
@@ -143,6 +145,41 @@ private slots:
         bar->setValue(bar->maximum());
         QCOMPARE(grid->TopRecord(), Large - WholeRows(grid) + 1);
         QCOMPARE(F.Cell(form, WholeRows(grid) - 1, 0), QString::number(Large));
+    }
+
+    // Without a count, neither steps of the bar nor drags of its thumb to
+    // the bottom show a row past the last record; a drag let go at the
+    // bottom goes to the last record, as Ctrl+End does.
+    void barStopsAtLastRecord_data() {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<bool>("drag");
+        QTest::newRow("steps") << QString() << false;
+        QTest::newRow("drags") << QString() << true;
+        QTest::newRow("drags, ordered") << QStringLiteral("NAME") << true;
+    }
+    void barStopsAtLastRecord() {
+        QFETCH(QString, order);
+        QFETCH(bool, drag);
+        auto* form = F.OpenForm(QStringLiteral("MID"));
+        if (!order.isEmpty()) ClickTitle(form, order, Qt::ControlModifier);
+        TDBGrid* grid = form->dbgData;
+        QScrollBar* bar = grid->verticalScrollBar();
+        QCOMPARE(form->tblData->KnownRecordCount(), -1);
+        for (int i = 0; i < 6; ++i) {
+            if (drag) bar->setSliderDown(true);
+            bar->setValue(bar->maximum());
+            const int rows = grid->model()->rowCount();
+            QVERIFY(rows > 0);
+            QVERIFY2(grid->TopRecord() + rows - 1 <= Middle, qPrintable(QString::number(grid->TopRecord())));
+            for (int row = 0; row < rows; ++row)
+                QVERIFY2(!F.Cell(form, row, 0).isEmpty(),
+                         qPrintable(QString::number(grid->TopRecord() + row)));
+            if (!drag) continue;
+            bar->setSliderDown(false);
+            QCOMPARE(form->tblData->RecNo(), Middle);
+            QCOMPARE(grid->RowOfRecord(Middle), WholeRows(grid) - 1);
+        }
+        QCOMPARE(bar->maximum(), Middle - WholeRows(grid));
     }
 
     // A short table learns its count from its first read.

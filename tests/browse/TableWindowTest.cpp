@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
@@ -142,6 +143,34 @@ private slots:
         QVERIFY(form->tblData->Active());
         QCOMPARE(F.Column(form, 1), (QStringList{"Alpha", "Gamma"}));
         QCOMPARE(form->tblData->IndexFieldNames(), QStringLiteral("NAME"));
+    }
+
+    // A listed table that fails to open (a view over a dropped table) tells
+    // its error once: leaving the chooser again repeats nothing; Enter asks
+    // again, and another table opens as usual.
+    void failedOpenToldOnce() {
+        F.Exec(QStringLiteral("create table GONE (ID integer)"));
+        F.Exec(QStringLiteral("create view LOST as select * from GONE"));
+        F.Exec(QStringLiteral("drop table GONE"));
+        const auto drop = qScopeGuard([this] { F.Exec(QStringLiteral("drop view LOST")); });
+        ScriptedMsgBox boxes;
+        auto* form = F.OpenForm(QStringLiteral("LOST"));
+        QCOMPARE(boxes.Count(), 1);
+        QCOMPARE(boxes.Last().Caption, QStringLiteral("BDE Exception"));
+        QVERIFY(!form->TableOpened);
+        for (int i = 0; i < 3; ++i) {
+            F.Focus(form->cbTableName);
+            F.Focus(form->edFilter, Qt::TabFocusReason);
+        }
+        QCOMPARE(boxes.Count(), 1);
+        F.Choose(form, QStringLiteral("LOST"));
+        QCOMPARE(boxes.Count(), 2);
+        F.Focus(form->cbTableName);
+        form->cbTableName->setCurrentIndex(form->cbTableName->findText(QStringLiteral("customer")));
+        F.Focus(form->edFilter, Qt::TabFocusReason);
+        QCOMPARE(boxes.Count(), 2);
+        QVERIFY(form->TableOpened);
+        QCOMPARE(F.Column(form, 1), (QStringList{"One", "Two"}));
     }
 
     void refreshKeepsFilterOrderAndLink() {

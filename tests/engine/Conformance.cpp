@@ -1087,6 +1087,24 @@ void ConformanceTest::bigTableIsReadInBlocks() {
     QCOMPARE(filtered->RecordCount(), 1000);
 }
 
+// Once the cache holds all the blocks it keeps, a jump into another block
+// lands on the record asked for, and so do jumps back into blocks it let go.
+void ConformanceTest::fullCacheKeepsTheBlockJustRead() {
+    auto t = Table(FDb, QStringLiteral("nums"));
+    t->Open();
+    QList<int> jumps;
+    for (int block = 0; block < 14; ++block)
+        jumps << block * 1000 + 7;
+    jumps << 7 << 12007 << 1007;
+    for (int recNo : jumps) {
+        t->SetRecNo(recNo);
+        QCOMPARE(t->RecNo(), recNo);
+        QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), recNo);
+        QCOMPARE(t->ValueAt(recNo + 1, 0).toInt(), recNo + 1);
+    }
+    QVERIFY2(t->CachedRows() <= 12 * 200, qPrintable(QString::number(t->CachedRows())));
+}
+
 void ConformanceTest::walkOfSomeFieldsReadsTrueValues_data() {
     QTest::addColumn<QString>("order");
     QTest::addColumn<QString>("filter");

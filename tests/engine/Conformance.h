@@ -105,6 +105,7 @@ private slots:
     void uniDirectionalQueryOnlyGoesForward();
     void fieldsGiveTheirTexts();
     void bigTableIsReadInBlocks();
+    void fullCacheKeepsTheBlockJustRead();
     void walkOfSomeFieldsReadsTrueValues_data();
     void walkOfSomeFieldsReadsTrueValues();
     void walkOfSomeFieldsKeepsPositionAndState();

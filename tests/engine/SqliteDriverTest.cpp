@@ -1,7 +1,10 @@
 #include "engine/sqlite/SqliteDriver.h"
 
 #include "engine/Exception.h"
+#include "engine/Session.h"
 #include "engine/TDecimal.h"
+#include "engine/TField.h"
+#include "engine/TTable.h"
 #include "engine/Win1251.h"
 #include "support/TestRegistry.h"
 #include "support/TestTemp.h"
@@ -9,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sqlite3.h>
@@ -378,6 +382,72 @@ private slots:
         QCOMPARE(ReadAll(db.Path()), before);
         QVERIFY(!QFile::exists(db.File("other.db")));
         QVERIFY(!QFile::exists(db.File("copy.db")));
+    }
+
+    // Another program writes the file (in rollback-journal mode, where an
+    // open read would lock it out) while a table is open and partly read,
+    // whatever the user did last; the rows read after go on in order.
+    void otherProgramWritesWhileTableIsOpen_data() {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("opened") << QString() << "open";
+        QTest::newRow("page steps") << QString() << "page";
+        QTest::newRow("steps past the first block") << QString() << "next";
+        QTest::newRow("grid read far down") << QString() << "grid";
+        QTest::newRow("walk ended") << QString() << "walk";
+        QTest::newRow("refreshed") << QString() << "refresh";
+        QTest::newRow("ordered, page steps") << "name"
+                                             << "page";
+        QTest::newRow("ordered, grid read") << "name"
+                                            << "grid";
+    }
+    void otherProgramWritesWhileTableIsOpen() {
+        QFETCH(QString, order);
+        QFETCH(QString, action);
+        const TTestDatabase db(R"(
+            CREATE TABLE T (id INTEGER, name VARCHAR(20));
+            WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 5000)
+            INSERT INTO T SELECT n, printf('n%05d', n) FROM c;
+        )");
+        TTable t;
+        t.SetDatabaseName(db.Path());
+        t.SetTableName(QStringLiteral("T"));
+        t.SetIndexFieldNames(order);
+        const auto closeSession = qScopeGuard([] { Session().Close(); });
+        t.Open();
+        if (action == u"page")
+            for (int i = 0; i < 8; ++i)
+                t.MoveBy(30);
+        if (action == u"next")
+            for (int i = 0; i < 250; ++i)
+                t.Next();
+        if (action == u"grid") QCOMPARE(t.ValueAt(3000, 0).toInt(), 3000);
+        if (action == u"walk") {
+            t.DisableControls();
+            for (t.First(); !t.Eof(); t.Next()) {
+            }
+            t.SetRecNo(300);
+            t.EnableControls();
+        }
+        if (action == u"refresh") {
+            t.SetRecNo(450);
+            t.Refresh();
+        }
+        const int recNo = t.RecNo();
+
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(db.Path().toUtf8().constData(), &other), SQLITE_OK);
+        const auto closeOther = qScopeGuard([other] { sqlite3_close(other); });
+        char* error = nullptr;
+        const int rc = sqlite3_exec(other, "INSERT INTO T VALUES (9000, 'n09000')", nullptr, nullptr, &error);
+        const QString message = QString::fromUtf8(error ? error : "");
+        sqlite3_free(error);
+        QVERIFY2(rc == SQLITE_OK, qPrintable(message));
+
+        QCOMPARE(t.FieldByName(QStringLiteral("id"))->AsInteger(), recNo);
+        t.MoveBy(400);
+        QCOMPARE(t.FieldByName(QStringLiteral("id"))->AsInteger(), recNo + 400);
+        QCOMPARE(t.ValueAt(recNo + 401, 0).toInt(), recNo + 401);
     }
 };
 
