@@ -45,6 +45,8 @@ public:
                     .arg(name)
                     .arg(rows)};
     }
+    // The server's ordinary text, which psqlODBC reports as a long one.
+    QString MemoType() const override { return QStringLiteral("TEXT"); }
     // JSON values have no equality and no order.
     TRefusedFilter RefusedFilter() override {
         return {QStringLiteral("JSON"), QStringLiteral("doc='a'"), true};
