@@ -76,6 +76,8 @@ public:
     }
     bool ReportsScale() const override { return false; }
     void Execute(const QString& sql) override { FWriter->Execute(sql); }
+    // SQLite's ODBC driver reports TEXT as a long text.
+    QString MemoType() const override { return QStringLiteral("TEXT"); }
     // SQLite's ODBC driver keeps no read-only connection; the engine sets
     // query_only, which refuses every write but not ATTACH.
     bool RefusesAttach() const override { return false; }
