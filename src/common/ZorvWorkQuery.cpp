@@ -453,6 +453,16 @@ void PrepareConnection(TDatabase* database) {
 
     if (!database->Connected() || !database->IsSQLBased()) return;
 
+    // The probes and the data script may write, as stored scripts do;
+    // nothing after them may.
+    const auto readOnly = qScopeGuard([database] {
+        try {
+            database->SetWritable(false);
+        } catch (...) {
+            LogSilentFailure(database->DatabaseName());
+        }
+    });
+    database->SetWritable(true);
     const bool continueWas = std::exchange(ContinueOnSqlError, true);
     const auto restoreContinue = qScopeGuard([continueWas] { ContinueOnSqlError = continueWas; });
 

@@ -119,4 +119,7 @@ public:
     // A statement in the SQL Anywhere dialect, as the program sends it.
     virtual std::unique_ptr<TCursor> Query(const QString& sql) = 0;
     virtual void Execute(const QString& sql) = 0;
+    // Whether statements may change data. A connection only reads until it
+    // is told otherwise, and again from when it is told so.
+    virtual void SetWritable(bool writable) = 0;
 };

@@ -156,6 +156,16 @@ bool TDatabase::IsSQLBased() const {
     return Connected() && Session().IsSQLAlias(d->AliasName.isEmpty() ? d->DatabaseName : d->AliasName);
 }
 
+void TDatabase::SetWritable(bool writable) {
+    if (!d->Connection) return;
+    try {
+        d->Connection->SetWritable(writable);
+    } catch (...) {
+        if (!writable) SetConnected(false);
+        throw;
+    }
+}
+
 TDriverConnection& TDatabase::Connection() {
     if (!d->Connection) SetConnected(true);
     return *d->Connection;

@@ -49,6 +49,11 @@ public:
     // connected.
     bool IsSQLBased() const;
 
+    // Lets the open connection change data, or stops it (a connection only
+    // reads until then, and a new one only reads). A connection that cannot
+    // be stopped is closed, and the failure raised.
+    void SetWritable(bool writable);
+
     // Engine-internal: the open driver connection; connects when needed.
     TDriverConnection& Connection();
 

@@ -210,10 +210,21 @@ QString TField::TextFor(const QVariant& value) const {
 }
 
 QString TField::DisplayTextFor(const QVariant& value) const {
-    if (FDataType == TFieldType::ftMemo || FDataType == TFieldType::ftBlob)
-        return FDataType == TFieldType::ftMemo ? QStringLiteral("(MEMO)").left(value.isNull() ? 0 : 6)
-                                               : QStringLiteral("(BLOB)").left(value.isNull() ? 0 : 6);
     if (value.isNull()) return QString();
+    if (FDataType == TFieldType::ftBlob) return QStringLiteral("(BLOB)");
+    if (FDataType == TFieldType::ftMemo) {
+        // The start of the first line, no longer than the widest cell shows:
+        // a long text costs no more than that however long it is.
+        constexpr qsizetype shown = 2000;
+        const QString text = value.typeId() == QMetaType::QByteArray
+                                 ? QString::fromUtf8(value.toByteArray().left(shown))
+                                 : TextFor(value);
+        const QStringView start = QStringView(text).left(shown);
+        qsizetype end = 0;
+        while (end < start.size() && start[end] != u'\n' && start[end] != u'\r')
+            ++end;
+        return start.left(end).toString();
+    }
     const int type = value.typeId();
     const bool number = type == QMetaType::Double || type == QMetaType::Float ||
                         type == QMetaType::LongLong || type == QMetaType::Int ||

@@ -34,8 +34,7 @@ class WorkQueryTest : public QObject {
     void WriteScript(const QString& name, const QStringList& lines) {
         FSources->WriteFile(name, ToWin1251(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
     }
-    // Data scripts leave their marks as connection variables: the
-    // connection only reads.
+    // Data scripts leave their marks as connection variables.
     qint64 Exists(const QString& variable) {
         return RunSql(QStringLiteral("select varexists('%1')").arg(variable)).toLongLong();
     }
@@ -213,6 +212,24 @@ private slots:
         QCOMPARE(Exists(QStringLiteral("last")), 1);
         QCOMPARE(boxes.Count(), 1);
         QCOMPARE(boxes.Last().Caption, QStringLiteral("SQL Exception"));
+    }
+
+    // Stored data scripts may create, insert and update; from the end of
+    // the preparation on, the same connection refuses every write.
+    void dataScriptWrites() {
+        FSources->AddEmbedded(QStringLiteral("W"), {QStringLiteral("create table stoki (name varchar(20))")});
+        WriteScript(QStringLiteral("RestData.sql"), {QStringLiteral("create table made (x integer)"),
+                                                     QStringLiteral("insert into stoki values ('хляб')"),
+                                                     QStringLiteral("update stoki set name = name || '!'")});
+        ScriptedMsgBox boxes;
+        PrepareConnection(Connect(QStringLiteral("W")));
+        QCOMPARE(boxes.Count(), 0);
+        QCOMPARE(RunSql(QStringLiteral("select name from stoki")).toString(), QStringLiteral("хляб!"));
+        QCOMPARE(RunSql(QStringLiteral("select count(*) from made")).toInt(), 0);
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, RunSql(QStringLiteral("insert into stoki values ('сол')")));
+        QCOMPARE(boxes.Count(), 1);
+        QCOMPARE(boxes.Last().Text, QStringLiteral("attempt to write a readonly database"));
+        QCOMPARE(RunSql(QStringLiteral("select count(*) from stoki")).toInt(), 1);
     }
 
     // A data script saved as UTF-16 reads as Windows-1251 text with a NUL

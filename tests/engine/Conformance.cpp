@@ -52,6 +52,15 @@ const QStringList ExactDetailRows = {
     QStringLiteral("INSERT INTO exactdet VALUES (12345678901234567, 14.2, 4)"),
 };
 
+// The long texts of table notes, by id from 1.
+const QStringList MemoTexts = {
+    QStringLiteral("Ред 1, 'в кавички'\nред 2"),
+    QString(),
+    QString(""),
+    QStringLiteral("начало ") + QString(300000, u'ж'),
+    QStringLiteral("\nпразен първи ред"),
+};
+
 std::unique_ptr<TTable> Table(const QString& db, const QString& name, const QString& order = QString()) {
     auto t = std::make_unique<TTable>();
     t->SetDatabaseName(db);
@@ -103,6 +112,13 @@ void ConformanceTest::initTestCase() {
     Exec(QStringLiteral("CREATE TABLE exactdet (k NUMERIC(20,0), c DECIMAL(12,2), n INTEGER)"));
     for (const QString& row : ExactDetailRows)
         Exec(row);
+    Exec(QStringLiteral("CREATE TABLE notes (id INTEGER, body %1)").arg(FFixture->MemoType()));
+    for (int id = 1; id <= MemoTexts.size(); ++id)
+        Exec(MemoTexts[id - 1].isNull()
+                 ? QStringLiteral("INSERT INTO notes VALUES (%1, NULL)").arg(id)
+                 : QStringLiteral("INSERT INTO notes VALUES (%1, '%2')")
+                       .arg(id)
+                       .arg(QString(MemoTexts[id - 1]).replace(u'\'', QStringLiteral("''"))));
 }
 
 void ConformanceTest::cleanupTestCase() {
@@ -968,6 +984,65 @@ void ConformanceTest::writesAreRefused() {
     orders->Open();
     QCOMPARE(orders->RecordCount(), 6);
     QCOMPARE(FFixture->FileBytes(), before);
+}
+
+// The post-connect preparation's statements may write while it lets them;
+// from then on the same connection refuses again.
+void ConformanceTest::writesPassOnlyWhileAllowed() {
+    TDatabase* db = Session().DatabaseFor(FDb);
+    db->SetConnected(true);
+    TQuery q;
+    q.SetDatabaseName(FDb);
+    const auto run = [&q](const QString& sql) {
+        q.SetSQL({sql});
+        q.ExecSQL();
+    };
+    const auto dropMade = qScopeGuard([this] { Exec(QStringLiteral("DROP TABLE IF EXISTS made")); });
+    db->SetWritable(true);
+    run(QStringLiteral("CREATE TABLE made (id INTEGER)"));
+    run(QStringLiteral("INSERT INTO made VALUES (1)"));
+    db->SetWritable(false);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, run(QStringLiteral("INSERT INTO made VALUES (2)")));
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, run(QStringLiteral("DROP TABLE made")));
+    q.SetSQL({QStringLiteral("SELECT count(*) FROM made")});
+    q.Open();
+    QCOMPARE(q.Fields(0)->AsInteger(), 1);
+    q.Close();
+    // A connection made anew only reads.
+    db->SetConnected(false);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, run(QStringLiteral("INSERT INTO made VALUES (3)")));
+}
+
+void ConformanceTest::memoShowsItsFirstLine_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QList<int>>("filtered");
+    QTest::newRow("two lines, quotes") << 1 << QStringLiteral("Ред 1, 'в кавички'") << QList<int>{1};
+    QTest::newRow("null") << 2 << QString() << QList<int>{2, 3};
+    QTest::newRow("empty") << 3 << QString() << QList<int>{2, 3};
+    QTest::newRow("300,000 characters")
+        << 4 << QStringLiteral("начало ") + QString(1993, u'ж') << QList<int>{4};
+    QTest::newRow("empty first line") << 5 << QString() << QList<int>{5};
+}
+
+// A long text shows the start of its first line in the grid; Ctrl+C copies
+// the whole value and Alt+F3's condition on it finds its row.
+void ConformanceTest::memoShowsItsFirstLine() {
+    QFETCH(int, id);
+    QFETCH(QString, shown);
+    QFETCH(QList<int>, filtered);
+    auto t = Table(FDb, QStringLiteral("notes"), QStringLiteral("id"));
+    t->Open();
+    TField* body = t->FieldByName(QStringLiteral("body"));
+    QCOMPARE(body->DataType(), TFieldType::ftMemo);
+    QCOMPARE(body->DisplayTextFor(t->ValueAt(id, body->Index())), shown);
+    t->SetRecNo(id);
+    const QString whole = body->AsString();
+    QCOMPARE(whole, MemoTexts[id - 1].isNull() ? QString("") : MemoTexts[id - 1]);
+    QCOMPARE(body->IsNull(), MemoTexts[id - 1].isNull());
+    t->SetFilter(QStringLiteral("body='%1'").arg(QString(whole).replace(u'\'', QStringLiteral("''"))));
+    t->SetFiltered(true);
+    QCOMPARE(Ids(*t), filtered);
 }
 
 void ConformanceTest::uniDirectionalQueryOnlyGoesForward() {

@@ -30,6 +30,9 @@ public:
     // The declared type of a money column (SQL Anywhere's MONEY is a
     // NUMERIC(19,4); servers without that name take the numeric).
     virtual QString MoneyType() const { return QStringLiteral("NUMERIC(19,4)"); }
+    // The declared type of a long text column, which the engine reads as a
+    // memo.
+    virtual QString MemoType() const { return QStringLiteral("LONG VARCHAR"); }
     // Whether the driver reports a fixed-point column's declared decimals
     // (SQLite's ODBC driver does not), which are its default format.
     virtual bool ReportsScale() const { return true; }
@@ -102,6 +105,9 @@ private slots:
     void queryOpensAndExecutes();
     void writesAreRefused_data();
     void writesAreRefused();
+    void writesPassOnlyWhileAllowed();
+    void memoShowsItsFirstLine_data();
+    void memoShowsItsFirstLine();
     void uniDirectionalQueryOnlyGoesForward();
     void fieldsGiveTheirTexts();
     void bigTableIsReadInBlocks();

@@ -141,7 +141,18 @@ private slots:
         QTest::newRow("text") << TFieldType::ftString << QVariant(QStringLiteral("Иван")) << "Иван"
                               << "Иван";
         QTest::newRow("memo") << TFieldType::ftMemo << QVariant(QStringLiteral("long")) << "long"
-                              << "(MEMO)";
+                              << "long";
+        QTest::newRow("memo, first line")
+            << TFieldType::ftMemo << QVariant(QStringLiteral("Ред 1\r\nред 2")) << "Ред 1\r\nред 2"
+            << "Ред 1";
+        QTest::newRow("memo, 10 MB on one line") << TFieldType::ftMemo << QVariant(QString(10 << 20, u'ж'))
+                                                 << QString(10 << 20, u'ж') << QString(2000, u'ж');
+        QTest::newRow("memo as bytes") << TFieldType::ftMemo << QVariant(QByteArray("а\nб")) << "а\nб"
+                                       << "а";
+        QTest::newRow("memo, null") << TFieldType::ftMemo << QVariant() << ""
+                                    << "";
+        QTest::newRow("blob") << TFieldType::ftBlob << QVariant(QByteArray("\x01\x02")) << "\x01\x02"
+                              << "(BLOB)";
         QTest::newRow("text in a float column") << f << QVariant(QStringLiteral("n/a")) << "n/a"
                                                 << "n/a";
     }

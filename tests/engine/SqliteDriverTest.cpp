@@ -15,7 +15,10 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(TFieldType)
 
@@ -35,7 +38,8 @@ TSelectSpec Spec(const QString& table, const QString& where = {}, const QVariant
 // builds none of its own fixtures.
 class TTestDatabase {
 public:
-    explicit TTestDatabase(const char* sql) : FDir(TestTemp() + QStringLiteral("/sqlite-XXXXXX")) {
+    explicit TTestDatabase(const char* sql, const QString& base = TestTemp())
+        : FDir(base + QStringLiteral("/sqlite-XXXXXX")) {
         sqlite3* db = nullptr;
         sqlite3_open_v2(Path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr);
@@ -49,6 +53,7 @@ public:
     }
     QString Path() const { return FDir.filePath(QStringLiteral("test.db")); }
     QString File(const QString& name) const { return FDir.filePath(name); }
+    QString Folder() const { return FDir.path(); }
     std::unique_ptr<TDriverConnection> Open() const { return OpenSqliteConnection(Path()); }
 
 private:
@@ -73,6 +78,45 @@ QString Failure(const std::function<void()>& run) {
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+// What read gives when run by a user who may read the folder's files but
+// write neither them nor the folder: as root, in a child process that
+// becomes "nobody"; else with the folder and its files made read-only.
+QString AsReader(const QString& folder, const std::function<QString()>& read) {
+    const auto permit = [&folder](QFileDevice::Permissions dir, QFileDevice::Permissions files) {
+        for (const QString& name : QDir(folder).entryList(QDir::Files))
+            QFile::setPermissions(folder + u'/' + name, files);
+        QFile::setPermissions(folder, dir);
+    };
+    using P = QFileDevice;
+    const P::Permissions dir = P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther;
+    const P::Permissions files = P::ReadOwner | P::ReadOther;
+    if (geteuid() != 0) {
+        permit(dir, files);
+        const QString text = read();
+        permit(dir | P::WriteOwner, files | P::WriteOwner);
+        return text;
+    }
+    permit(dir | P::WriteOwner, files | P::WriteOwner);
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return QStringLiteral("(no pipe)");
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        const QByteArray text = setgid(65534) == 0 && setuid(65534) == 0 ? read().toUtf8() : "(still root)";
+        const ssize_t written = write(pipeEnds[1], text.constData(), size_t(text.size()));
+        _exit(written == text.size() ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    QByteArray text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, n);
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child < 0 ? QStringLiteral("(no child)") : QString::fromUtf8(text);
 }
 
 constexpr const char* Shop = R"(
@@ -295,9 +339,14 @@ private slots:
     void scriptsAndErrors() {
         const TTestDatabase db(Shop);
         const auto c = db.Open();
-        // The connection's temporary database takes what the file may not.
+        // Several statements in one text; what a data script makes while
+        // the connection may write stays for it, but only to read.
+        c->SetWritable(true);
         c->Execute("create temp table x (a int); insert into x values (1); insert into x values (2);");
+        c->SetWritable(false);
         QCOMPARE(First(*c, "select sum(a) from x").toInt(), 3);
+        QCOMPARE(Failure([&] { c->Execute("insert into x values (3)"); }),
+                 "attempt to write a readonly database");
         c->Execute("  "); // nothing to run
         QVERIFY(!c->Query("-- only a comment")->Next());
         QCOMPARE(Failure([&] { c->Query("select * from nosuch"); }), "no such table: nosuch");
@@ -339,8 +388,8 @@ private slots:
         QCOMPARE(First(*c, "select count(*) from stoki").toInt(), 4);
     }
 
-    // The file is opened read-only: no statement changes it, and no other
-    // file is attached; the refusals say what they are.
+    // The connection only reads: no statement changes the file or undoes
+    // that, and no other file is attached; the refusals say what they are.
     void writesAreRefused_data() {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("message");
@@ -360,7 +409,9 @@ private slots:
         QTest::newRow("vacuum into") << "vacuum into '%1/copy.db'"
                                      << "too many attached databases - max 0" << SQLITE_ERROR;
         QTest::newRow("journal mode") << "pragma journal_mode = wal"
-                                      << "attempt to write a readonly database" << SQLITE_READONLY;
+                                      << "not authorized" << SQLITE_AUTH;
+        QTest::newRow("query_only undone") << "pragma query_only = off; insert into stoki (id) values (9)"
+                                           << "not authorized" << SQLITE_AUTH;
     }
     void writesAreRefused() {
         QFETCH(QString, statement);
@@ -448,6 +499,39 @@ private slots:
         t.MoveBy(400);
         QCOMPARE(t.FieldByName(QStringLiteral("id"))->AsInteger(), recNo + 400);
         QCOMPARE(t.ValueAt(recNo + 401, 0).toInt(), recNo + 401);
+    }
+};
+
+// A file that this user may only read opens, read-only from the start,
+// whatever its journal: a write-ahead log's index cannot be made beside a
+// file in a folder this user may not write, so SQLite reads it as it stands.
+class SqliteReaderTest : public QObject {
+    Q_OBJECT
+private slots:
+    void readOnlyFileOpens_data() {
+        QTest::addColumn<QString>("journal");
+        QTest::newRow("rollback journal") << "delete";
+        QTest::newRow("write-ahead log") << "wal";
+    }
+    void readOnlyFileOpens() {
+        QFETCH(QString, journal);
+        const QByteArray sql = "PRAGMA journal_mode = " + journal.toLatin1() + ";" + Shop;
+        const TTestDatabase db(sql.constData(), QDir::tempPath());
+        const QByteArray before = ReadAll(db.Path());
+        const QString read = AsReader(db.Folder(), [&db] {
+            try {
+                const auto c = db.Open();
+                QString text = First(*c, "select count(*) from stoki").toString();
+                // The data script's writes fail as any failing line does.
+                c->SetWritable(true);
+                return text + u' ' + Failure([&] { c->Execute("insert into stoki (id) values (9)"); });
+            } catch (const EDatabaseError& e) {
+                return e.Message();
+            }
+        });
+        QCOMPARE(read, QStringLiteral("4 attempt to write a readonly database"));
+        QCOMPARE(ReadAll(db.Path()), before);
+        QCOMPARE(QDir(db.Folder()).entryList(QDir::Files), QStringList{"test.db"});
     }
 };
 
@@ -648,5 +732,6 @@ private slots:
 };
 
 TAMSEL_TEST(SqliteDriverTest);
+TAMSEL_TEST(SqliteReaderTest);
 TAMSEL_TEST(SqliteStatementsTest);
 #include "SqliteDriverTest.moc"

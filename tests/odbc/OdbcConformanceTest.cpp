@@ -45,6 +45,8 @@ public:
                     .arg(name)
                     .arg(rows)};
     }
+    // The server's ordinary text, which psqlODBC reports as a long one.
+    QString MemoType() const override { return QStringLiteral("TEXT"); }
     // JSON values have no equality and no order.
     TRefusedFilter RefusedFilter() override {
         return {QStringLiteral("JSON"), QStringLiteral("doc='a'"), true};
@@ -74,6 +76,8 @@ public:
     }
     bool ReportsScale() const override { return false; }
     void Execute(const QString& sql) override { FWriter->Execute(sql); }
+    // SQLite's ODBC driver reports TEXT as a long text.
+    QString MemoType() const override { return QStringLiteral("TEXT"); }
     // SQLite's ODBC driver keeps no read-only connection; the engine sets
     // query_only, which refuses every write but not ATTACH.
     bool RefusesAttach() const override { return false; }

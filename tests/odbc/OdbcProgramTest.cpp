@@ -11,6 +11,7 @@
 #include "connect/LoginDialog.h"
 #include "connect/SelectDbUnit.h"
 #include "connect/TestDataSources.h"
+#include "engine/Exception.h"
 #include "engine/TDatabase.h"
 #include "engine/TField.h"
 #include "engine/TTable.h"
@@ -226,6 +227,7 @@ private slots:
     void startCredentialsRefusedByServer();
     void sameDatabaseAgain_data();
     void sameDatabaseAgain();
+    void dataScriptWrites();
     void tableWindow();
     void filterExpressions_data();
     void filterExpressions();
@@ -292,15 +294,18 @@ void OdbcProgramTest::initTestCase() {
     FWriter->Execute(QStringLiteral(
         "INSERT INTO \"Стоки Б\" VALUES (2, 'Сливи'), (1, 'Круши'), (0, 'Ябълки'), (1, 'Дюли')"));
 
+    RecreateTable(*FWriter, QStringLiteral("podgotovki"), QStringLiteral("pid INTEGER"));
+
     // The data script, in the program's code page: a mark of the run, a
     // Cyrillic setting, a skipped line, the two connection variables made to
-    // exist, and a failing line.
+    // exist, a row written and a failing line.
     ExecDir = Folder();
     WriteFile(Folder() + QStringLiteral("RestData.sql"),
               Win1251Lines(
                   {"select set_config('application_name', current_setting('application_name') || '+', false)",
                    "SET tamsel.note = 'Подготовка'", "GO", "SET tamsel.bvrconnectid = '0'",
-                   "SET tamsel.bvrexecdir = ''", "; not a statement"}));
+                   "SET tamsel.bvrexecdir = ''", "insert into podgotovki values (pg_backend_pid())",
+                   "; not a statement"}));
 }
 
 void OdbcProgramTest::init() {
@@ -488,6 +493,22 @@ void OdbcProgramTest::sameDatabaseAgain() {
     QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
     QCOMPARE(form->dbgData->model()->rowCount(), 4);
     QCOMPARE(FForm->btSelectDb->text(), QStringLiteral("DB: TamselPgApp"));
+}
+
+// The data script's lines write on the server; from the end of the
+// preparation on, the program's connection refuses every write.
+void OdbcProgramTest::dataScriptWrites() {
+    FWriter->Execute(QStringLiteral("DELETE FROM podgotovki"));
+    StartOnServer();
+    const QList<QVariantList> written = ServerRows(QStringLiteral("SELECT pid FROM podgotovki"));
+    QCOMPARE(written.size(), 1);
+    QCOMPARE(QList<int>{written[0][0].toInt()}, PreparedConnections());
+    ScriptedMsgBox boxes;
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, RunSql(QStringLiteral("insert into podgotovki values (0)")));
+    QCOMPARE(boxes.Count(), 1);
+    QVERIFY2(boxes.Last().Text.contains(QLatin1String("read-only transaction")),
+             qPrintable(boxes.Last().Text));
+    QCOMPARE(ServerRows(QStringLiteral("SELECT pid FROM podgotovki")), written);
 }
 
 void OdbcProgramTest::tableWindow() {

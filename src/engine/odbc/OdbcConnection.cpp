@@ -57,7 +57,8 @@ void TOdbcConnection::Connect() {
             ? nulls == SQL_NC_LOW || nulls == SQL_NC_START
             : FLink->Dialect->NullsFirst;
     SetIsolation();
-    SetReadOnly();
+    FServerReadOnly = false;
+    SetAccess();
     for (const QString& statement : FLink->Dialect->SessionStatements)
         Execute(statement);
 }
@@ -96,12 +97,23 @@ void TOdbcConnection::SetIsolation() {
     }
 }
 
-// The program only reads. Where the driver does not keep a connection
-// read-only, a server whose own setting is known gets that instead; the
-// log says so either way.
-void TOdbcConnection::SetReadOnly() {
-    const SQLRETURN set = SQLSetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE,
-                                             reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_MODE_READ_ONLY)), 0);
+void TOdbcConnection::SetWritable(bool writable) {
+    FWritable = writable;
+    SetAccess();
+}
+
+// The program only reads, but while it is told otherwise. Where the driver
+// does not keep a connection read-only, a server whose own setting is known
+// gets that instead; the log says so either way.
+void TOdbcConnection::SetAccess() {
+    const SQLULEN asked = FWritable ? SQL_MODE_READ_WRITE : SQL_MODE_READ_ONLY;
+    const SQLRETURN set =
+        SQLSetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(asked), 0);
+    if (FWritable) {
+        if (FServerReadOnly) Execute(FLink->Dialect->ReadWriteStatement);
+        FServerReadOnly = false;
+        return;
+    }
     SQLUINTEGER mode = SQL_MODE_READ_WRITE;
     if (OdbcSucceeded(set) &&
         OdbcSucceeded(SQLGetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE, &mode, 0, nullptr)) &&
@@ -115,6 +127,7 @@ void TOdbcConnection::SetReadOnly() {
     qWarning("%s: the ODBC driver gives no read-only connection; the server is told \"%s\"",
              qUtf8Printable(FDataSource), qUtf8Printable(instead));
     Execute(instead);
+    FServerReadOnly = true;
 }
 
 QStringList TOdbcConnection::TableNames() {

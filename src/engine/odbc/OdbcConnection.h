@@ -26,6 +26,7 @@ public:
     bool Reversible(const TSelectSpec& spec) override;
     std::unique_ptr<TCursor> Query(const QString& sql) override;
     void Execute(const QString& sql) override;
+    void SetWritable(bool writable) override;
 
 private:
     void Connect();
@@ -33,7 +34,7 @@ private:
     const std::shared_ptr<TOdbcLink>& Link();
     QString InfoText(SQLUSMALLINT info) const;
     void SetIsolation();
-    void SetReadOnly();
+    void SetAccess();
     QString UnquoteIdentifier(const QString& quoted) const;
     QStringList RowKey(const QString& quotedTable);
     QString SelectText(const TSelectSpec& spec, const QString& what, bool ordered);
@@ -44,5 +45,7 @@ private:
     std::shared_ptr<TOdbcLink> FLink;
     QString FQuote; // identifier quote, empty when the driver has none
     bool FNullsFirst = true;
+    bool FWritable = false;
+    bool FServerReadOnly = false;         // told by ReadOnlyStatement on this link
     QHash<QString, QStringList> FRowKeys; // by quoted table
 };

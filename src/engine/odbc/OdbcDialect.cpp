@@ -53,6 +53,7 @@ const TOdbcDialect* Dialects() {
             // is, so the natural order would change between two reads.
             {QStringLiteral("SET synchronize_seqscans = off")},
             QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"),
+            QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE"),
             /*NullsFirst=*/false,
             /*CaselessPrefix=*/nullptr,
         },
@@ -62,11 +63,13 @@ const TOdbcDialect* Dialects() {
             {{QStringLiteral("rowid")}, {QStringLiteral("?")}},
             /*SessionStatements=*/{},
             QStringLiteral("PRAGMA query_only = ON"),
+            QStringLiteral("PRAGMA query_only = OFF"),
             /*NullsFirst=*/true,
             GlobPrefix,
         },
         {QStringLiteral("Anywhere"), TopStartAt, /*RowKey=*/{}, /*SessionStatements=*/{},
-         /*ReadOnlyStatement=*/QString(), /*NullsFirst=*/true, /*CaselessPrefix=*/nullptr},
+         /*ReadOnlyStatement=*/QString(), /*ReadWriteStatement=*/QString(), /*NullsFirst=*/true,
+         /*CaselessPrefix=*/nullptr},
         {},
     };
     return dialects;

@@ -23,6 +23,8 @@ struct TOdbcDialect {
     // Told the server where the driver does not keep a connection read-only;
     // empty where no such setting is known.
     QString ReadOnlyStatement;
+    // Undoes ReadOnlyStatement.
+    QString ReadWriteStatement;
     // Whether an ascending order puts NULLs first, where the driver does not say.
     bool NullsFirst = true;
     // As TDriverConnection::CaselessPrefix; null where UPPER and LIKE serve.

@@ -24,6 +24,7 @@ public:
     bool Reversible(const TSelectSpec& spec) override;
     std::unique_ptr<TCursor> Query(const QString& sql) override;
     void Execute(const QString& sql) override;
+    void SetWritable(bool writable) override;
 
     // For the server functions of this connection.
     sqlite3* Handle() const { return FDb.get(); }
@@ -41,6 +42,9 @@ public:
     QString TranslateQuery(const QString& sql) const;
 
 private:
+    // Opens name (a path or a URI) with flags and checks that it is a
+    // database; failures name the file.
+    void Open(const QString& file, const QByteArray& name, int flags);
     TDialectStatement Translate(const QString& sql) const;
     void Carry(const TDialectStatement& statement);
     void SetVariable(const TDialectStatement& statement);
@@ -50,6 +54,7 @@ private:
 
     TSqliteDb FDb;
     int FNumber;
+    bool FWritable = true;
     std::map<QString, TVariable> FVariables; // by lower-case name
     QHash<QString, QString> FOptions;        // by lower-case name
     QHash<QString, bool> FRowid;             // by quoted table name

@@ -6,7 +6,10 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QTime>
+#include <QUrl>
 #include <atomic>
 
 void RaiseSqliteError(sqlite3* db) {
@@ -559,15 +562,62 @@ QString Unquoted(const QString& name) {
 // ---------------------------------------------------------------------------
 // Connection
 
+namespace {
+
+// While the connection only reads, a pragma given a value is a setting and
+// is refused, so that no statement undoes query_only or changes the file
+// where query_only lets it (the journal mode); those whose value names an
+// object to read about stay open.
+int Authorize(void* writable, int action, const char* name, const char* value, const char*, const char*) {
+    if (action != SQLITE_PRAGMA || !value || *static_cast<const bool*>(writable)) return SQLITE_OK;
+    for (const char* reading :
+         {"table_info", "table_xinfo", "index_info", "index_xinfo", "index_list", "foreign_key_list"})
+        if (sqlite3_stricmp(name, reading) == 0) return SQLITE_OK;
+    return SQLITE_DENY;
+}
+
+// Bytes 18 and 19 of the header: 2 and 2 in write-ahead-log mode.
+bool InWalMode(const QString& file) {
+    QFile header(file);
+    return header.open(QIODevice::ReadOnly) && header.read(20).mid(18) == QByteArrayLiteral("\x02\x02");
+}
+
+// A write-ahead-log database needs its shared-memory index beside it, which
+// a user who may not write the folder cannot make while no other program
+// has the file open: SQLite then reads the file as it stands.
+QByteArray ImmutableUri(const QString& file) {
+    return QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toEncoded() + "?immutable=1";
+}
+
+} // namespace
+
 TSqliteConnection::TSqliteConnection(const QString& file) {
+    if (file.isEmpty())
+        throw EDatabaseError(QStringLiteral("%1: ").arg(QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN))),
+                             QString(), SQLITE_CANTOPEN, false);
+    // Read-write, so that the post-connect preparation's data script may
+    // write; query_only refuses every write but while it runs. A file this
+    // user may only read opens read-only. Never created.
+    try {
+        Open(file, file.toUtf8(), SQLITE_OPEN_READWRITE);
+    } catch (const EDatabaseError& error) {
+        const int code = error.NativeCode() & 0xff;
+        if ((code != SQLITE_READONLY && code != SQLITE_CANTOPEN) || !InWalMode(file)) throw;
+        Open(file, ImmutableUri(file), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        qWarning("%s: a write-ahead-log database in a folder this user may not write; it is read as it "
+                 "stands, without the changes that other programs make while it is open",
+                 qUtf8Printable(file));
+    }
+    Run(FDb.get(), CatalogueView);
+    RegisterSqlAnywhereFunctions(*this);
+    sqlite3_set_authorizer(FDb.get(), Authorize, &FWritable);
+    SetWritable(false);
+    FNumber = ++ConnectionCount;
+}
+
+void TSqliteConnection::Open(const QString& file, const QByteArray& name, int flags) {
     sqlite3* raw = nullptr;
-    // The program only reads: the file is opened read-only, so that no
-    // statement, whatever its text, can change it; never created. The
-    // connection's own objects (the catalogue view, temporary tables) live
-    // in its temporary database, which stays writable.
-    const int rc = file.isEmpty() ? SQLITE_CANTOPEN
-                                  : sqlite3_open_v2(file.toUtf8().constData(), &raw,
-                                                    SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(name.constData(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     FDb.reset(raw);
     if (rc != SQLITE_OK)
         throw EDatabaseError(QStringLiteral("%1: %2").arg(
@@ -581,14 +631,19 @@ TSqliteConnection::TSqliteConnection(const QString& file) {
     // "..." names a column or table, never a text: a misspelt name fails.
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    // Closing leaves the write-ahead log to the programs that write.
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // Walks read the file through the system's page cache, not copies; the
     // window is capped so that a walk over a large file keeps a small
     // resident set (mapped pages count as the process's own).
     Run(raw, "PRAGMA mmap_size = 67108864");
     Run(raw, "SELECT count(*) FROM main.sqlite_schema"); // is it a database at all
-    Run(raw, CatalogueView);
-    RegisterSqlAnywhereFunctions(*this);
-    FNumber = ++ConnectionCount;
+}
+
+void TSqliteConnection::SetWritable(bool writable) {
+    FWritable = true; // the setting itself is one
+    Run(FDb.get(), writable ? "PRAGMA query_only = OFF" : "PRAGMA query_only = ON");
+    FWritable = writable;
 }
 
 QStringList TSqliteConnection::TableNames() {
