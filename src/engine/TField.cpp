@@ -145,14 +145,7 @@ bool TField::AsExact(TExactNumber& number) const {
         return true;
     }
     const std::optional<TDecimal> d = v.typeId() == QMetaType::Double ? std::nullopt : ToDecimal(v);
-    TInt128 mantissa = 0;
-    int scale = 0;
-    if (!d || !d->ToScaled(mantissa, scale) || mantissa < std::numeric_limits<qint64>::min() ||
-        mantissa > std::numeric_limits<qint64>::max())
-        return false;
-    number.Mantissa = qint64(mantissa);
-    number.Scale = scale;
-    return true;
+    return d && d->ToScaled(number.Mantissa, number.Scale);
 }
 
 qint64 TField::AsInteger() const {
