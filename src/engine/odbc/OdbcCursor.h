@@ -39,6 +39,9 @@ public:
     bool Next() override;
     QVariant Value(int column) const override;
     bool ExactValue(int column, TExactNumber& value) const override;
+    bool FloatValue(int column, double& value) const override;
+    bool NullValue(int column, bool& null) const override;
+    bool AppendText(int column, QString& out) const override;
 
 private:
     struct TBinding {
@@ -54,6 +57,9 @@ private:
     void ReadRow(); // single-row mode: read every column of the row fetched
     QVariant GetData(SQLUSMALLINT column, TOdbcFetchKind kind);
     bool BlockTruncated(SQLULEN row) const;
+    // The current row's bound value of a column, for the reads that need no
+    // QVariant; none in single-row mode.
+    const TBinding* Bound(int column) const;
 
     std::shared_ptr<TOdbcLink> FLink;
     TOdbcCursorSource FSource;
