@@ -21,6 +21,10 @@ TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKi
     case TFieldType::ftFloat:
         FKind = TKind::Float;
         break;
+    case TFieldType::ftBCD:
+    case TFieldType::ftCurrency:
+        FKind = formatted ? TKind::Fixed : TKind::Display;
+        break;
     case TFieldType::ftDate:
         // A date's display text is its picture, or the short date.
         FKind = TKind::Date;
@@ -54,6 +58,13 @@ void TFieldFormatter::Append(QString& out) const {
             }
             return;
         }
+        break;
+    }
+    case TKind::Fixed: {
+        TExactNumber number;
+        if (dataSet && dataSet->CurrentExact(index, number) &&
+            (number.Null || AppendExact(out, FField->DisplayFormat(), number)))
+            return;
         break;
     }
     case TKind::Float: {
