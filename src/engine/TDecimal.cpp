@@ -138,17 +138,20 @@ bool ExactNumberFromDouble(double value, TExactNumber& out) {
 std::optional<TDecimal> TDecimal::FromText(QByteArrayView text) {
     TNumberParts parts;
     if (!SplitNumber(text, parts)) return std::nullopt;
-    // The digits with the point moved by the exponent.
-    QByteArray digits = parts.Int.toByteArray() + parts.Frac.toByteArray();
-    qsizetype point = parts.Int.size() + parts.Exponent;
-    if (point < 0) {
-        digits.prepend(QByteArray(-point, '0'));
-        point = 0;
+    // The digits with the point moved by the exponent (most texts have none).
+    TNumberParts placed = parts;
+    QByteArray digits;
+    if (parts.Exponent != 0) {
+        digits = parts.Int.toByteArray() + parts.Frac.toByteArray();
+        qsizetype point = parts.Int.size() + parts.Exponent;
+        if (point < 0) {
+            digits.prepend(QByteArray(-point, '0'));
+            point = 0;
+        }
+        if (point > digits.size()) digits.append(point - digits.size(), '0');
+        placed.Int = QByteArrayView(digits).first(point);
+        placed.Frac = QByteArrayView(digits).sliced(point);
     }
-    if (point > digits.size()) digits.append(point - digits.size(), '0');
-    TNumberParts placed;
-    placed.Int = QByteArrayView(digits).first(point);
-    placed.Frac = QByteArrayView(digits).sliced(point);
     Trim(placed);
     QByteArray out;
     out.reserve(placed.Int.size() + placed.Frac.size() + 3);

@@ -98,6 +98,18 @@ bool TField::IsNull() const {
 }
 
 QString TField::AsString() const {
+    // A walk's hot path: texts and whole numbers straight from the streamed
+    // row, without a QVariant.
+    if (FDataSet && (FDataType == TFieldType::ftString || FDataType == TFieldType::ftMemo)) {
+        QString text;
+        if (FDataSet->CurrentText(FIndex, text)) return text;
+    } else if (FDataSet && IsNumeric() && !IsFloat() && FDataType != TFieldType::ftBCD) {
+        TExactNumber number;
+        if (FDataSet->CurrentExact(FIndex, number) && number.Scale == 0 &&
+            number.Mantissa >= std::numeric_limits<qint64>::min() &&
+            number.Mantissa <= std::numeric_limits<qint64>::max())
+            return number.Null ? QString() : QString::number(qint64(number.Mantissa));
+    }
     return TextFor(Value());
 }
 
