@@ -3,7 +3,10 @@
 //   - connect, then open and read the first 50 records (natural order and
 //     sorted on a column without an index);
 //   - a full walk reading every field of every record, against psql copying
-//     the same rows to /dev/null;
+//     the same rows to /dev/null and against psqlODBC alone;
+//   - the table window's export of every record to a text file, against
+//     psqlODBC alone;
+//   - Ctrl+U on a whole-number column, against psql's sum and count;
 //   - the process's peak memory;
 //   - a cancel asked 300 ms into a statement that the server makes slow
 //     (a view over pg_sleep), until the program is free again; and a read
@@ -12,6 +15,8 @@
 //
 //   odbc_bench [rows]   (default 1000000; needs the tests' server script)
 
+#include "common/ColumnStatistics.h"
+#include "common/ExportTxt.h"
 #include "engine/Exception.h"
 #include "engine/Session.h"
 #include "engine/StatementWait.h"
@@ -20,7 +25,7 @@
 #include "engine/TQuery.h"
 #include "engine/TTable.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -103,6 +108,21 @@ double FirstRecords(TDatabase& db, const QString& order, int n) {
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     if (read != n) Fail(QStringLiteral("read %1 records, not %2").arg(read).arg(n));
     return ms;
+}
+
+// Opens the table and reads every field of every record as text;
+// milliseconds. Out of line, so that a profiler can take the walk alone
+// (valgrind --tool=callgrind --toggle-collect='*FullWalk*').
+[[gnu::noinline]] double FullWalk(TTable& table, qint64& walked, qint64& chars) {
+    QElapsedTimer timer;
+    timer.start();
+    table.Open();
+    table.DisableControls();
+    for (table.First(); !table.Eof(); table.Next(), ++walked)
+        for (int f = 0; f < table.FieldCount(); ++f)
+            chars += table.Fields(f)->AsString().size();
+    table.EnableControls();
+    return double(timer.nsecsElapsed()) / 1e6;
 }
 
 // The driver alone: the same rows through psqlODBC with the connection
@@ -225,7 +245,9 @@ double StalledServerRelease(TDatabase& db) {
 }
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The export and Ctrl+U show their progress in a window.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const qint64 rows = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
 
     QTemporaryDir state;
@@ -265,20 +287,28 @@ int main(int argc, char** argv) {
         TTable table;
         table.SetDatabaseName(db.DatabaseName());
         table.SetTableName(QStringLiteral("big"));
-        timer.restart();
-        table.Open();
-        table.DisableControls();
-        qint64 walked = 0;
-        qint64 chars = 0;
-        for (table.First(); !table.Eof(); table.Next(), ++walked)
-            for (int f = 0; f < table.FieldCount(); ++f)
-                chars += table.Fields(f)->AsString().size();
-        table.EnableControls();
-        const double walkMs = double(timer.nsecsElapsed()) / 1e6;
+        qint64 walked = 0, chars = 0;
+        const double walkMs = FullWalk(table, walked, chars);
         if (walked != rows) Fail(QStringLiteral("walked %1 records, not %2").arg(walked).arg(rows));
         table.Close();
 
+        // The window's export (its default layout) and Ctrl+U.
+        const QString exportFile = StateDir + QStringLiteral("/export.txt");
+        table.Open();
+        timer.restart();
+        QString status;
+        ExportToTextFile(&table, nullptr, nullptr, QStringLiteral("big"), exportFile, status);
+        const double exportMs = double(timer.nsecsElapsed()) / 1e6;
+        if (!status.isEmpty()) Fail(QStringLiteral("the export failed: ") + status);
+        QFile::remove(exportFile);
+        timer.restart();
+        const double sum = ColumnStatistics(&table, QStringLiteral("id"), false);
+        const double statsMs = double(timer.nsecsElapsed()) / 1e6;
+        if (sum != double(rows) * double(rows + 1) / 2) Fail(QStringLiteral("Ctrl+U summed %1").arg(sum));
+        table.Close();
+
         const double psqlMs = Psql({QStringLiteral("COPY (SELECT * FROM big) TO STDOUT")});
+        const double psqlSumMs = Psql({QStringLiteral("SELECT sum(id), count(id) FROM big")});
         const double rawMs = RawDriverWalk(rows);
         Psql({QStringLiteral("CREATE VIEW slow AS SELECT pg_sleep(30)::text AS s")});
         const double cancelMs = CancelSlowStatement(db);
@@ -294,6 +324,12 @@ int main(int argc, char** argv) {
         std::printf("walk / psql:                      %8.2f\n", walkMs / psqlMs);
         std::printf("psqlODBC alone, bound arrays:     %8.1f ms\n", rawMs);
         std::printf("driver / psql:                    %8.2f\n", rawMs / psqlMs);
+        std::printf("walk / driver:                    %8.2f\n", walkMs / rawMs);
+        std::printf("export of every record:           %8.1f ms\n", exportMs);
+        std::printf("export / driver:                  %8.2f\n", exportMs / rawMs);
+        std::printf("Ctrl+U on id:                     %8.1f ms\n", statsMs);
+        std::printf("psql sum and count of id:         %8.1f ms\n", psqlSumMs);
+        std::printf("stats / psql sum:                 %8.2f\n", statsMs / psqlSumMs);
         std::printf("peak memory:                      %8.1f MB (target < 200 MB)\n", PeakMb());
         std::printf("odbc_cancel_slow_statement: %.1f ms (target < 1000 ms)\n", cancelMs);
         std::printf("odbc_stalled_server_release: %.1f ms (target < 4000 ms)\n", stalledMs);

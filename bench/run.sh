@@ -128,13 +128,19 @@ TAMSEL_BENCH_DIR=$data "$build/bench/bench_export_bench"
 
 # The ODBC driver's full walk of 1,000,000 rows against psql's COPY of them,
 # each run on a server of its own; the median of three.
-# psqlODBC on its own, fetching the same rows into bound arrays, for the floor.
-# Then a cancel of a statement made slow on the server, and a read from a
-# stopped server backend given up.
-odbc_runs=$(for _ in 1 2 3; do "$odbc" | sed -n -e 's/^\(walk\|driver\) \/ psql: *\([0-9.]*\).*/\1 \2/p' \
-  -e 's/^\(odbc_cancel_slow_statement\|odbc_stalled_server_release\): *\([0-9.]*\).*/\1 \2/p'; done)
-median_of() { echo "$odbc_runs" | sed -n "s/^$1 //p" | sort -n | sed -n 2p; }
-echo "odbc_walk_over_psql_copy: $(median_of walk)"
-echo "odbc_driver_walk_over_psql_copy: $(median_of driver)"
+# psqlODBC on its own, fetching the same rows into bound arrays, for the floor;
+# the window's export and Ctrl+U against it and against psql's sum. Then a
+# cancel of a statement made slow on the server, and a read from a stopped
+# server backend given up.
+odbc_runs=$(for _ in 1 2 3; do
+  "$odbc" | sed -n -e 's/^\(walk\|driver\|export\|stats\) \/ \(psql\|driver\|psql sum\): *\([0-9.]*\).*/\1 \2: \3/p' \
+    -e 's/^\(odbc_cancel_slow_statement\|odbc_stalled_server_release\): *\([0-9.]*\).*/\1: \2/p'
+done)
+median_of() { echo "$odbc_runs" | sed -n "s/^$1: //p" | sort -n | sed -n 2p; }
+echo "odbc_walk_over_psql_copy: $(median_of 'walk psql')"
+echo "odbc_driver_walk_over_psql_copy: $(median_of 'driver psql')"
+echo "odbc_walk_over_driver_walk: $(median_of 'walk driver')"
+echo "odbc_export_over_driver_walk: $(median_of 'export driver')"
+echo "odbc_stats_over_psql_sum: $(median_of 'stats psql sum')"
 echo "odbc_cancel_slow_statement: $(median_of odbc_cancel_slow_statement) ms"
 echo "odbc_stalled_server_release: $(median_of odbc_stalled_server_release) ms"

@@ -21,13 +21,13 @@ QString SumPicture(const TField* field, TSumKind kind) {
     return kind == TSumKind::Floating ? IntegerPicture + QStringLiteral(".00##") : IntegerPicture;
 }
 
-// The running sum of a column: exact (a 128-bit mantissa at the largest
-// scale seen) while every value is a whole or fixed-point number and the sum
-// fits, a double from the first REAL or overflow on.
+// The running sum of a column: exact while every value is a whole or
+// fixed-point number and the sum stays exact, a double from the first REAL or
+// overflow on.
 class TColumnSum {
 public:
     void Add(const TExactNumber& number) {
-        if (FExact && AddExact(number)) return;
+        if (FExact && FSum.Add(number)) return;
         ToFloat();
         FFloat += double(number.Mantissa) / std::pow(10.0, number.Scale);
     }
@@ -35,43 +35,12 @@ public:
         ToFloat();
         FFloat += value;
     }
-    double Value() const { return FExact ? TDecimal::FromScaled(FSum, FScale).ToDouble() : FFloat; }
+    double Value() const { return FExact ? FSum.Value().ToDouble() : FFloat; }
     QString Format(const QString& picture) const {
-        return FExact ? FormatNumber(picture, TDecimal::FromScaled(FSum, FScale))
-                      : FormatNumber(picture, FFloat);
+        return FExact ? FormatNumber(picture, FSum.Value()) : FormatNumber(picture, FFloat);
     }
 
 private:
-    static constexpr int MaxScale = 30;
-    // 10^38 and a little: the most a sum may hold before it is no longer exact.
-    static constexpr TInt128 Limit = TInt128(1000000000000000000LL) * TInt128(1000000000000000000LL) * 100;
-
-    static bool Scale(TInt128& value, int by) {
-        for (; by > 0; --by) {
-            if (value > Limit / 10 || value < -Limit / 10) return false;
-            value *= 10;
-        }
-        return true;
-    }
-    bool AddExact(const TExactNumber& number) {
-        TInt128 mantissa = number.Mantissa;
-        int scale = number.Scale;
-        if (scale < 0) {
-            if (!Scale(mantissa, -scale)) return false;
-            scale = 0;
-        }
-        if (scale > MaxScale) return false;
-        if (scale > FScale) {
-            if (!Scale(FSum, scale - FScale)) return false;
-            FScale = scale;
-        } else if (!Scale(mantissa, FScale - scale)) {
-            return false;
-        }
-        const TInt128 sum = FSum + mantissa;
-        if (sum > Limit || sum < -Limit) return false;
-        FSum = sum;
-        return true;
-    }
     void ToFloat() {
         if (!FExact) return;
         FFloat = Value();
@@ -79,10 +48,18 @@ private:
     }
 
     bool FExact = true;
-    TInt128 FSum = 0;
-    int FScale = 0;
+    TExactSum FSum;
     double FFloat = 0;
 };
+
+void ShowResult(const QString& label, const QString& sumText, int recordCount, qint64 emptyCount) {
+    QString text = QStringLiteral("Сума колона \"") + label + QStringLiteral("\":   ") + sumText +
+                   QLatin1Char('\r') + QLatin1Char('\r') + QStringLiteral("Брой редове   ") +
+                   QString::number(recordCount) + QLatin1Char('\r');
+    if (emptyCount > 0)
+        text += QStringLiteral("Брой null стойности   ") + QString::number(emptyCount) + QLatin1Char('\r');
+    ShowMsg(text, QStringLiteral("Съобщение"), MB_ICONINFORMATION);
+}
 
 } // namespace
 
@@ -99,6 +76,14 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
                                                : TSumKind::Text;
     const QString picture = SumPicture(field, kind);
     if (!dataSet->Active()) return 0;
+
+    // Whole and fixed-point numbers add up on the server, in one statement,
+    // where it adds them exactly: the same text as the walk's, without it.
+    TColumnTotals totals;
+    if (kind == TSumKind::Numeric && dataSet->ColumnTotals(field, totals)) {
+        if (show) ShowResult(label, FormatNumber(picture, totals.Sum), dataSet->RecordCount(), totals.Nulls);
+        return totals.Sum.ToDouble();
+    }
 
     TColumnSum sum;
     int emptyCount = 0;
@@ -156,15 +141,8 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
     }
 
     // A walk the user stopped has no sum to show.
-    if (show && !cancelled) {
-        const QString sumText = aborted ? QStringLiteral("<n.a.>") : sum.Format(picture);
-        QString text = QStringLiteral("Сума колона \"") + label + QStringLiteral("\":   ") + sumText +
-                       QLatin1Char('\r') + QLatin1Char('\r') + QStringLiteral("Брой редове   ") +
-                       QString::number(dataSet->RecordCount()) + QLatin1Char('\r');
-        if (emptyCount > 0)
-            text +=
-                QStringLiteral("Брой null стойности   ") + QString::number(emptyCount) + QLatin1Char('\r');
-        ShowMsg(text, QStringLiteral("Съобщение"), MB_ICONINFORMATION);
-    }
+    if (show && !cancelled)
+        ShowResult(label, aborted ? QStringLiteral("<n.a.>") : sum.Format(picture), dataSet->RecordCount(),
+                   emptyCount);
     return sum.Value();
 }

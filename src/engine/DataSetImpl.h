@@ -37,6 +37,13 @@ public:
     // read fewer brings them all.
     virtual std::unique_ptr<TCursor> OpenAt(qint64 offset, qint64 limit, const QList<int>& columns) = 0;
     virtual qint64 Count() = 0;
+    // As TDriverConnection::Totals over these rows; false where the source
+    // cannot tell.
+    virtual bool Totals(int column, TColumnTotals& totals) {
+        Q_UNUSED(column);
+        Q_UNUSED(totals);
+        return false;
+    }
     // Rows backwards from the end of the order: the last `skip` rows passed
     // over, then at most limit rows, last first. None where the source
     // cannot read backwards exactly.

@@ -107,6 +107,16 @@ public:
     // without OrderBy the server's natural order, stable between calls.
     virtual std::unique_ptr<TCursor> Select(const TSelectSpec& spec, qint64 offset) = 0;
     virtual qint64 Count(const TSelectSpec& spec) = 0;
+    // In one statement over spec's rows: their count, the count of NULLs of
+    // column (one of spec's table's, whole or fixed-point) and its exact sum.
+    // False, asking nothing or reading no answer, where the server cannot add
+    // that column exactly.
+    virtual bool Totals(const TSelectSpec& spec, const TColumnInfo& column, TColumnTotals& totals) {
+        Q_UNUSED(spec);
+        Q_UNUSED(column);
+        Q_UNUSED(totals);
+        return false;
+    }
     // The row key that Select orders spec's rows by last, empty where the
     // driver knows none (a view, a server whose natural order is its own).
     virtual TRowKey RowKeyOf(const TSelectSpec& spec) = 0;

@@ -6,6 +6,7 @@
 #include "TField.h"
 
 #include <charconv>
+#include <limits>
 
 TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKind::Text) {
     const bool formatted = !field->DisplayFormat().isEmpty();
@@ -19,6 +20,10 @@ TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKi
         break;
     case TFieldType::ftFloat:
         FKind = TKind::Float;
+        break;
+    case TFieldType::ftBCD:
+    case TFieldType::ftCurrency:
+        FKind = formatted ? TKind::Fixed : TKind::Display;
         break;
     case TFieldType::ftDate:
         // A date's display text is its picture, or the short date.
@@ -43,14 +48,23 @@ void TFieldFormatter::Append(QString& out) const {
     switch (FKind) {
     case TKind::Whole: {
         TExactNumber number;
-        if (dataSet && dataSet->CurrentExact(index, number) && number.Scale == 0) {
+        if (dataSet && dataSet->CurrentExact(index, number) && number.Scale == 0 &&
+            number.Mantissa >= std::numeric_limits<qint64>::min() &&
+            number.Mantissa <= std::numeric_limits<qint64>::max()) {
             if (!number.Null) {
                 char digits[24];
-                const auto end = std::to_chars(digits, digits + sizeof digits, number.Mantissa).ptr;
+                const auto end = std::to_chars(digits, digits + sizeof digits, qint64(number.Mantissa)).ptr;
                 out += QLatin1StringView(digits, end);
             }
             return;
         }
+        break;
+    }
+    case TKind::Fixed: {
+        TExactNumber number;
+        if (dataSet && dataSet->CurrentExact(index, number) &&
+            (number.Null || AppendExact(out, FField->DisplayFormat(), number)))
+            return;
         break;
     }
     case TKind::Float: {

@@ -142,6 +142,7 @@ QString FormatDateTimePicture(const QString& picture, const QDate& date, const Q
         lastPicture = picture;
     }
     QString out;
+    out.reserve(2 * picture.size() + 8); // one allocation for the common pictures
     parsed.Append(out, date, time);
     return out;
 }

@@ -87,6 +87,11 @@ public:
         return FConnection.Select(spec, offset);
     }
     qint64 Count() override { return FEmpty ? 0 : FConnection.Count(FSpec); }
+    bool Totals(int column, TColumnTotals& totals) override {
+        if (!FEmpty) return FConnection.Totals(FSpec, FColumns[column], totals);
+        totals = TColumnTotals();
+        return true;
+    }
     std::unique_ptr<TCursor> OpenFromEnd(qint64 skip, qint64 limit) override {
         if (FEmpty || FKey.Columns.isEmpty() || !FConnection.Reversible(FSpec)) return nullptr;
         TSelectSpec spec = FSpec;
@@ -1099,6 +1104,13 @@ bool TDataSet::CurrentNull(int fieldIndex, bool& null) const {
 bool TDataSet::CurrentText(int fieldIndex, QString& out) const {
     TCursor* cursor = d->LiveCursor(fieldIndex);
     return cursor && cursor->AppendText(d->CursorIndex(fieldIndex), out);
+}
+
+bool TDataSet::ColumnTotals(const TField* field, TColumnTotals& totals) {
+    d->CheckActive();
+    if (!field || field->DataSet() != this || !d->Source->Totals(field->Index(), totals)) return false;
+    if (d->Count < 0) d->LearnCount(totals.Rows);
+    return true;
 }
 
 qint64 TDataSet::RowsRead() const {

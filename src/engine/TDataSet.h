@@ -8,6 +8,7 @@
 #include <memory>
 
 struct TExactNumber;
+struct TColumnTotals;
 
 class TDataSource;
 class TDatabase;
@@ -118,6 +119,11 @@ public:
     bool CurrentNull(int fieldIndex, bool& null) const;
     // Appends the field's text where it is a text straight from the stream.
     bool CurrentText(int fieldIndex, QString& out) const;
+    // Counts the records and the field's NULLs and adds the field up (whole
+    // or fixed-point) in one statement on the server, over exactly the
+    // records the data set shows; false where the server cannot add it
+    // exactly (a statement's rows, a kind or server that adds inexactly).
+    bool ColumnTotals(const TField* field, TColumnTotals& totals);
     // How many rows were read from the server since creation, and how many
     // the cache holds now.
     qint64 RowsRead() const;

@@ -1,5 +1,6 @@
 #include "TDecimal.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -93,12 +94,12 @@ bool ParseExactNumber(const char* text, qsizetype size, TExactNumber& out) {
     TNumberParts parts;
     if (!SplitNumber(QByteArrayView(text, size), parts)) return false;
     Trim(parts);
-    qint64 mantissa = 0;
+    TInt128 mantissa = 0;
     int significant = 0;
     for (QByteArrayView digits : {parts.Int, parts.Frac}) {
         for (char c : digits) {
             if (significant == 0 && c == '0') continue; // the zeros of 0.000005
-            if (++significant > 18) return false;
+            if (++significant > 38) return false;
             mantissa = mantissa * 10 + (c - '0');
         }
     }
@@ -137,17 +138,20 @@ bool ExactNumberFromDouble(double value, TExactNumber& out) {
 std::optional<TDecimal> TDecimal::FromText(QByteArrayView text) {
     TNumberParts parts;
     if (!SplitNumber(text, parts)) return std::nullopt;
-    // The digits with the point moved by the exponent.
-    QByteArray digits = parts.Int.toByteArray() + parts.Frac.toByteArray();
-    qsizetype point = parts.Int.size() + parts.Exponent;
-    if (point < 0) {
-        digits.prepend(QByteArray(-point, '0'));
-        point = 0;
+    // The digits with the point moved by the exponent (most texts have none).
+    TNumberParts placed = parts;
+    QByteArray digits;
+    if (parts.Exponent != 0) {
+        digits = parts.Int.toByteArray() + parts.Frac.toByteArray();
+        qsizetype point = parts.Int.size() + parts.Exponent;
+        if (point < 0) {
+            digits.prepend(QByteArray(-point, '0'));
+            point = 0;
+        }
+        if (point > digits.size()) digits.append(point - digits.size(), '0');
+        placed.Int = QByteArrayView(digits).first(point);
+        placed.Frac = QByteArrayView(digits).sliced(point);
     }
-    if (point > digits.size()) digits.append(point - digits.size(), '0');
-    TNumberParts placed;
-    placed.Int = QByteArrayView(digits).first(point);
-    placed.Frac = QByteArrayView(digits).sliced(point);
     Trim(placed);
     QByteArray out;
     out.reserve(placed.Int.size() + placed.Frac.size() + 3);
@@ -237,6 +241,42 @@ QByteArray TDecimal::AbsFixed(int decimals, QByteArrayView roundUpFrom) const {
     return out;
 }
 
+bool TExactSum::Add(TInt128 mantissa, int scale) {
+    constexpr int maxScale = 30;
+    // 10^38 and a little: the most the sum may hold and stay exact.
+    constexpr TInt128 limit = TInt128(1000000000000000000LL) * TInt128(1000000000000000000LL) * 100;
+    const auto scaled = [](TInt128& value, int by) {
+        for (; by > 0; --by) {
+            if (value > limit / 10 || value < -limit / 10) return false;
+            value *= 10;
+        }
+        return true;
+    };
+    if (mantissa > limit || mantissa < -limit) return false;
+    if (scale < 0) {
+        if (!scaled(mantissa, -scale)) return false;
+        scale = 0;
+    }
+    if (scale > maxScale) return false;
+    TInt128 sum = FSum;
+    if (scale > FScale) {
+        if (!scaled(sum, scale - FScale)) return false;
+    } else if (!scaled(mantissa, FScale - scale)) {
+        return false;
+    }
+    sum += mantissa;
+    if (sum > limit || sum < -limit) return false;
+    FSum = sum;
+    FScale = std::max(FScale, scale);
+    return true;
+}
+
+bool TExactSum::Add(const TDecimal& value) {
+    TInt128 mantissa = 0;
+    int scale = 0;
+    return value.ToScaled(mantissa, scale) && Add(mantissa, scale);
+}
+
 QVariant DecimalVariant(const TDecimal& value) {
     qint64 whole = 0;
     if (value.ToInt64(whole)) return QVariant(qlonglong(whole));
@@ -245,12 +285,12 @@ QVariant DecimalVariant(const TDecimal& value) {
 
 QVariant DecimalVariant(const TExactNumber& value) {
     if (value.Null) return QVariant();
-    if (value.Scale <= 0 && value.Scale > -19) {
+    constexpr TInt128 low = std::numeric_limits<qint64>::min(), high = std::numeric_limits<qint64>::max();
+    if (value.Scale <= 0 && value.Mantissa >= low && value.Mantissa <= high) {
         TInt128 whole = value.Mantissa;
-        for (int i = value.Scale; i < 0; ++i)
+        for (int i = value.Scale; i < 0 && whole >= low && whole <= high; ++i)
             whole *= 10;
-        if (whole >= std::numeric_limits<qint64>::min() && whole <= std::numeric_limits<qint64>::max())
-            return QVariant(qlonglong(whole));
+        if (whole >= low && whole <= high) return QVariant(qlonglong(whole));
     }
     return DecimalVariant(TDecimal::FromExact(value));
 }

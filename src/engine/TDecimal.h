@@ -19,14 +19,14 @@ __extension__ typedef unsigned __int128 TUInt128;
 // A number read exactly from a row: Mantissa / 10^Scale (a negative scale
 // multiplies), or NULL. What a walk adds up without a QVariant.
 struct TExactNumber {
-    qint64 Mantissa = 0;
+    TInt128 Mantissa = 0;
     int Scale = 0;
     bool Null = false;
 };
 
 // "[+|-]digits[.digits][e[+|-]digits]" (or "[+|-].digits...") with blanks
 // around it, as servers write fixed-point values; false for any other text
-// and for more than 18 significant digits.
+// and for more than 38 significant digits.
 bool ParseExactNumber(const char* text, qsizetype size, TExactNumber& out);
 // A REAL as the number of its first 15 significant digits, which is what the
 // embedded server keeps of a fixed-point value that it stores as a REAL.
@@ -68,6 +68,28 @@ public:
 private:
     explicit TDecimal(QByteArray text) : FText(std::move(text)) {}
     QByteArray FText;
+};
+
+// A running sum of exact numbers: a 128-bit mantissa at the largest scale
+// seen (at most 30), up to a little past 10^38. Add refuses, leaving the sum
+// as it was, a number that would make it inexact.
+class TExactSum {
+public:
+    bool Add(TInt128 mantissa, int scale);
+    bool Add(const TExactNumber& number) { return Add(number.Mantissa, number.Scale); }
+    bool Add(const TDecimal& value);
+    TDecimal Value() const { return TDecimal::FromScaled(FSum, FScale); }
+
+private:
+    TInt128 FSum = 0;
+    int FScale = 0;
+};
+
+// A column's totals over the rows of a data set.
+struct TColumnTotals {
+    qint64 Rows = 0;
+    qint64 Nulls = 0;
+    TDecimal Sum;
 };
 
 Q_DECLARE_METATYPE(TDecimal)

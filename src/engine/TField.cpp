@@ -98,6 +98,18 @@ bool TField::IsNull() const {
 }
 
 QString TField::AsString() const {
+    // A walk's hot path: texts and whole numbers straight from the streamed
+    // row, without a QVariant.
+    if (FDataSet && (FDataType == TFieldType::ftString || FDataType == TFieldType::ftMemo)) {
+        QString text;
+        if (FDataSet->CurrentText(FIndex, text)) return text;
+    } else if (FDataSet && IsNumeric() && !IsFloat() && FDataType != TFieldType::ftBCD) {
+        TExactNumber number;
+        if (FDataSet->CurrentExact(FIndex, number) && number.Scale == 0 &&
+            number.Mantissa >= std::numeric_limits<qint64>::min() &&
+            number.Mantissa <= std::numeric_limits<qint64>::max())
+            return number.Null ? QString() : QString::number(qint64(number.Mantissa));
+    }
     return TextFor(Value());
 }
 
@@ -145,14 +157,7 @@ bool TField::AsExact(TExactNumber& number) const {
         return true;
     }
     const std::optional<TDecimal> d = v.typeId() == QMetaType::Double ? std::nullopt : ToDecimal(v);
-    TInt128 mantissa = 0;
-    int scale = 0;
-    if (!d || !d->ToScaled(mantissa, scale) || mantissa < std::numeric_limits<qint64>::min() ||
-        mantissa > std::numeric_limits<qint64>::max())
-        return false;
-    number.Mantissa = qint64(mantissa);
-    number.Scale = scale;
-    return true;
+    return d && d->ToScaled(number.Mantissa, number.Scale);
 }
 
 qint64 TField::AsInteger() const {
@@ -359,6 +364,41 @@ bool ExactTie(double magnitude, int decimals) {
     return -lowest == decimals + 1;
 }
 
+// A plain section's text of a magnitude written with the section's most
+// decimals ("123.450000" from begin to end), appended to out, with a minus
+// for a negative value that does not round to zero.
+void AppendPlainFixed(QString& out, const TPictureSection& p, const char* begin, const char* end,
+                      bool negative) {
+    const char* point = std::find(begin, end, '.');
+    const char* decimalDigits = point == end ? end : point + 1;
+    // The text before the sign: integer digits padded to the forced places
+    // ("0" alone is dropped where no place forces it), the decimals without
+    // the trailing zeros that no '0' forces.
+    int intLength = int(point - begin);
+    if (intLength == 1 && *begin == '0') intLength = 0;
+    char text[128];
+    int size = 0;
+    for (int i = intLength; i < p.IntZeros; ++i)
+        text[size++] = '0';
+    for (int k = 0; k < intLength; ++k)
+        text[size++] = begin[k];
+    int decimals = int(end - decimalDigits);
+    while (decimals > p.MinDecimals && decimalDigits[decimals - 1] == '0')
+        --decimals;
+    bool nonZero = false;
+    for (int i = 0; i < size; ++i)
+        nonZero = nonZero || text[i] != '0';
+    for (int j = 0; j < decimals; ++j)
+        nonZero = nonZero || decimalDigits[j] != '0';
+    // A value that rounds to zero loses its sign.
+    if (negative && nonZero) out += QLatin1Char('-');
+    out += QLatin1StringView(text, size);
+    if (decimals > 0) {
+        out += FormatSettings().DecimalSeparator;
+        out += QLatin1StringView(decimalDigits, decimals);
+    }
+}
+
 // A plain section's text of value, appended to out; the same text as the
 // general layout gives, whose digits come from QString::number(magnitude,
 // 'f', decimals). Those are correctly rounded, an exact tie away from zero;
@@ -397,34 +437,7 @@ bool AppendPlain(QString& out, const TPictureSection& p, double value) {
         end = std::to_chars(begin, buffer + sizeof buffer, magnitude, std::chars_format::fixed, p.MaxDecimals)
                   .ptr;
     }
-    const char* point = std::find(begin, end, '.');
-    const char* decimalDigits = point == end ? end : point + 1;
-    // The text before the sign: integer digits padded to the forced places
-    // ("0" alone is dropped where no place forces it), the decimals without
-    // the trailing zeros that no '0' forces.
-    int intLength = int(point - begin);
-    if (intLength == 1 && *begin == '0') intLength = 0;
-    char text[128];
-    int size = 0;
-    for (int i = intLength; i < p.IntZeros; ++i)
-        text[size++] = '0';
-    for (int k = 0; k < intLength; ++k)
-        text[size++] = begin[k];
-    int decimals = int(end - decimalDigits);
-    while (decimals > p.MinDecimals && decimalDigits[decimals - 1] == '0')
-        --decimals;
-    bool nonZero = false;
-    for (int i = 0; i < size; ++i)
-        nonZero = nonZero || text[i] != '0';
-    for (int j = 0; j < decimals; ++j)
-        nonZero = nonZero || decimalDigits[j] != '0';
-    // A value that rounds to zero loses its sign.
-    if (value < 0 && nonZero) out += QLatin1Char('-');
-    out += QLatin1StringView(text, size);
-    if (decimals > 0) {
-        out += FormatSettings().DecimalSeparator;
-        out += QLatin1StringView(decimalDigits, decimals);
-    }
+    AppendPlainFixed(out, p, begin, end, value < 0);
     return true;
 }
 
@@ -623,6 +636,42 @@ void AppendFloat(QString& out, const QString& picture, double value) {
                      (IsNegativeValue(value) && sections.size() >= 2 && sections[1]);
     if (!own && sections[0] && sections[0]->Plain && AppendPlain(out, *sections[0], value)) return;
     out += FormatWithPicture(parsed, value);
+}
+
+bool AppendExact(QString& out, const QString& picture, const TExactNumber& value) {
+    if (picture.isEmpty()) return false;
+    const TFloatPicture::TParsed& parsed = *Parsed(picture).d;
+    const auto& sections = parsed.Sections;
+    const std::optional<TPictureSection>& p = sections[0];
+    if (sections.size() > 1 || !p || !p->Plain || p->MaxDecimals > 30 || p->IntZeros > 60) return false;
+    // The magnitude at the section's decimals, half away from zero.
+    TUInt128 magnitude = value.Mantissa < 0 ? TUInt128(-value.Mantissa) : TUInt128(value.Mantissa);
+    constexpr TUInt128 limit = TUInt128(1000000000000000000ULL) * 1000000000000000000ULL * 100;
+    int scale = value.Scale;
+    for (; scale < p->MaxDecimals; ++scale) {
+        if (magnitude >= limit) return false;
+        magnitude *= 10;
+    }
+    if (scale > p->MaxDecimals) {
+        if (scale - p->MaxDecimals > 38) return false;
+        TUInt128 divisor = 1;
+        for (int i = p->MaxDecimals; i < scale; ++i)
+            divisor *= 10;
+        const TUInt128 rest = magnitude % divisor;
+        magnitude = magnitude / divisor + (rest >= divisor - rest ? 1 : 0);
+    }
+    // Its digits, with a point before the last MaxDecimals of them.
+    char digits[48];
+    char* begin = digits + sizeof digits;
+    int written = 0;
+    do {
+        if (written == p->MaxDecimals && written > 0) *--begin = '.';
+        *--begin = char('0' + int(magnitude % 10));
+        magnitude /= 10;
+        ++written;
+    } while (magnitude != 0 || written <= p->MaxDecimals);
+    AppendPlainFixed(out, *p, begin, digits + sizeof digits, value.Mantissa < 0);
+    return true;
 }
 
 QString FormatFloat(const QString& picture, const TDecimal& value) {

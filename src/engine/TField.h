@@ -105,3 +105,7 @@ private:
 QString FormatFloat(const QString& picture, double value);
 void AppendFloat(QString& out, const QString& picture, double value);
 QString FormatFloat(const QString& picture, const TDecimal& value);
+// Appends an exact number as FormatFloat writes its digits, for a picture of
+// one section of placeholders and a decimal mark; false, appending nothing,
+// for any other picture.
+bool AppendExact(QString& out, const QString& picture, const TExactNumber& value);

@@ -3,9 +3,11 @@
 #include "common/ZorvUtilUnit.h"
 #include "common/ZorvWorkQuery.h"
 #include "engine/TField.h"
+#include "engine/TQuery.h"
 #include "engine/TTable.h"
 #include "support/ProgressCanceller.h"
 #include "support/ScriptedMsgBox.h"
+#include "support/StatisticsBox.h"
 #include "support/TestRegistry.h"
 #include "support/TestSqlite.h"
 #include "support/TestTemp.h"
@@ -41,12 +43,21 @@ class ColumnStatisticsTest : public QObject {
         return table;
     }
 
+    // The same rows as a statement's, whose column statistics always walk.
+    std::unique_ptr<TQuery> Walked(const QString& table, const QString& where = QString()) {
+        auto query = std::make_unique<TQuery>();
+        query->SetDatabaseName(FDb);
+        query->SQL() << QStringLiteral("select * from %1 %2 order by ID").arg(table, where);
+        query->Open();
+        return query;
+    }
+
+    static QString Statistics(TDataSet* dataSet, bool& server) {
+        return StatisticsBox(dataSet, QStringLiteral("V"), server);
+    }
+
     static QString Box(const QString& sum, int count, int empty = 0) {
-        QString text = QStringLiteral("Сума колона \"V\":   ") + sum + QStringLiteral("\r\rБрой редове   ") +
-                       QString::number(count) + QLatin1Char('\r');
-        if (empty > 0)
-            text += QStringLiteral("Брой null стойности   ") + QString::number(empty) + QLatin1Char('\r');
-        return text;
+        return StatisticsText(QStringLiteral("V"), sum, count, empty);
     }
 
 private slots:
@@ -66,6 +77,8 @@ private slots:
         QTest::addColumn<QString>("displayFormat");
         QTest::addColumn<double>("sum");
         QTest::addColumn<QString>("box");
+        // Whole and fixed-point columns add up on the server, every other
+        // kind walks; both give the same box.
         QTest::newRow("empty set") << "integer" << QStringList{} << "" << 0.0 << Box("0", 0);
         QTest::newRow("integers grouped")
             << "integer" << QStringList{"1000", "234"} << "" << 1234.0 << Box("1 234", 2);
@@ -106,6 +119,20 @@ private slots:
             << Box("9200000000001.00", 2);
         QTest::newRow("float sum of 1.8e19")
             << "float" << QStringList{"1.8e19"} << "" << 1.8e19 << Box("18000000000000 000 000.00", 1);
+        QTest::newRow("whole sum past 2^63")
+            << "bigint" << QStringList{"9223372036854775807", "1", "null"} << "" << 9223372036854775808.0
+            << Box("9223372036854 775 808", 3, 1);
+        QTest::newRow("negative whole sum past -2^63")
+            << "integer" << QStringList{"-9223372036854775808", "-2"} << "" << -9223372036854775810.0
+            << Box("-9223372036854 775 810", 2);
+        QTest::newRow("negative cents") << "decimal(10,2)" << QStringList{"-0.01", "null", "-0.02", "0"} << ""
+                                        << -0.03 << Box("-0.03", 4, 1);
+        // The file keeps such a number as a REAL of its first 15 digits.
+        QTest::newRow("fixed point past 2^63")
+            << "numeric(20,0)" << QStringList{"12345678901234567890", "1"} << "" << 12345678901234600001.0
+            << Box("12345678901234 600 001", 2);
+        QTest::newRow("float zero is no null")
+            << "float" << QStringList{"0", "null", "0.0"} << "" << 0.0 << Box("0.00", 3, 1);
     }
     void sums() {
         QFETCH(QString, type);
@@ -125,6 +152,55 @@ private slots:
         QCOMPARE(boxes.Last().Text, box);
         QCOMPARE(table->RecNo(), recNo);
         QVERIFY(!table->ControlsDisabled());
+        const QString name = table->TableName();
+        bool server = false;
+        QCOMPARE(Statistics(table.get(), server), box);
+        QCOMPARE(server, table->FieldByName(QStringLiteral("V"))->IsNumeric() &&
+                             !table->FieldByName(QStringLiteral("V"))->IsFloat());
+        auto walked = Walked(name);
+        if (!displayFormat.isEmpty())
+            walked->FieldByName(QStringLiteral("V"))->SetDisplayFormat(displayFormat);
+        QCOMPARE(Statistics(walked.get(), server), box);
+        QVERIFY(!server);
+    }
+
+    // The server adds up exactly the rows the window shows: its filter and
+    // its master's current record.
+    void serverTotalsFollowFilterAndLink_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<int>("masterRecNo");
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("filter") << "V < 0" << 0 << "where V < 0" << Box("-3.75", 2);
+        QTest::newRow("link") << "" << 2 << "where ID = 2" << Box("2.25", 4, 1);
+        QTest::newRow("filter and link") << "V > 0" << 2 << "where ID = 2 and V > 0" << Box("3.50", 2);
+        QTest::newRow("link to nothing") << "" << 3 << "where ID = 3" << Box("0.00", 0);
+    }
+    void serverTotalsFollowFilterAndLink() {
+        QFETCH(QString, filter);
+        QFETCH(int, masterRecNo);
+        QFETCH(QString, where);
+        QFETCH(QString, box);
+        auto master = Table(QStringLiteral("integer"), {"1", "2", "9"}, std::max(1, masterRecNo));
+        auto detail = Table(QStringLiteral("decimal(10,2)"), {"-1.25", "-2.5", "3"});
+        detail->Close();
+        Exec(QStringLiteral("update %1 set ID = 1 + ID % 2").arg(detail->TableName()));
+        Exec(QStringLiteral("insert into %1 values (2, 0.5), (2, null)").arg(detail->TableName()));
+        TDataSource source;
+        source.SetDataSet(master.get());
+        if (masterRecNo > 0) {
+            detail->SetMasterSource(&source);
+            detail->SetMasterFields(QStringLiteral("V"));
+        }
+        detail->SetFilter(filter);
+        detail->SetFiltered(!filter.isEmpty());
+        detail->Open();
+        bool server = false;
+        QCOMPARE(Statistics(detail.get(), server), box);
+        QVERIFY(server);
+        auto walked = Walked(detail->TableName(), where);
+        QCOMPARE(Statistics(walked.get(), server), box);
+        QVERIFY(!server);
     }
 
     void badText_data() {

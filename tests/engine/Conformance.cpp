@@ -1432,5 +1432,5 @@ void ConformanceTest::fixedPointWalkReadsExactNumbers() {
     TExactNumber n;
     QVERIFY(!nums->FieldByName(QStringLiteral("x"))->AsExact(n));
     QVERIFY(nums->FieldByName(QStringLiteral("n"))->AsExact(n));
-    QCOMPARE(n.Mantissa, qint64(1));
+    QVERIFY(n.Mantissa == 1);
 }

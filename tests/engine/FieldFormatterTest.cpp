@@ -82,10 +82,12 @@ private slots:
     void matchesFieldTexts_data() {
         QTest::addColumn<QString>("floatFormat");
         QTest::addColumn<QString>("dateFormat");
-        QTest::newRow("default formats") << QString() << QString();
-        QTest::newRow("pictures") << QStringLiteral("#,##0.00") << QStringLiteral("yyyy/mm/dd");
+        QTest::addColumn<QString>("fixedFormat"); // empty: the column's own decimals
+        QTest::newRow("default formats") << QString() << QString() << QString();
+        QTest::newRow("pictures") << QStringLiteral("#,##0.00") << QStringLiteral("yyyy/mm/dd")
+                                  << QStringLiteral("0.0");
         QTest::newRow("sections") << QStringLiteral("### ### ##0.00##;(0.0);'нула'")
-                                  << QStringLiteral("d mmm yy");
+                                  << QStringLiteral("d mmm yy") << QStringLiteral("000.#");
     }
 
     // Record for record, streamed or cached, the formatter writes what the
@@ -93,12 +95,14 @@ private slots:
     void matchesFieldTexts() {
         QFETCH(QString, floatFormat);
         QFETCH(QString, dateFormat);
+        QFETCH(QString, fixedFormat);
         TTable table;
         table.SetDatabaseName(Db());
         table.SetTableName(QStringLiteral("F"));
         table.Open();
         table.FieldByName(QStringLiteral("f"))->SetDisplayFormat(floatFormat);
         table.FieldByName(QStringLiteral("d"))->SetDisplayFormat(dateFormat);
+        if (!fixedFormat.isEmpty()) table.FieldByName(QStringLiteral("n"))->SetDisplayFormat(fixedFormat);
         QList<TField*> fields;
         std::vector<std::unique_ptr<TFieldFormatter>> formatters;
         for (int i = 0; i < table.FieldCount(); ++i) {

@@ -79,6 +79,11 @@ void OdbcDriverTest::values_data() {
             << "NUMERIC(38,10)"
             << "1234567890123456789012345678.0123456789" << decimal("1234567890123456789012345678.0123456789")
             << int(TFieldType::ftBCD);
+        // Longer than the room the cursor binds for it.
+        const QByteArray digits = QByteArray("9").repeated(150) + "." + QByteArray("0123456789").repeated(5);
+        QTest::newRow("NUMERIC without precision, 200 digits")
+            << "NUMERIC" << QString::fromLatin1(digits) << decimal(digits.constData())
+            << int(TFieldType::ftBCD);
         QTest::newRow("NaN") << "NUMERIC"
                              << "'NaN'" << QVariant(QStringLiteral("NaN")) << int(TFieldType::ftBCD);
     }

@@ -281,6 +281,28 @@ qint64 TOdbcConnection::Count(const TSelectSpec& spec) {
     return cursor.Value(0).toLongLong();
 }
 
+bool TOdbcConnection::Totals(const TSelectSpec& spec, const TColumnInfo& column, TColumnTotals& totals) {
+    const std::shared_ptr<TOdbcLink> link = Link();
+    const TOdbcFetchKind kind = OdbcFetchKindOf(column.Type);
+    if (!link->Dialect->ExactSum || (kind != TOdbcFetchKind::Integer && kind != TOdbcFetchKind::Decimal))
+        return false;
+    TOdbcCursorSource source;
+    source.Sql = SelectText(
+        spec, QStringLiteral("COUNT(*), COUNT(%1), SUM(%1)").arg(QuoteIdentifier(column.Name)), false);
+    source.Params = spec.Params;
+    TOdbcCursor cursor(link, std::move(source), 0);
+    if (!cursor.Next()) return false;
+    // The sum's digits, read whole however long; a NaN among the values makes
+    // it no number, and a sum past what a walk keeps exactly is the walk's.
+    const QVariant sum = cursor.Value(2);
+    const std::optional<TDecimal> exact = sum.isNull() ? TDecimal() : ToDecimal(sum);
+    if (!exact || !TExactSum().Add(*exact)) return false;
+    totals.Rows = cursor.Value(0).toLongLong();
+    totals.Nulls = totals.Rows - cursor.Value(1).toLongLong();
+    totals.Sum = *exact;
+    return true;
+}
+
 std::unique_ptr<TCursor> TOdbcConnection::Query(const QString& sql) {
     const std::shared_ptr<TOdbcLink> link = Link();
     TOdbcCursorSource source;

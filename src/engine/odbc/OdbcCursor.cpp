@@ -248,20 +248,57 @@ QVariant TOdbcCursor::Value(int column) const {
     }
 }
 
+const TOdbcCursor::TBinding* TOdbcCursor::Bound(int column) const {
+    if (!FHaveRow || FSingleRow || column < 0 || column >= FColumns.size()) return nullptr;
+    return &FBindings[size_t(column)];
+}
+
 bool TOdbcCursor::ExactValue(int column, TExactNumber& value) const {
-    if (!FHaveRow || FSingleRow || column < 0 || column >= FColumns.size()) return false;
-    const TBinding& b = FBindings[column];
-    if (b.Kind != TOdbcFetchKind::Integer && b.Kind != TOdbcFetchKind::Decimal) return false;
+    const TBinding* b = Bound(column);
+    if (!b || (b->Kind != TOdbcFetchKind::Integer && b->Kind != TOdbcFetchKind::Decimal)) return false;
     value = TExactNumber();
-    const SQLLEN ind = b.Indicators[FRow];
-    const char* data = b.Data.data() + size_t(b.ElementSize) * FRow;
+    const SQLLEN ind = b->Indicators[FRow];
+    const char* data = b->Data.data() + size_t(b->ElementSize) * FRow;
     if (ind == SQL_NULL_DATA) {
         value.Null = true;
         return true;
     }
-    if (b.Kind == TOdbcFetchKind::Decimal) return ParseExactNumber(data, ind, value);
+    if (b->Kind == TOdbcFetchKind::Decimal) return ParseExactNumber(data, ind, value);
     SQLBIGINT whole;
     std::memcpy(&whole, data, sizeof whole);
     value.Mantissa = whole;
+    return true;
+}
+
+bool TOdbcCursor::FloatValue(int column, double& value) const {
+    const TBinding* b = Bound(column);
+    if (!b || (b->Kind != TOdbcFetchKind::Integer && b->Kind != TOdbcFetchKind::Double)) return false;
+    const char* data = b->Data.data() + size_t(b->ElementSize) * FRow;
+    if (b->Indicators[FRow] == SQL_NULL_DATA) {
+        value = 0;
+    } else if (b->Kind == TOdbcFetchKind::Double) {
+        std::memcpy(&value, data, sizeof value);
+    } else {
+        SQLBIGINT whole;
+        std::memcpy(&whole, data, sizeof whole);
+        value = double(whole);
+    }
+    return true;
+}
+
+bool TOdbcCursor::NullValue(int column, bool& null) const {
+    const TBinding* b = Bound(column);
+    if (!b) return false;
+    null = b->Indicators[FRow] == SQL_NULL_DATA;
+    return true;
+}
+
+bool TOdbcCursor::AppendText(int column, QString& out) const {
+    const TBinding* b = Bound(column);
+    if (!b || b->Kind != TOdbcFetchKind::WideText) return false;
+    const SQLLEN ind = b->Indicators[FRow];
+    if (ind != SQL_NULL_DATA)
+        out.append(reinterpret_cast<const QChar*>(b->Data.data() + size_t(b->ElementSize) * FRow),
+                   ind / qsizetype(sizeof(SQLWCHAR)));
     return true;
 }

@@ -39,6 +39,9 @@ public:
     bool Next() override;
     QVariant Value(int column) const override;
     bool ExactValue(int column, TExactNumber& value) const override;
+    bool FloatValue(int column, double& value) const override;
+    bool NullValue(int column, bool& null) const override;
+    bool AppendText(int column, QString& out) const override;
 
 private:
     struct TBinding {
@@ -55,6 +58,9 @@ private:
     QVariant GetData(SQLUSMALLINT column, TOdbcFetchKind kind);
     bool BlockTruncated(SQLULEN row) const;
     SQLRETURN Fetch();
+    // The current row's bound value of a column, for the reads that need no
+    // QVariant; none in single-row mode.
+    const TBinding* Bound(int column) const;
 
     std::shared_ptr<TOdbcLink> FLink;
     TOdbcCursorSource FSource;

@@ -56,6 +56,8 @@ const TOdbcDialect* Dialects() {
             QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE"),
             /*NullsFirst=*/false,
             /*CaselessPrefix=*/nullptr,
+            // Integers add up as a bigint or a numeric, numerics as numerics.
+            /*ExactSum=*/true,
         },
         {
             QStringLiteral("SQLite"),

@@ -30,6 +30,9 @@ struct TOdbcDialect {
     // As TDriverConnection::CaselessPrefix; null where UPPER and LIKE serve.
     QString (*CaselessPrefix)(const QString& column, const QString& prefix, bool negated,
                               QVariantList& params) = nullptr;
+    // Whether SUM of a whole or fixed-point column is exact at any size, so
+    // that its digits are the column's true total.
+    bool ExactSum = false;
 
     // The select's text for the window; clientSkip: the rows the client
     // passes by itself because the server cannot skip them.

@@ -19,6 +19,7 @@ public:
     QList<TColumnInfo> TableColumns(const QString& table) override;
     std::unique_ptr<TCursor> Select(const TSelectSpec& spec, qint64 offset) override;
     qint64 Count(const TSelectSpec& spec) override;
+    bool Totals(const TSelectSpec& spec, const TColumnInfo& column, TColumnTotals& totals) override;
     TRowKey RowKeyOf(const TSelectSpec& spec) override;
     bool NullsFirst() const override { return true; }
     bool Reversible(const TSelectSpec& spec) override;

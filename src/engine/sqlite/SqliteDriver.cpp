@@ -557,6 +557,50 @@ QString Unquoted(const QString& name) {
     return name;
 }
 
+// exact_sum(value, fixed point): the values as the cursor reads them exactly
+// (a fixed-point column's REALs by their first 15 digits, its texts by their
+// digits), added up exactly; NULL for a value it cannot read so or a sum
+// past what stays exact.
+struct TExactSumState {
+    TExactSum Sum;
+    bool Inexact;
+};
+
+void ExactSumStep(sqlite3_context* context, int, sqlite3_value** argv) {
+    auto* state = static_cast<TExactSumState*>(sqlite3_aggregate_context(context, sizeof(TExactSumState)));
+    if (!state) return sqlite3_result_error_nomem(context);
+    if (state->Inexact) return;
+    sqlite3_value* value = argv[0];
+    const bool fixedPoint = sqlite3_value_int(argv[1]) != 0;
+    TExactNumber number;
+    bool exact = false;
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_NULL:
+        return;
+    case SQLITE_INTEGER:
+        number.Mantissa = sqlite3_value_int64(value);
+        exact = true;
+        break;
+    case SQLITE_FLOAT:
+        exact = fixedPoint && ExactNumberFromDouble(sqlite3_value_double(value), number);
+        break;
+    case SQLITE_TEXT:
+        exact = fixedPoint && ParseExactNumber(reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                                               sqlite3_value_bytes(value), number);
+        break;
+    default:
+        break;
+    }
+    state->Inexact = !exact || !state->Sum.Add(number);
+}
+
+void ExactSumFinal(sqlite3_context* context) {
+    const auto* state = static_cast<TExactSumState*>(sqlite3_aggregate_context(context, 0));
+    if (state && state->Inexact) return sqlite3_result_null(context);
+    const QByteArray text = state ? state->Sum.Value().Text() : QByteArrayLiteral("0");
+    sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -610,6 +654,9 @@ TSqliteConnection::TSqliteConnection(const QString& file) {
     }
     Run(FDb.get(), CatalogueView);
     RegisterSqlAnywhereFunctions(*this);
+    if (sqlite3_create_function_v2(FDb.get(), "exact_sum", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                   nullptr, ExactSumStep, ExactSumFinal, nullptr) != SQLITE_OK)
+        RaiseSqliteError(FDb.get());
     sqlite3_set_authorizer(FDb.get(), Authorize, &FWritable);
     SetWritable(false);
     FNumber = ++ConnectionCount;
@@ -718,6 +765,25 @@ qint64 TSqliteConnection::Count(const TSelectSpec& spec) {
         PrepareSqlite(FDb.get(), SelectText(spec, QStringLiteral("count(*)")).toUtf8());
     Bind(FDb.get(), statement.get(), spec.Params);
     return StepSqlite(FDb.get(), statement.get()) ? sqlite3_column_int64(statement.get(), 0) : 0;
+}
+
+bool TSqliteConnection::Totals(const TSelectSpec& spec, const TColumnInfo& column, TColumnTotals& totals) {
+    const TDecode decode = DecodeOf(column);
+    if (decode != TDecode::Integer && decode != TDecode::Decimal) return false;
+    const QString what = QStringLiteral("count(*), count(%1), exact_sum(%1, %2)")
+                             .arg(QuoteIdentifier(column.Name))
+                             .arg(decode == TDecode::Decimal ? 1 : 0);
+    const TSqliteStatement statement = PrepareSqlite(FDb.get(), SelectText(spec, what).toUtf8());
+    Bind(FDb.get(), statement.get(), spec.Params);
+    sqlite3_stmt* s = statement.get();
+    if (!StepSqlite(FDb.get(), s) || sqlite3_column_type(s, 2) == SQLITE_NULL) return false;
+    const auto sum = TDecimal::FromText(
+        QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(s, 2)), sqlite3_column_bytes(s, 2)));
+    if (!sum) return false;
+    totals.Rows = sqlite3_column_int64(s, 0);
+    totals.Nulls = totals.Rows - sqlite3_column_int64(s, 1);
+    totals.Sum = *sum;
+    return true;
 }
 
 // NULLs come first ascending and last descending, so a descending order is
