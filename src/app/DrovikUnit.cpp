@@ -8,6 +8,7 @@
 #include "common/Application.h"
 #include "common/KeyTable.h"
 #include "common/WindowMessage.h"
+#include "common/ZorvStr.h"
 #include "common/ZorvUtilUnit.h"
 #include "common/ZorvWorkQuery.h"
 #include "connect/LoginDialog.h"
@@ -206,12 +207,11 @@ void TDrovikForm::FollowActiveTable(QMdiSubWindow* window) {
 
 void TDrovikForm::UpdateStatusBar() {
     const TTableStatus status = TableStatusOf(FStatusForm);
-    // A long filter is cut; the label's tooltip holds it whole.
-    const int longest = 80;
+    // A long filter is cut; the label's tooltip holds as much of it as the
+    // filter box shows.
     sbPosition->setText(status.Position);
-    sbFilter->setText(status.Filter.size() > longest ? status.Filter.left(longest - 1) + QChar(0x2026)
-                                                     : status.Filter);
-    sbFilter->setToolTip(status.Filter);
+    sbFilter->setText(Elided(status.Filter, 80));
+    sbFilter->setToolTip(Elided(status.Filter, LongestShownFilter));
     sbOrder->setText(status.Order);
     sbOrder->setToolTip(status.Order);
     sbLink->setText(status.Link);

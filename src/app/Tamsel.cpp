@@ -42,8 +42,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     LoadLastUserDir();
-    // Read before the application object takes out what looks like its own
-    // options ("-reverse", "-style"): a password may look like one.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -51,7 +49,11 @@ int main(int argc, char** argv) {
     // its icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(TAMSEL_APP_ID));
     {
-        TApplication app(argc, argv);
+        // The arguments are the program's alone: the toolkit gets its name
+        // and nothing else, or a password such as "-reverse" would lay the
+        // windows out right to left and "-platform x" would end the run.
+        int toolkitArgc = 1;
+        TApplication app(toolkitArgc, argv);
         CommandLineArguments = arguments;
         TDrovikForm mainForm;
         mainForm.show();

@@ -12,6 +12,7 @@
 #include "common/KeyTable.h"
 #include "common/KeyboardState.h"
 #include "common/WindowMessage.h"
+#include "common/ZorvStr.h"
 #include "common/ZorvUtilUnit.h"
 #include "common/ZorvWorkQuery.h"
 #include "engine/Exception.h"
@@ -149,6 +150,12 @@ TDbTableForm::TDbTableForm(QMdiArea* frame) : QWidget(nullptr), Sorter(std::make
         TableOpened = false;
         FFailedName.reset();
     });
+    // An entry taken from the list is its whole text, not the cut one shown.
+    const auto takeEntry = [this](int index) {
+        if (index >= 0) SetFilterText(FilterEntry(index));
+    };
+    connect(edFilter, &QComboBox::currentIndexChanged, this, takeEntry);
+    connect(edFilter, &QComboBox::activated, this, takeEntry);
     connect(btFilterByField, &QToolButton::clicked, this, Guarded(this, &TDbTableForm::btFilterByFieldClick));
     connect(dbgData, &TDBGrid::TitleClick, this, Guarded(this, &TDbTableForm::dbgDataTitleClick));
     connect(dbgData, &TDBGrid::DblClick, this, Guarded(this, &TDbTableForm::dbgDataDblClick));
@@ -276,21 +283,21 @@ void TDbTableForm::AfterExecute() {
 // ---------------------------------------------------------------- filter
 
 void TDbTableForm::ApplyFilter() {
-    const QString text = edFilter->currentText();
+    const QString text = FilterText();
     try {
         DataSet->SetFilter(text);
         DataSet->SetFiltered(!DataSet->Filter().isEmpty());
         edFilter->hidePopup();
         int found = -1;
         for (int i = 0; i < edFilter->count(); ++i)
-            if (edFilter->itemText(i).compare(text, Qt::CaseInsensitive) == 0) {
+            if (FilterEntry(i).compare(text, Qt::CaseInsensitive) == 0) {
                 found = i;
                 break;
             }
         if (DataSet->Filtered()) {
             if (found >= 0) edFilter->removeItem(found);
-            edFilter->insertItem(0, text);
-            edFilter->setEditText(text);
+            AddFilterEntry(0, text);
+            SetFilterText(text);
         }
         edFilter->lineEdit()->selectAll();
     } catch (const EStatementCancelled&) {
@@ -301,8 +308,29 @@ void TDbTableForm::ApplyFilter() {
 
 void TDbTableForm::ClearFilter() {
     edFilter->hidePopup();
-    edFilter->setEditText(QString());
+    SetFilterText(QString());
     DataSet->SetFilter(QString());
+}
+
+// A text too long to lay out at every paint is shown cut. Once the user
+// edits what the box shows, the edited text is the filter.
+QString TDbTableForm::FilterText() const {
+    const QString shown = edFilter->currentText();
+    return !FLongFilter.isEmpty() && shown == Elided(FLongFilter, LongestShownFilter) ? FLongFilter : shown;
+}
+
+void TDbTableForm::SetFilterText(const QString& text) {
+    FLongFilter = text.size() > LongestShownFilter ? text : QString();
+    edFilter->setEditText(Elided(text, LongestShownFilter));
+}
+
+QString TDbTableForm::FilterEntry(int index) const {
+    const QVariant whole = edFilter->itemData(index);
+    return whole.isValid() ? whole.toString() : edFilter->itemText(index);
+}
+
+void TDbTableForm::AddFilterEntry(int index, const QString& text) {
+    edFilter->insertItem(index, Elided(text, LongestShownFilter), text);
 }
 
 void TDbTableForm::FilterByField() {
@@ -326,11 +354,11 @@ void TDbTableForm::FilterByField() {
         condition +=
             QLatin1Char('\'') + value.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
     }
-    QString text = edFilter->currentText();
+    QString text = FilterText();
     if (!text.contains(condition)) {
         if (!text.isEmpty()) text += QStringLiteral(" AND ");
         text += condition;
-        edFilter->setEditText(text);
+        SetFilterText(text);
     }
     edFilter->setFocus();
     edFilter->lineEdit()->setCursorPosition(int(edFilter->currentText().size()));
@@ -343,14 +371,15 @@ void TDbTableForm::btFilterByFieldClick() {
 void TDbTableForm::StoreFilterHistory() {
     FilterHistory.clear();
     for (int i = 0; i < edFilter->count(); ++i)
-        FilterHistory << edFilter->itemText(i);
+        FilterHistory << FilterEntry(i);
 }
 
 void TDbTableForm::LoadFilterHistory() {
-    const QString text = edFilter->currentText();
+    const QString text = FilterText();
     edFilter->clear();
-    edFilter->addItems(FilterHistory);
-    edFilter->setEditText(text);
+    for (const QString& entry : std::as_const(FilterHistory))
+        AddFilterEntry(int(edFilter->count()), entry);
+    SetFilterText(text);
 }
 
 void TDbTableForm::FrameSubWindowActivated(QMdiSubWindow* window) {
@@ -610,7 +639,7 @@ void TDbTableForm::ExportGrid(bool plain) {
     const QString title =
         metaObject() == &TDbTableForm::staticMetaObject ? windowTitle() : QStringLiteral("Export");
     QStringList headerLines;
-    if (!edFilter->currentText().isEmpty()) headerLines << edFilter->currentText();
+    if (const QString filter = FilterText(); !filter.isEmpty()) headerLines << filter;
     const TExportTxtOpts saved = ExportTxtOpts;
     const auto restore = qScopeGuard([&saved] { ExportTxtOpts = saved; });
     if (plain) {

@@ -29,6 +29,9 @@ class TTable;
 // The history of applied filters, shared by every table window: a copy of
 // the filter box entries of the window last deactivated or closed.
 extern QStringList FilterHistory;
+// The most of a filter text that the filter box and its list show: a longer
+// one is shown cut, and kept and applied whole.
+constexpr int LongestShownFilter = 1000;
 
 class TDbTableForm : public QWidget {
     Q_OBJECT
@@ -49,6 +52,9 @@ public:
 
     void ApplyFilter();
     void ClearFilter();
+    // The filter box's text, whole where the box shows it cut.
+    QString FilterText() const;
+    void SetFilterText(const QString& text);
     // The filter button's command: Shift clears (and with Alt also breaks
     // the link); otherwise appends a condition for the selected cell.
     void FilterByField();
@@ -102,6 +108,9 @@ private:
     bool dbgDataKeyDown(QKeyEvent* key);
     void StoreFilterHistory();
     void LoadFilterHistory();
+    // The whole text of the box's entry index.
+    QString FilterEntry(int index) const;
+    void AddFilterEntry(int index, const QString& text);
 
     QPointer<TDatabase> FDatabase;
     QPointer<QMdiSubWindow> FSubWindow;
@@ -109,4 +118,6 @@ private:
     // retry it until another name is chosen.
     std::optional<QString> FFailedName;
     bool FClosing = false;
+    // The whole text while the box shows it cut.
+    QString FLongFilter;
 };

@@ -2,9 +2,12 @@
 
 #include "ZorvStr.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <string>
 
 namespace {
 
@@ -124,25 +127,20 @@ long double TextToNumber(const QString& text) {
 }
 
 QString FormatNumber(const QString& picture, long double value) {
-    const TNumberPicture p = SplitPicture(picture);
-    const int d = int(p.Frac.size());
     if (!std::isfinite(value))
         throw EConvertError(QStringLiteral("%1 cannot be written after the picture '%2'")
                                 .arg(QString::number(double(value)), picture));
-    long double scaled = value;
-    for (int i = 0; i < d; ++i)
-        scaled *= 10;
-    // Halves away from zero; fractions from 0.499999 up already count as
-    // halves. The whole part is kept apart: past 2^63 adding the 0.500001
-    // itself would change the last digit.
-    long double whole = 0;
-    const long double fraction = std::modf(scaled, &whole);
-    if (std::fabs(fraction) >= 0.499999L) whole += value >= 0 ? 1 : -1;
-    scaled = whole;
-    // The whole number's digits, however many (a long double reaches 4933).
-    char digits[5000];
-    const int size = std::snprintf(digits, sizeof digits, "%.0Lf", std::fabs(scaled));
-    return LayOutNumber(p, FixedText(QByteArrayView(digits, size), scaled < 0, d));
+    // Rounded from the value's exact binary fraction, not from a scaled
+    // copy that has lost digits: its lowest bit is 2^(exponent - 64), whose
+    // decimal expansion ends after that many decimals, and printf writes
+    // them all exactly.
+    int exponent = 0;
+    std::frexp(value, &exponent);
+    const int decimals = std::max(0, std::numeric_limits<long double>::digits - exponent);
+    const int size = std::snprintf(nullptr, 0, "%.*Lf", decimals, value);
+    std::string digits(size_t(size) + 1, '\0');
+    std::snprintf(digits.data(), digits.size(), "%.*Lf", decimals, value);
+    return FormatNumber(picture, *TDecimal::FromText(QByteArrayView(digits.data(), size)));
 }
 
 QString FormatNumber(const QString& picture, const TDecimal& value) {

@@ -15,7 +15,8 @@ public:
 // raises EConvertError "'%s' is not a valid floating point value".
 long double TextToNumber(const QString& text);
 
-// Writes value after a picture such as "### ### ##0.00##", however large;
+// Writes value after a picture such as "### ### ##0.00##", however large,
+// rounding its exact binary value, so that every decimal written is right;
 // raises EConvertError only for NaN and infinities.
 QString FormatNumber(const QString& picture, long double value);
 // The same for an exact decimal, digit for digit.

@@ -1,5 +1,7 @@
 #include "ZorvStr.h"
 
+#include <algorithm>
+
 namespace {
 
 // Shorter texts get d fill characters, before selects how many go in front.
@@ -37,6 +39,13 @@ void PadCenter(QString& text, int width, QChar fill) {
 
 void PadRight(QString& text, int width, QChar fill) {
     Fit(text, width, fill, [](int) { return 0; });
+}
+
+QString Elided(const QString& text, int longest) {
+    if (text.size() <= longest) return text;
+    QString cut = text.left(std::max(0, longest - 1));
+    if (!cut.isEmpty() && cut.back().isHighSurrogate()) cut.chop(1);
+    return cut + QChar(0x2026);
 }
 
 void ReplaceChar(QString& text, QChar find, QChar put) {

@@ -9,6 +9,10 @@ void PadLeft(QString& text, int width, QChar fill = QLatin1Char(' '));
 void PadCenter(QString& text, int width, QChar fill = QLatin1Char(' '));
 void PadRight(QString& text, int width, QChar fill = QLatin1Char(' '));
 
+// A text to show in little room: as it is when it has at most longest
+// UTF-16 units, else its first longest - 1 (never half a character) and "…".
+QString Elided(const QString& text, int longest);
+
 // Every occurrence of find becomes put.
 void ReplaceChar(QString& text, QChar find, QChar put);
 // Removes codes 32-47, 58-63, 91-94 and 123-126.

@@ -91,6 +91,9 @@ struct TDataSet::Impl {
     QPointer<TDatabase> Database;
     TOpenSpec Spec;
     QList<TColumnInfo> Columns;
+    // The table whose columns Columns are (none for a statement); both stay
+    // when the data set closes.
+    QString ColumnsTable;
     std::vector<std::unique_ptr<TField>> Fields;
     std::unique_ptr<TRowSource> Source;
     QVariantList LinkValues; // the master's values the rows were read for
@@ -150,5 +153,6 @@ struct TDataSet::Impl {
     qint64 ScanFor(const QString& key);
     bool FindPlace(const QString& key, const QVariantList& row, qint64 old);
     void BuildSource();
+    void CheckFilter(const QString& filter, bool filtered);
     void Notify(bool full);
 };

@@ -606,6 +606,7 @@ void TDataSet::Impl::BuildSource() {
             throw EDatabaseError(QStringLiteral("A query cannot be filtered"));
         auto source = std::make_unique<TQuerySource>(conn, Spec.Sql);
         Columns = source->Columns();
+        ColumnsTable.clear();
         Source = std::move(source);
         return;
     }
@@ -657,8 +658,22 @@ void TDataSet::Impl::BuildSource() {
     }
     select.Where = where.join(QLatin1String(" AND "));
     Columns = columns;
+    ColumnsTable = Spec.TableName;
     Source =
         std::make_unique<TTableSource>(conn, std::move(columns), std::move(select), std::move(order), empty);
+}
+
+// A text that does not parse changes nothing. Nor, while the data set is
+// closed, does a filter that it could not open with: one that it would apply
+// is checked against the columns of its table's last opening, where they
+// are known.
+void TDataSet::Impl::CheckFilter(const QString& filter, bool filtered) {
+    ParseFilter(filter);
+    if (Active || !filtered || ColumnsTable.isEmpty()) return;
+    TOpenSpec spec;
+    Self->PrepareOpen(spec);
+    if (spec.Sql.isNull() && spec.TableName == ColumnsTable)
+        CompileFilter(filter, Columns, [](const QString& name) { return name; });
 }
 
 // --- TDataSet ------------------------------------------------------------------
@@ -1027,10 +1042,12 @@ const QString& TDataSet::Filter() const {
 
 void TDataSet::SetFilter(const QString& filter) {
     if (filter == d->Filter) return;
-    ParseFilter(filter); // a text that does not parse changes nothing
+    d->CheckFilter(filter, d->Filtered);
     const QString old = d->Filter;
     d->Filter = filter;
-    if (d->Active && d->Filtered) {
+    if (!d->Active) {
+        d->Notify(true); // what is told of the closed data set changes too
+    } else if (d->Filtered) {
         try {
             Requery(false);
         } catch (...) {
@@ -1046,8 +1063,11 @@ bool TDataSet::Filtered() const {
 
 void TDataSet::SetFiltered(bool filtered) {
     if (filtered == d->Filtered) return;
+    d->CheckFilter(d->Filter, filtered);
     d->Filtered = filtered;
-    if (d->Active) {
+    if (!d->Active) {
+        d->Notify(true);
+    } else {
         try {
             Requery(false);
         } catch (...) {

@@ -50,6 +50,8 @@ void TTable::SetIndexFieldNames(const QString& names) {
             d->Spec = previous;
             throw;
         }
+    } else {
+        DataSetChanged(); // what is told of the closed table changes too
     }
 }
 
@@ -83,6 +85,8 @@ void TTable::SetMasterSource(TDataSource* source) {
         PrepareOpen(spec);
         d->Spec = spec;
         Requery(false);
+    } else {
+        DataSetChanged();
     }
 }
 
@@ -98,6 +102,8 @@ void TTable::SetMasterFields(const QString& fields) {
         PrepareOpen(spec);
         d->Spec = spec;
         Requery(false);
+    } else {
+        DataSetChanged();
     }
 }
 

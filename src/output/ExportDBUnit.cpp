@@ -63,6 +63,13 @@ void WriteHeaderFile(const QString& path, const QString& text) {
                         file.errorString());
 }
 
+// The table's file in the folder: its name and "Table.txt". A "/" in the
+// name is written "%2F", so that no name leads the file out of the folder
+// (and ".." can no longer stand alone as a part of the path).
+QString UnloadFileName(const QString& tableName) {
+    return QString(tableName).replace(QLatin1Char('/'), QLatin1String("%2F")) + QStringLiteral("Table.txt");
+}
+
 } // namespace
 
 TExportDbForm::TExportDbForm(QWidget* owner) : QDialog(owner) {
@@ -207,7 +214,7 @@ void TExportDbForm::RunExport(const QString& folder, int tickedCount) {
 }
 
 void TExportDbForm::UnloadTable(const QString& folder, const QString& tableName) {
-    const QString file = folder + tableName + QStringLiteral("Table.txt");
+    const QString file = folder + UnloadFileName(tableName);
     AddLog(tableName + QStringLiteral(" ===> ") + file + QStringLiteral("  ..."));
     // The name reaches the server as a name: a blank, a quote, a ";" or a
     // reserved word in it can neither break nor change the statement.

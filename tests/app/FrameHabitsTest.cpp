@@ -206,6 +206,62 @@ private slots:
         QTRY_COMPARE(Status(), QStringList({"", "", "", ""}));
     }
 
+    // The marks follow a closed table too, and a filter that the closed
+    // table could not open with is refused.
+    void statusBarFollowsAClosedTable() {
+        ExecSqlite(FSources->Folder() + QStringLiteral("TamselDemo.db"),
+                   {QStringLiteral("create table gone (ID integer)"),
+                    QStringLiteral("create view broken as select * from gone"),
+                    QStringLiteral("drop table gone")});
+        TDbTableForm* groups = Open(QStringLiteral("grupi"));
+        TDbTableForm* goods = Open(QStringLiteral("stoki"));
+        QVERIFY(groups && goods);
+        QVERIFY(goods->LinkToMaster(groups->dbgData, 2));
+        goods->edFilter->setEditText(QStringLiteral("ID>1"));
+        Activate();
+        QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::ControlModifier);
+        QCOMPARE(Status().mid(1),
+                 QStringList({"Филтър: ID>1", "Ред: GRP", "Връзка: TamselDemo Table: grupi (ID = GRP)"}));
+        const auto choose = [goods](const QString& table) {
+            goods->cbTableName->setCurrentIndex(goods->cbTableName->findText(table));
+            goods->cbTableName->setFocus();
+            QTest::keyClick(goods->cbTableName, Qt::Key_Return);
+        };
+        {
+            // Another table whose opening fails: the old table's marks go.
+            ScriptedMsgBox boxes;
+            choose(QStringLiteral("broken"));
+            QCOMPARE(boxes.Count(), 1);
+        }
+        QCOMPARE(Status(), QStringList({"", "", "", ""}));
+
+        choose(QStringLiteral("stoki"));
+        goods->edFilter->setEditText(QStringLiteral("ID>1"));
+        Activate();
+        QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::ControlModifier);
+        QCOMPARE(Status(), QStringList({"Запис 1 от 2", "Филтър: ID>1", "", ""}));
+        // The chooser's session restart closes the table; clearing its filter shows.
+        { TSelectDbForm chooser(FForm.get()); }
+        QVERIFY(!goods->tblData->Active());
+        Activate();
+        QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(Status(), QStringList({"", "", "", ""}));
+        {
+            ScriptedMsgBox boxes;
+            goods->edFilter->setEditText(QStringLiteral("NOPE=1"));
+            Activate();
+            QTest::keyClick(FForm.get(), Qt::Key_F3, Qt::ControlModifier);
+            QCOMPARE(boxes.Count(), 1);
+            QCOMPARE(boxes.Last().Caption, QStringLiteral("BDE Exception"));
+            QVERIFY2(boxes.Last().Text.contains(QStringLiteral("'NOPE' not found")),
+                     qPrintable(boxes.Last().Text));
+        }
+        QCOMPARE(Status(), QStringList({"", "", "", ""}));
+        choose(QStringLiteral("stoki"));
+        QVERIFY(goods->tblData->Active());
+        QCOMPARE(Status(), QStringList({"Запис 1 от 3", "", "", ""}));
+    }
+
     // Help lists the table's every line, and every key of it does what the
     // line says.
     void keyListMatchesTheBindings() {

@@ -32,7 +32,11 @@ private slots:
                       "create table ODD (\"my col\" varchar(20), \"it's\" varchar(20), \"a;b\" varchar(20), "
                       "\"order\" integer, \"AND\" varchar(20))",
                       "insert into ODD values ('Star*', 'x', 'АБВ', 1, 'O''B*'), ('Starry', 'y', 'абв', 2, "
-                      "'O''Brien')"}));
+                      "'O''Brien')",
+                      // A megabyte of text in one cell, a quote at its start.
+                      "create table BIG (ID integer, TXT text)",
+                      "insert into BIG values (1, 'O''' || replace(hex(zeroblob(500000)), '0', 'ж')), "
+                      "(2, 'small')"}));
     }
     void cleanupTestCase() { F.Destroy(); }
     void cleanup() {
@@ -255,7 +259,57 @@ private slots:
         QTest::keyClick(form->edFilter->lineEdit(), Qt::Key_Return);
         QCOMPARE(form->tblData->Filter(), filter + QLatin1Char(' '));
         QCOMPARE(form->dbgData->model()->rowCount(), 1);
-        QCOMPARE(F.Entries(form->edFilter).value(0), filter + QLatin1Char(' '));
+        QCOMPARE(form->FilterText(), filter + QLatin1Char(' '));
+        qobject_cast<QMdiSubWindow*>(form->parentWidget())->close();
+        QCOMPARE(FilterHistory.value(0), filter + QLatin1Char(' '));
+    }
+
+    // Alt+F3 on a megabyte of text: the box and its list show the condition
+    // cut, so that no paint lays out more than fits on a screen; the whole
+    // condition is what is applied, kept in the history and taken from it.
+    void hugeConditionShownCut() {
+        auto* form = F.OpenForm(QStringLiteral("BIG"));
+        F.Select(form, 0, 1);
+        SendWindowMessage(form, 2036);
+        const QString condition =
+            QStringLiteral("TXT='O''") + QString(1000000, QChar(u'ж')) + QLatin1Char('\'');
+        QCOMPARE(form->FilterText(), condition);
+        const QString shown = form->edFilter->currentText();
+        QCOMPARE(shown.size(), LongestShownFilter);
+        QVERIFY(shown.endsWith(QChar(0x2026)) && condition.startsWith(shown.chopped(1)));
+
+        F.Focus(form->edFilter->lineEdit());
+        QTest::keyClick(form->edFilter->lineEdit(), Qt::Key_Return);
+        QCOMPARE(form->tblData->Filter(), condition);
+        QCOMPARE(form->dbgData->model()->rowCount(), 1);
+        QCOMPARE(F.Entries(form->edFilter), QStringList{shown});
+        QCOMPARE(form->edFilter->currentText(), shown);
+
+        // Another window's list shows the entry cut and gives it whole.
+        auto* other = F.OpenForm(QStringLiteral("BIG"));
+        QCOMPARE(FilterHistory, QStringList{condition});
+        QCOMPARE(F.Entries(other->edFilter), QStringList{shown});
+        other->edFilter->setEditText(QStringLiteral("ID=2"));
+        F.Focus(other->edFilter->lineEdit());
+        other->edFilter->showPopup();
+        QAbstractItemView* list = other->edFilter->view();
+        QTRY_VERIFY(list->isVisible());
+        list->setCurrentIndex(list->model()->index(0, 0));
+        QTest::keyClick(list, Qt::Key_Return);
+        QTRY_VERIFY(!list->isVisible());
+        QCOMPARE(other->FilterText(), condition);
+        other->ApplyFilter();
+        QCOMPARE(other->dbgData->model()->rowCount(), 1);
+        // A further condition goes after the whole text.
+        F.Select(other, 0, 0);
+        SendWindowMessage(other, 2036);
+        QCOMPARE(other->FilterText(), condition + QStringLiteral(" AND ID=1"));
+        // What the user types over the cut text is the filter.
+        other->edFilter->lineEdit()->selectAll();
+        QTest::keyClicks(other->edFilter->lineEdit(), QStringLiteral("ID=2"));
+        QCOMPARE(other->FilterText(), QStringLiteral("ID=2"));
+        other->ApplyFilter();
+        QCOMPARE(BrowseFixture::Column(other, 1), QStringList{"small"});
     }
 
     void filterByFieldWithoutTable() {

@@ -3,6 +3,7 @@
 #include "support/TestRegistry.h"
 
 #include <QTest>
+#include <cmath>
 #include <limits>
 
 class TextHelpersTest : public QObject {
@@ -153,6 +154,16 @@ private slots:
                                                 << "0";
         QTest::newRow("fraction picture cut to 31") << 0.0 << "0." + QString(31, QLatin1Char('#')) + "00"
                                                     << "0";
+        // Many decimals: the double's exact binary value, rounded there.
+        const QString zeros31 = "0." + QString(31, QLatin1Char('0'));
+        QTest::newRow("one at 31 decimals") << 1.0 << zeros31 << "1." + QString(31, QLatin1Char('0'));
+        QTest::newRow("2.5 at 31 decimals") << 2.5 << zeros31 << "2.5" + QString(30, QLatin1Char('0'));
+        QTest::newRow("1e20 at 31 decimals")
+            << 1e20 << zeros31 << "100000000000000000000." + QString(31, QLatin1Char('0'));
+        QTest::newRow("0.1 as stored, at 31 decimals")
+            << 0.1 << "0." + QString(31, QLatin1Char('#')) << "0.1000000000000000055511151231258";
+        QTest::newRow("-2^-60 at 20 decimals")
+            << -std::ldexp(1.0, -60) << "0." + QString(20, QLatin1Char('0')) << "-0.00000000000000000087";
     }
     void formatNumber() {
         QFETCH(double, value);

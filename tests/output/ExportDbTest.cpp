@@ -265,18 +265,31 @@ private slots:
     }
 
     // Table names with blanks, quotes, ";" or a reserved word reach the
-    // server as names; file names and the log keep them as they are.
+    // server as names; file names and the log keep them as they are. A "/"
+    // is written "%2F": no name leads the file out of the folder.
     void oddTableNames_data() {
         QTest::addColumn<QString>("table");
-        QTest::newRow("blank") << QStringLiteral("my table");
-        QTest::newRow("quotes") << QStringLiteral("it's \"q\"");
-        QTest::newRow("semicolon and statement") << QStringLiteral("a; drop table T01");
-        QTest::newRow("reserved word") << QStringLiteral("order");
+        QTest::addColumn<QString>("file");
+        const auto ordinary = [](const char* row, const QString& table) {
+            QTest::newRow(row) << table << table + QStringLiteral("Table.txt");
+        };
+        ordinary("blank", QStringLiteral("my table"));
+        ordinary("quotes", QStringLiteral("it's \"q\""));
+        ordinary("semicolon and statement", QStringLiteral("a; drop table T01"));
+        ordinary("reserved word", QStringLiteral("order"));
         // 240 bytes in a Linux file name, near its limit of 255.
-        QTest::newRow("Cyrillic, 120 characters") << QString(120, QChar(u'Щ'));
+        ordinary("Cyrillic, 120 characters", QString(120, QChar(u'Щ')));
+        ordinary("dots alone", QStringLiteral(".."));
+        // The server reads the path's literal: "\x2f" must not become "/".
+        ordinary("escape-like", QStringLiteral("..\\x2f..\\x2fx"));
+        QTest::newRow("into the parent") << QStringLiteral("../x") << QStringLiteral("..%2FxTable.txt");
+        QTest::newRow("into a sub-folder") << QStringLiteral("a/b") << QStringLiteral("a%2FbTable.txt");
+        QTest::newRow("from the root")
+            << QStringLiteral("/tmp/../x") << QStringLiteral("%2Ftmp%2F..%2FxTable.txt");
     }
     void oddTableNames() {
         QFETCH(QString, table);
+        QFETCH(QString, file);
         const QString quoted = QLatin1Char('"') +
                                QString(table).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
                                QLatin1Char('"');
@@ -292,11 +305,14 @@ private slots:
         ScriptedMsgBox boxes;
         Export();
         QVERIFY2(boxes.Count() == 0, qPrintable(boxes.Count() ? boxes.Last().Text : QString()));
-        QCOMPARE(Log(),
-                 QStringList({"Експортира таблица 1 от 1", table + " ===> " + dir + table + "Table.txt  ...",
-                              "ЕКСПОРТА ПРИКЛЮЧИ УСПЕШНО!"}));
-        QCOMPARE(ReadFile(dir + table + QStringLiteral("Table.txt")),
-                 Win1251Lines({"ID\tthe name", "1\tАлфа", "2\t"}));
+        QCOMPARE(Log(), QStringList({"Експортира таблица 1 от 1", table + " ===> " + dir + file + "  ...",
+                                     "ЕКСПОРТА ПРИКЛЮЧИ УСПЕШНО!"}));
+        // "..xTable.txt" is a hidden file: list those too.
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{file});
+        QCOMPARE(ReadFile(dir + file), Win1251Lines({"ID\tthe name", "1\tАлфа", "2\t"}));
+        QCOMPARE(QDir(dir + QStringLiteral(".."))
+                     .entryList({QStringLiteral("*Table.txt")}, QDir::Files | QDir::Hidden),
+                 QStringList());
         QCOMPARE(RunSql(QStringLiteral("select count(*) from T01")).toInt(), 3);
     }
 

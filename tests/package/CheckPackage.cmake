@@ -3,7 +3,7 @@
 # found by dpkg-shlibdeps; one id for the desktop entry, the metainfo and the
 # icon, each valid; the icon at every theme size; the demo generator; and the
 # program answering --version and --help without a display, while a later
-# "--help" (a password) still goes to the login.
+# "--help" or "-platform" (a password) still goes to the login.
 #   cmake -DCPACK=cpack -DBUILD=build -DWORK=folder -DVERSION=x.y.z -P CheckPackage.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -106,3 +106,7 @@ expect("${output}" "NoSuchSource: Alias 'NoSuchSource' not found" "tamsel NoSuch
 if(output MATCHES "Употреба")
   message(FATAL_ERROR "tamsel NoSuchSource dba --help printed the help:\n${output}")
 endif()
+# Nor does the toolkit take them: a password "-platform" (with a fourth,
+# ignored argument) must not pick the display.
+must_run(${root}/usr/bin/tamsel NoSuchSource dba -platform nosuch)
+expect("${output}" "NoSuchSource: Alias 'NoSuchSource' not found" "tamsel NoSuchSource dba -platform nosuch")
