@@ -43,7 +43,8 @@ bool TWalkProgress::Update() {
         if (FStarted.elapsed() < ShowAfterMs && FDone < ShowAfterRecords) return true;
         ShowDialog();
     } else if (FShown.elapsed() < UpdateEveryMs) {
-        return true;
+        // A Cancel pressed while a statement of the walk ran counts at once.
+        return !FDialog->wasCanceled();
     } else {
         ShowCount();
     }

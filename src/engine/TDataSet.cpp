@@ -823,6 +823,7 @@ void TDataSet::Requery(bool keepPosition) {
         const qint64 read = qint64(block->Rows.size());
         if (read < limit && (read > 0 || start == 0)) d->LearnCount(start + read);
         d->LastFetchedBlock = start / Impl::BlockSize;
+        if (read > 0) d->Seen = std::max(d->Seen, start + read);
         if (read > 0) d->Keep(std::move(block));
     } else {
         d->Cursor = std::move(first);
