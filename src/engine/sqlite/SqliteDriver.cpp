@@ -11,6 +11,8 @@
 #include <QTime>
 #include <QUrl>
 #include <atomic>
+#include <cstring>
+#include <type_traits>
 
 void RaiseSqliteError(sqlite3* db) {
     // Interrupted only by the progress handler, for the user.
@@ -563,13 +565,23 @@ QString Unquoted(const QString& name) {
 // past what stays exact.
 struct TExactSumState {
     TExactSum Sum;
-    bool Inexact;
+    bool Inexact = false;
 };
+static_assert(std::is_trivially_copyable_v<TExactSumState>);
+
+// SQLite's aggregate memory, zeroed at first, is aligned for 8 bytes only;
+// the state, with its 128-bit sum, is copied out of it and back.
+TExactSumState LoadExactSum(const void* bytes) {
+    TExactSumState state;
+    std::memcpy(static_cast<void*>(&state), bytes, sizeof state);
+    return state;
+}
 
 void ExactSumStep(sqlite3_context* context, int, sqlite3_value** argv) {
-    auto* state = static_cast<TExactSumState*>(sqlite3_aggregate_context(context, sizeof(TExactSumState)));
-    if (!state) return sqlite3_result_error_nomem(context);
-    if (state->Inexact) return;
+    void* bytes = sqlite3_aggregate_context(context, sizeof(TExactSumState));
+    if (!bytes) return sqlite3_result_error_nomem(context);
+    TExactSumState state = LoadExactSum(bytes);
+    if (state.Inexact) return;
     sqlite3_value* value = argv[0];
     const bool fixedPoint = sqlite3_value_int(argv[1]) != 0;
     TExactNumber number;
@@ -591,13 +603,15 @@ void ExactSumStep(sqlite3_context* context, int, sqlite3_value** argv) {
     default:
         break;
     }
-    state->Inexact = !exact || !state->Sum.Add(number);
+    state.Inexact = !exact || !state.Sum.Add(number);
+    std::memcpy(bytes, static_cast<const void*>(&state), sizeof state);
 }
 
 void ExactSumFinal(sqlite3_context* context) {
-    const auto* state = static_cast<TExactSumState*>(sqlite3_aggregate_context(context, 0));
-    if (state && state->Inexact) return sqlite3_result_null(context);
-    const QByteArray text = state ? state->Sum.Value().Text() : QByteArrayLiteral("0");
+    const void* bytes = sqlite3_aggregate_context(context, 0);
+    const TExactSumState state = bytes ? LoadExactSum(bytes) : TExactSumState();
+    if (state.Inexact) return sqlite3_result_null(context);
+    const QByteArray text = state.Sum.Value().Text();
     sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
 }
 
