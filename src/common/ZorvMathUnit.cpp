@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -132,15 +131,18 @@ QString FormatNumber(const QString& picture, long double value) {
                                 .arg(QString::number(double(value)), picture));
     // Rounded from the value's exact binary fraction, not from a scaled
     // copy that has lost digits: its lowest bit is 2^(exponent - 64), whose
-    // decimal expansion ends after that many decimals, and printf writes
-    // them all exactly.
+    // decimal expansion ends after that many decimals, and to_chars writes
+    // them all exactly, with "." whatever the user's locale.
     int exponent = 0;
     std::frexp(value, &exponent);
     const int decimals = std::max(0, std::numeric_limits<long double>::digits - exponent);
-    const int size = std::snprintf(nullptr, 0, "%.*Lf", decimals, value);
-    std::string digits(size_t(size) + 1, '\0');
-    std::snprintf(digits.data(), digits.size(), "%.*Lf", decimals, value);
-    return FormatNumber(picture, *TDecimal::FromText(QByteArrayView(digits.data(), size)));
+    // A sign, the whole part (at most max_exponent10 + 1 digits), the mark
+    // and the decimals.
+    std::string digits(size_t(decimals) + std::numeric_limits<long double>::max_exponent10 + 4, '\0');
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                                       std::chars_format::fixed, decimals);
+    return FormatNumber(picture,
+                        *TDecimal::FromText(QByteArrayView(digits.data(), written.ptr - digits.data())));
 }
 
 QString FormatNumber(const QString& picture, const TDecimal& value) {
