@@ -427,7 +427,20 @@ bool TDataSet::Impl::Locate(qint64 index, bool sequential) {
         stream = true;
     }
     if (stream && (sequential || Spec.UniDirectional)) {
-        if (Cursor->Next()) {
+        bool more = false;
+        try {
+            more = Cursor->Next();
+        } catch (...) {
+            // A cancelled or failed fetch leaves nothing readable on the
+            // cursor: the current row is read back when it is read.
+            if (Live) {
+                Live = false;
+                ReadBack = !Spec.UniDirectional;
+            }
+            CloseCursor();
+            throw;
+        }
+        if (more) {
             ++CursorNext;
             ++RowsRead;
             Seen = std::max(Seen, CursorNext);

@@ -264,8 +264,8 @@ bool TExactSum::Add(TInt128 mantissa, int scale) {
     } else if (!scaled(mantissa, FScale - scale)) {
         return false;
     }
-    sum += mantissa;
-    if (sum > limit || sum < -limit) return false;
+    // Each side may be near the limit: their sum may pass what 128 bits hold.
+    if (__builtin_add_overflow(sum, mantissa, &sum) || sum > limit || sum < -limit) return false;
     FSum = sum;
     FScale = std::max(FScale, scale);
     return true;

@@ -646,10 +646,9 @@ bool AppendExact(QString& out, const QString& picture, const TExactNumber& value
     if (sections.size() > 1 || !p || !p->Plain || p->MaxDecimals > 30 || p->IntZeros > 60) return false;
     // The magnitude at the section's decimals, half away from zero.
     TUInt128 magnitude = value.Mantissa < 0 ? TUInt128(-value.Mantissa) : TUInt128(value.Mantissa);
-    constexpr TUInt128 limit = TUInt128(1000000000000000000ULL) * 1000000000000000000ULL * 100;
     int scale = value.Scale;
     for (; scale < p->MaxDecimals; ++scale) {
-        if (magnitude >= limit) return false;
+        if (magnitude > ~TUInt128(0) / 10) return false;
         magnitude *= 10;
     }
     if (scale > p->MaxDecimals) {

@@ -105,6 +105,7 @@ SQLRETURN TOdbcCursor::Fetch() {
     try {
         return FLink->Call(SQL_HANDLE_STMT, stmt, [stmt] { return SQLFetch(stmt); });
     } catch (const EDatabaseError&) {
+        FHaveRow = false; // the buffers no longer hold the row that was current
         if (FLink->Abandoned)
             FLink->Kept.push_back(
                 std::make_shared<

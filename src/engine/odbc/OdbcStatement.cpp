@@ -70,7 +70,8 @@ bool IsFixedPointTypeName(const QString& name) {
 void TOdbcStatement::Execute(const QString& text) const {
     Check(FLink->Call(
               SQL_HANDLE_STMT, Get(),
-              [this, &text] { return SQLExecDirectW(Get(), OdbcWideArg(text), SQLINTEGER(text.size())); }),
+              // A call given up runs on after this statement and its text.
+              [h = Get(), text] { return SQLExecDirectW(h, OdbcWideArg(text), SQLINTEGER(text.size())); }),
           "SQLExecDirect");
 }
 
