@@ -99,7 +99,12 @@ void TOdbcConnection::SetIsolation() {
 
 void TOdbcConnection::SetWritable(bool writable) {
     FWritable = writable;
-    SetAccess();
+    // A lost link's handle may still be in a call given up: a new link
+    // takes the setting as it connects.
+    if (FLink->Lost)
+        Connect();
+    else
+        SetAccess();
 }
 
 // The program only reads, but while it is told otherwise. Where the driver
