@@ -46,20 +46,9 @@ void TFieldFormatter::Append(QString& out) const {
     TDataSet* dataSet = FField->DataSet();
     const int index = FField->Index();
     switch (FKind) {
-    case TKind::Whole: {
-        TExactNumber number;
-        if (dataSet && dataSet->CurrentExact(index, number) && number.Scale == 0 &&
-            number.Mantissa >= std::numeric_limits<qint64>::min() &&
-            number.Mantissa <= std::numeric_limits<qint64>::max()) {
-            if (!number.Null) {
-                char digits[24];
-                const auto end = std::to_chars(digits, digits + sizeof digits, qint64(number.Mantissa)).ptr;
-                out += QLatin1StringView(digits, end);
-            }
-            return;
-        }
+    case TKind::Whole:
+        if (FField->AppendWhole(out)) return;
         break;
-    }
     case TKind::Fixed: {
         TExactNumber number;
         if (dataSet && dataSet->CurrentExact(index, number) &&

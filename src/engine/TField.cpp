@@ -103,14 +103,25 @@ QString TField::AsString() const {
     if (FDataSet && (FDataType == TFieldType::ftString || FDataType == TFieldType::ftMemo)) {
         QString text;
         if (FDataSet->CurrentText(FIndex, text)) return text;
-    } else if (FDataSet && IsNumeric() && !IsFloat() && FDataType != TFieldType::ftBCD) {
-        TExactNumber number;
-        if (FDataSet->CurrentExact(FIndex, number) && number.Scale == 0 &&
-            number.Mantissa >= std::numeric_limits<qint64>::min() &&
-            number.Mantissa <= std::numeric_limits<qint64>::max())
-            return number.Null ? QString() : QString::number(qint64(number.Mantissa));
+    } else if (IsNumeric() && !IsFloat() && FDataType != TFieldType::ftBCD) {
+        QString text;
+        if (AppendWhole(text)) return text;
     }
     return TextFor(Value());
+}
+
+bool TField::AppendWhole(QString& out) const {
+    TExactNumber number;
+    if (!FDataSet || !FDataSet->CurrentExact(FIndex, number) || number.Scale != 0 ||
+        number.Mantissa < std::numeric_limits<qint64>::min() ||
+        number.Mantissa > std::numeric_limits<qint64>::max())
+        return false;
+    if (!number.Null) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, qint64(number.Mantissa)).ptr;
+        out += QLatin1StringView(digits, end);
+    }
+    return true;
 }
 
 QString TField::DisplayText() const {

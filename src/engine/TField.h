@@ -76,6 +76,9 @@ public:
     // exactly and without an exponent ("12345678901234567"), dates "DD.MM.YYYY",
     // times "HH:MM", NULL gives "".
     QString AsString() const;
+    // Appends a whole number's digits (nothing for NULL) straight from the
+    // streamed row; false where only Value() can tell.
+    bool AppendWhole(QString& out) const;
     // Through DisplayFormat where one is set, else AsString.
     QString DisplayText() const;
     double AsFloat() const;   // NULL gives 0; a text that is no number raises
