@@ -35,15 +35,14 @@ public:
     void TakeStream(std::unique_ptr<TCursor> first, qint64 start, qint64 limit);
 
     void Release();
+    // Makes record index current; false where there is none. sequential: a
+    // step on to the next record, which may come from the open stream.
     bool Locate(qint64 index, bool sequential);
     std::shared_ptr<TRowBlock> FetchBlock(qint64 block, bool sequential);
-    std::shared_ptr<TRowBlock> FetchFromEnd(qint64 block);
-    std::shared_ptr<TRowBlock> Keep(std::shared_ptr<TRowBlock> block);
     std::shared_ptr<TRowBlock> CachedBlock(qint64 index);
     int CachedRows() const;
     void Materialise();
     void CloseCursor();
-    void OpenStream(qint64 index);
     // The live cursor's column for a field; a field that the cursor does not
     // bring has the record read again whole first.
     int CursorIndex(int field) {
@@ -60,8 +59,6 @@ public:
         CursorIndex(field); // may replace the cursor
         return Cursor.get();
     }
-    void ReadWhole();
-    void ReadBackCurrent();
     qint64 KnownCount();
     void LearnCount(qint64 count);
     QVariant Value(int field);
@@ -103,4 +100,11 @@ public:
     int CurOffset = 0;
     bool Live = false;
     bool ReadBack = false; // neither: its row is read again when it is read
+
+private:
+    std::shared_ptr<TRowBlock> FetchFromEnd(qint64 block);
+    std::shared_ptr<TRowBlock> Keep(std::shared_ptr<TRowBlock> block);
+    void OpenStream(qint64 index);
+    void ReadWhole();
+    void ReadBackCurrent();
 };
