@@ -1,6 +1,6 @@
 #include "SelectDbUnit.h"
 
-#include "engine/OdbcDataSources.h"
+#include "engine/DataSources.h"
 #include "engine/Session.h"
 #include "engine/TDatabase.h"
 

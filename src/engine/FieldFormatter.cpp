@@ -1,5 +1,6 @@
 #include "FieldFormatter.h"
 
+#include "FieldFamily.h"
 #include "FormatSettings.h"
 #include "TDataSet.h"
 #include "TDecimal.h"
@@ -10,29 +11,23 @@
 
 TFieldFormatter::TFieldFormatter(const TField* field) : FField(field), FKind(TKind::Text) {
     const bool formatted = !field->DisplayFormat().isEmpty();
-    switch (field->DataType()) {
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftWord:
-    case TFieldType::ftAutoInc:
-    case TFieldType::ftLargeint:
+    switch (FamilyOf(field->DataType())) {
+    case TFieldFamily::Whole:
         FKind = formatted ? TKind::Display : TKind::Whole;
         break;
-    case TFieldType::ftFloat:
+    case TFieldFamily::Float:
         FKind = TKind::Float;
         break;
-    case TFieldType::ftBCD:
-    case TFieldType::ftCurrency:
+    case TFieldFamily::Fixed:
         FKind = formatted ? TKind::Fixed : TKind::Display;
         break;
-    case TFieldType::ftDate:
+    case TFieldFamily::Date:
         // A date's display text is its picture, or the short date.
         FKind = TKind::Date;
         FDate = TDateTimePicture(formatted ? field->DisplayFormat() : FormatSettings().ShortDateFormat);
         FDateTime = formatted ? QTime(0, 0) : QTime();
         break;
-    case TFieldType::ftString:
-    case TFieldType::ftMemo:
+    case TFieldFamily::Text:
         // The text as it is.
         FKind = TKind::String;
         break;

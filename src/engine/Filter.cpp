@@ -1,6 +1,7 @@
 #include "Filter.h"
 
 #include "Exception.h"
+#include "FieldFamily.h"
 #include "FieldNames.h"
 #include "TField.h"
 
@@ -299,24 +300,6 @@ private:
 
 // --- compiling -------------------------------------------------------------
 
-enum class TFamily { Numeric, Text, Date, Time, DateTime, Boolean };
-
-TFamily FamilyOf(TFieldType type) {
-    if (IsNumericType(type)) return TFamily::Numeric;
-    switch (type) {
-    case TFieldType::ftDate:
-        return TFamily::Date;
-    case TFieldType::ftTime:
-        return TFamily::Time;
-    case TFieldType::ftDateTime:
-        return TFamily::DateTime;
-    case TFieldType::ftBoolean:
-        return TFamily::Boolean;
-    default:
-        return TFamily::Text;
-    }
-}
-
 class TCompiler {
 public:
     TCompiler(const QList<TColumnInfo>& columns, const std::function<QString(const QString&)>& quote,
@@ -425,8 +408,11 @@ private:
         const bool eq = op == QLatin1String("="), ne = op == QLatin1String("<>");
         const bool empty = value.Type == TFilterNode::Operand::Null ||
                            (value.Type == TFilterNode::Operand::Text && value.Text.isEmpty());
-        const TFamily family = FamilyOf(col.Type);
-        if (empty && (value.Type == TFilterNode::Operand::Null || family != TFamily::Text)) {
+        const TFieldFamily family = FamilyOf(col.Type);
+        // Bytes and unknown kinds compare as text does.
+        const bool textual =
+            family == TFieldFamily::Text || family == TFieldFamily::Binary || family == TFieldFamily::Other;
+        if (empty && (value.Type == TFilterNode::Operand::Null || !textual)) {
             if (!eq && !ne)
                 Fail(value.Position, QStringLiteral("\"=\" or \"<>\" with an empty value"),
                      QStringLiteral("\"%1\"").arg(op));
@@ -434,15 +420,17 @@ private:
         }
 
         switch (family) {
-        case TFamily::Numeric: {
+        case TFieldFamily::Whole:
+        case TFieldFamily::Fixed:
+        case TFieldFamily::Float: {
             bool ok = false;
             const QString text = value.Text.trimmed();
             const qint64 i = text.toLongLong(&ok);
             if (ok) return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(i));
             // A fixed-point column compares with the literal's exact digits, and
             // an integer column with a whole number too long for 64 bits.
-            const bool exactColumn = col.Type == TFieldType::ftBCD || col.Type == TFieldType::ftCurrency;
-            if (exactColumn || (col.Type != TFieldType::ftFloat && !text.contains(QLatin1Char('.')))) {
+            const bool exactColumn = family == TFieldFamily::Fixed;
+            if (exactColumn || (family != TFieldFamily::Float && !text.contains(QLatin1Char('.')))) {
                 if (const auto decimal = TDecimal::FromText(QStringView(text)))
                     return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(DecimalVariant(*decimal)));
             }
@@ -450,7 +438,7 @@ private:
             if (!ok) BadValue(value, QStringLiteral("number"), col.Name);
             return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(d));
         }
-        case TFamily::Boolean: {
+        case TFieldFamily::Boolean: {
             const QString t = value.Text.trimmed().toUpper();
             bool b;
             if (t == QLatin1String("TRUE") || t == QLatin1String("1"))
@@ -461,12 +449,12 @@ private:
                 BadValue(value, QStringLiteral("logical value"), col.Name);
             return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(b));
         }
-        case TFamily::Date: {
+        case TFieldFamily::Date: {
             const QDate date = QDate::fromString(value.Text.trimmed(), QStringLiteral("d.M.yyyy"));
             if (!date.isValid()) BadValue(value, QStringLiteral("date (DD.MM.YYYY)"), col.Name);
             return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(date));
         }
-        case TFamily::Time: {
+        case TFieldFamily::Time: {
             const QString t = value.Text.trimmed();
             QTime time = QTime::fromString(t, QStringLiteral("H:m:s"));
             if (time.isValid()) return QStringLiteral("(%1 %2 %3)").arg(name, op, Param(time));
@@ -476,7 +464,7 @@ private:
                                                                          : QVariant(time.addSecs(60));
             return Range(name, op, time, to);
         }
-        case TFamily::DateTime: {
+        case TFieldFamily::DateTime: {
             const QString t = value.Text.trimmed().simplified();
             QDateTime dt = QDateTime::fromString(t, QStringLiteral("d.M.yyyy H:m:s"));
             if (dt.isValid()) {
@@ -494,7 +482,9 @@ private:
             dt.setTimeSpec(Qt::UTC);
             return Range(name, op, dt, dt.addSecs(span));
         }
-        case TFamily::Text:
+        case TFieldFamily::Text:
+        case TFieldFamily::Binary:
+        case TFieldFamily::Other:
             break;
         }
 

@@ -1,8 +1,8 @@
 #include "Session.h"
 
+#include "DataSources.h"
 #include "Driver.h"
 #include "Exception.h"
-#include "OdbcDataSources.h"
 #include "TDataSet.h"
 #include "TDatabase.h"
 

@@ -1,11 +1,10 @@
 #include "TDatabase.h"
 
 #include "Driver.h"
+#include "DriverFactory.h"
 #include "Exception.h"
 #include "Session.h"
 #include "TDataSet.h"
-#include "odbc/OdbcDriver.h"
-#include "sqlite/SqliteDriver.h"
 
 namespace {
 const QString UserNameParam = QStringLiteral("USER NAME");
@@ -123,7 +122,7 @@ void TDatabase::SetConnected(bool connected) {
     if (aliasName.trimmed().isEmpty()) throw EDatabaseError(QStringLiteral("Database name is missing"));
     const TAliasInfo alias = Session().AliasInfo(aliasName);
     if (alias.Kind == TAliasKind::DesktopFile) {
-        d->Connection = OpenSqliteConnection(alias.DatabaseFile);
+        d->Connection = OpenDriverConnection(alias, QString(), QString(), d->Isolation);
         return;
     }
 
@@ -143,13 +142,9 @@ void TDatabase::SetConnected(bool connected) {
         password = ParamValue(PasswordParam);
     }
 
-    if (alias.Kind == TAliasKind::EmbeddedServer) {
-        if (!alias.Password.isEmpty() && password != alias.Password)
-            throw EDatabaseError(QStringLiteral("Invalid user ID or password"));
-        d->Connection = OpenSqliteConnection(alias.DatabaseFile);
-    } else {
-        d->Connection = OpenOdbcConnection(alias, user, password, d->Isolation);
-    }
+    if (alias.Kind == TAliasKind::EmbeddedServer && !alias.Password.isEmpty() && password != alias.Password)
+        throw EDatabaseError(QStringLiteral("Invalid user ID or password"));
+    d->Connection = OpenDriverConnection(alias, user, password, d->Isolation);
 }
 
 bool TDatabase::IsSQLBased() const {

@@ -1,6 +1,7 @@
 #include "TField.h"
 
 #include "Exception.h"
+#include "FieldFamily.h"
 #include "FormatSettings.h"
 #include "FormatText.h"
 #include "TDataSet.h"
@@ -60,33 +61,18 @@ void TField::SetAlignment(TAlignment alignment) {
     FAlignment = int(alignment);
 }
 
-bool IsNumericType(TFieldType type) {
-    switch (type) {
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftWord:
-    case TFieldType::ftAutoInc:
-    case TFieldType::ftLargeint:
-    case TFieldType::ftFloat:
-    case TFieldType::ftCurrency:
-    case TFieldType::ftBCD:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool TField::IsNumeric() const {
     return IsNumericType(FDataType);
 }
 
 bool TField::IsFloat() const {
-    return FDataType == TFieldType::ftFloat || FDataType == TFieldType::ftCurrency;
+    // Money is a float field here, though its values are fixed-point.
+    return FamilyOf(FDataType) == TFieldFamily::Float || FDataType == TFieldType::ftCurrency;
 }
 
 bool TField::IsDateTime() const {
-    return FDataType == TFieldType::ftDate || FDataType == TFieldType::ftTime ||
-           FDataType == TFieldType::ftDateTime;
+    const TFieldFamily family = FamilyOf(FDataType);
+    return family == TFieldFamily::Date || family == TFieldFamily::Time || family == TFieldFamily::DateTime;
 }
 
 QVariant TField::Value() const {
@@ -100,10 +86,11 @@ bool TField::IsNull() const {
 QString TField::AsString() const {
     // A walk's hot path: texts and whole numbers straight from the streamed
     // row, without a QVariant.
-    if (FDataSet && (FDataType == TFieldType::ftString || FDataType == TFieldType::ftMemo)) {
+    const TFieldFamily family = FamilyOf(FDataType);
+    if (FDataSet && family == TFieldFamily::Text) {
         QString text;
         if (FDataSet->CurrentText(FIndex, text)) return text;
-    } else if (IsNumeric() && !IsFloat() && FDataType != TFieldType::ftBCD) {
+    } else if (family == TFieldFamily::Whole) {
         QString text;
         if (AppendWhole(text)) return text;
     }
@@ -187,30 +174,29 @@ qint64 TField::AsInteger() const {
 QString TField::TextFor(const QVariant& value) const {
     if (value.isNull()) return QString();
     const int type = value.typeId();
-    switch (FDataType) {
-    case TFieldType::ftFloat:
+    switch (FamilyOf(FDataType)) {
+    case TFieldFamily::Float:
         if (type == QMetaType::Double || type == QMetaType::Float || type == QMetaType::LongLong ||
             type == QMetaType::Int)
             return FloatToText(value.toDouble());
         break;
-    case TFieldType::ftCurrency:
-    case TFieldType::ftBCD:
+    case TFieldFamily::Fixed:
         // Exact digits, never an exponent: "12345678901234567", "0.000005".
         if (IsDecimal(value)) return DecimalToText(value.value<TDecimal>());
         if (type == QMetaType::Double || type == QMetaType::Float)
             return DecimalToText(TDecimal::FromDouble(value.toDouble()));
         break;
-    case TFieldType::ftDate:
+    case TFieldFamily::Date:
         if (type == QMetaType::QDate || type == QMetaType::QDateTime) return DateToText(value.toDate());
         break;
-    case TFieldType::ftTime:
+    case TFieldFamily::Time:
         if (type == QMetaType::QTime || type == QMetaType::QDateTime) return TimeToText(value.toTime());
         break;
-    case TFieldType::ftDateTime:
+    case TFieldFamily::DateTime:
         if (type == QMetaType::QDateTime) return DateTimeToText(value.toDateTime());
         if (type == QMetaType::QDate) return DateToText(value.toDate());
         break;
-    case TFieldType::ftBoolean:
+    case TFieldFamily::Boolean:
         if (type == QMetaType::Bool || type == QMetaType::LongLong || type == QMetaType::Int)
             return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
         break;

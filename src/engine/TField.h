@@ -28,9 +28,6 @@ enum class TFieldType {
     ftLargeint,
 };
 
-// Integer kinds, auto-increment, large integer, float, currency, BCD.
-bool IsNumericType(TFieldType type);
-
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 // One column of an open data set. Value accessors read the data set's

@@ -1,4 +1,4 @@
-#include "engine/OdbcDataSources.h"
+#include "engine/DataSources.h"
 #include "engine/odbc/OdbcText.h"
 #include "support/TestRegistry.h"
 #include "support/TestTemp.h"

@@ -1,7 +1,7 @@
 #include "OdbcDriver.h"
 
 #include "OdbcConnection.h"
-#include "engine/OdbcDataSources.h"
+#include "OdbcDataSources.h"
 
 namespace {
 

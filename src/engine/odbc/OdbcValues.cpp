@@ -1,5 +1,6 @@
 #include "OdbcValues.h"
 
+#include "engine/FieldFamily.h"
 #include "engine/TDecimal.h"
 
 #include <QDate>
@@ -11,28 +12,22 @@
 #include <sqlucode.h>
 
 TOdbcFetchKind OdbcFetchKindOf(TFieldType type) {
-    switch (type) {
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftWord:
-    case TFieldType::ftAutoInc:
-    case TFieldType::ftLargeint:
+    switch (FamilyOf(type)) {
+    case TFieldFamily::Whole:
         return TOdbcFetchKind::Integer;
-    case TFieldType::ftFloat:
+    case TFieldFamily::Float:
         return TOdbcFetchKind::Double;
-    case TFieldType::ftCurrency:
-    case TFieldType::ftBCD:
+    case TFieldFamily::Fixed:
         return TOdbcFetchKind::Decimal;
-    case TFieldType::ftBoolean:
+    case TFieldFamily::Boolean:
         return TOdbcFetchKind::Bit;
-    case TFieldType::ftDate:
+    case TFieldFamily::Date:
         return TOdbcFetchKind::Date;
-    case TFieldType::ftTime:
+    case TFieldFamily::Time:
         return TOdbcFetchKind::Time;
-    case TFieldType::ftDateTime:
+    case TFieldFamily::DateTime:
         return TOdbcFetchKind::Timestamp;
-    case TFieldType::ftBytes:
-    case TFieldType::ftBlob:
+    case TFieldFamily::Binary:
         return TOdbcFetchKind::Binary;
     default:
         return TOdbcFetchKind::WideText;

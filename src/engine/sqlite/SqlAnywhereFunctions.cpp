@@ -3,6 +3,7 @@
 // (as sa_list), sa_variable and sa_describe_query.
 
 #include "SqliteConnection.h"
+#include "SqliteTypes.h"
 #include "engine/Exception.h"
 
 #include <algorithm>

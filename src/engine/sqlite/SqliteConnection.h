@@ -65,6 +65,3 @@ void RegisterSqlAnywhereFunctions(TSqliteConnection& connection);
 
 // Rows of a query written to a client file as UNLOAD asks.
 void UnloadToFile(sqlite3* db, sqlite3_stmt* query, const TDialectStatement& options);
-
-// The field kind and sizes of an SQLite declared type.
-TColumnInfo ColumnFromDeclaration(const QString& name, const QString& declaredType);

@@ -23,6 +23,10 @@ using TSqliteValue = std::unique_ptr<sqlite3_value, TSqliteValueFree>;
 // Raises EDatabaseError with SQLite's message for the connection.
 [[noreturn]] void RaiseSqliteError(sqlite3* db);
 
+// SQLite reads a statement text only up to a NUL, so a text with one would
+// run cut short, or never get past it; it is refused whole.
+void RefuseNul(bool hasNul);
+
 // The first statement of a text; none for a text without one (blank or only
 // comments). The rest of the text, if wanted, goes to *tail.
 TSqliteStatement PrepareSqlite(sqlite3* db, const QByteArray& sql, const char** tail = nullptr);

@@ -2,6 +2,7 @@
 // Windows-1251, streamed through a buffer.
 
 #include "SqliteConnection.h"
+#include "SqliteTypes.h"
 #include "engine/Exception.h"
 #include "engine/FileWrite.h"
 #include "engine/Win1251.h"

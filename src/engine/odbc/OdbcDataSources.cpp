@@ -1,7 +1,7 @@
 #include "OdbcDataSources.h"
 
-#include "odbc/OdbcHandles.h"
-#include "odbc/OdbcText.h"
+#include "OdbcHandles.h"
+#include "OdbcText.h"
 
 #include <iterator>
 #include <odbcinst.h>
