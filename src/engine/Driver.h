@@ -49,6 +49,14 @@ public:
         Q_UNUSED(out);
         return false;
     }
+    // A date column's value straight from the row, and whether it is NULL;
+    // false where only Value() can tell.
+    virtual bool DateValue(int column, QDate& value, bool& null) const {
+        Q_UNUSED(column);
+        Q_UNUSED(value);
+        Q_UNUSED(null);
+        return false;
+    }
     // The value exactly, NULL included, for a column of whole or
     // fixed-point numbers; false where only Value() can tell.
     virtual bool ExactValue(int column, TExactNumber& value) const {

@@ -4,8 +4,10 @@
 #include "TDecimal.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 TFormatSettings& FormatSettings() {
     static TFormatSettings settings;
@@ -55,30 +57,62 @@ TDateTimePicture::TDateTimePicture(const QString& picture) {
 
 namespace {
 
-// Two digits, "07"; a value out of range (an invalid time's -1) as the
-// number it is.
-void AppendTwo(QString& out, int v) {
-    if (v >= 0 && v < 100) {
-        out += QLatin1Char(char('0' + v / 10));
-        out += QLatin1Char(char('0' + v % 10));
-    } else {
-        out += QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
-    }
-}
+// A date's digits gather here and reach the text in one append: a walk
+// writes one for every record.
+class TPictureOut {
+public:
+    explicit TPictureOut(QString& out) : FOut(out) {}
+    ~TPictureOut() { Flush(); }
+    TPictureOut(const TPictureOut&) = delete;
+    TPictureOut& operator=(const TPictureOut&) = delete;
 
-void AppendNumber(QString& out, int v, int run) {
-    if (run >= 2)
-        AppendTwo(out, v);
-    else if (v >= 0 && v < 10)
-        out += QLatin1Char(char('0' + v));
-    else
-        out += QString::number(v);
-}
+    void Put(QChar c) {
+        if (FSize == std::size(FText)) Flush();
+        FText[FSize++] = c;
+    }
+    void Put(const QString& text) {
+        if (text.size() > qsizetype(std::size(FText) - FSize)) {
+            Flush();
+            FOut += text;
+            return;
+        }
+        for (QChar c : text)
+            FText[FSize++] = c;
+    }
+    // Two digits, "07"; a value out of range (an invalid time's -1) as the
+    // number it is.
+    void Two(int v) {
+        if (v >= 0 && v < 100) {
+            Put(QLatin1Char(char('0' + v / 10)));
+            Put(QLatin1Char(char('0' + v % 10)));
+        } else {
+            Put(QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')));
+        }
+    }
+    void Number(int v, int run) {
+        if (run >= 2)
+            Two(v);
+        else if (v >= 0 && v < 10)
+            Put(QLatin1Char(char('0' + v)));
+        else
+            Put(QString::number(v));
+    }
+
+private:
+    void Flush() {
+        FOut.append(FText, qsizetype(FSize));
+        FSize = 0;
+    }
+    QString& FOut;
+    QChar FText[32];
+    size_t FSize = 0;
+};
 
 } // namespace
 
-void TDateTimePicture::Append(QString& out, const QDate& date, const QTime& time) const {
+void TDateTimePicture::Append(QString& text, const QDate& date, const QTime& time) const {
     const TFormatSettings& fs = FormatSettings();
+    TPictureOut out(text);
     // The calendar works the parts out once, not once for each.
     int year = 0, month = 0, day = 0;
     date.getDate(&year, &month, &day);
@@ -86,47 +120,47 @@ void TDateTimePicture::Append(QString& out, const QDate& date, const QTime& time
         switch (piece.Part) {
         case TPart::Day:
             if (piece.Run >= 3)
-                out += QLocale::c().dayName(date.dayOfWeek(),
-                                            piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat);
+                out.Put(QLocale::c().dayName(date.dayOfWeek(),
+                                             piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat));
             else
-                AppendNumber(out, day, piece.Run);
+                out.Number(day, piece.Run);
             break;
         case TPart::Month:
             if (piece.Run >= 3)
-                out += QLocale::c().monthName(month,
-                                              piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat);
+                out.Put(QLocale::c().monthName(month,
+                                               piece.Run >= 4 ? QLocale::LongFormat : QLocale::ShortFormat));
             else
-                AppendNumber(out, month, piece.Run);
+                out.Number(month, piece.Run);
             break;
         case TPart::Year: {
             if (piece.Run <= 2)
-                AppendTwo(out, year % 100);
+                out.Two(year % 100);
             else if (year >= 1000 && year <= 9999) {
-                AppendTwo(out, year / 100);
-                AppendTwo(out, year % 100);
+                out.Two(year / 100);
+                out.Two(year % 100);
             } else
-                out += QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
+                out.Put(QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0')));
             break;
         }
         case TPart::Hour:
-            AppendNumber(out, time.hour(), piece.Run);
+            out.Number(time.hour(), piece.Run);
             break;
         case TPart::Minute:
-            AppendNumber(out, time.minute(), piece.Run);
+            out.Number(time.minute(), piece.Run);
             break;
         case TPart::Second:
-            AppendNumber(out, time.second(), piece.Run);
+            out.Number(time.second(), piece.Run);
             break;
         case TPart::DateSeparator:
             for (int i = 0; i < piece.Run; ++i)
-                out += fs.DateSeparator;
+                out.Put(fs.DateSeparator);
             break;
         case TPart::TimeSeparator:
             for (int i = 0; i < piece.Run; ++i)
-                out += fs.TimeSeparator;
+                out.Put(fs.TimeSeparator);
             break;
         case TPart::Literal:
-            out += piece.Literal;
+            out.Put(piece.Literal);
             break;
         }
     }
@@ -186,6 +220,44 @@ QString FloatToText(double value) {
 
 QString DecimalToText(const TDecimal& value) {
     return WithSeparator(value.ToString());
+}
+
+void AppendExactText(QString& out, const TExactNumber& number) {
+    if (number.Null) return;
+    if (number.Scale > 40 || number.Scale < -40) {
+        out += DecimalToText(TDecimal::FromScaled(number.Mantissa, number.Scale));
+        return;
+    }
+    // The digits of the magnitude right to left, in 64-bit arithmetic where
+    // it fits (the common case by far), then zeros for a negative scale.
+    char16_t text[100];
+    char16_t* end = text + 50;
+    char16_t* begin = end;
+    TUInt128 magnitude = number.Mantissa < 0 ? TUInt128(-number.Mantissa) : TUInt128(number.Mantissa);
+    for (; magnitude > std::numeric_limits<quint64>::max(); magnitude /= 10)
+        *--begin = char16_t(u'0' + int(magnitude % 10));
+    for (quint64 small = quint64(magnitude); small != 0; small /= 10)
+        *--begin = char16_t(u'0' + small % 10);
+    if (begin == end) {
+        out += QLatin1Char('0');
+        return;
+    }
+    for (int scale = number.Scale; scale < 0; ++scale)
+        *end++ = u'0';
+    // A digit before the point, and the fraction without its trailing zeros,
+    // as the exact text has them.
+    char16_t* const point = end - std::max(number.Scale, 0);
+    while (begin >= point)
+        *--begin = u'0';
+    while (end > point && end[-1] == u'0')
+        --end;
+    if (end > point) {
+        std::move_backward(point, end, end + 1);
+        *point = FormatSettings().DecimalSeparator.unicode();
+        ++end;
+    }
+    if (number.Mantissa < 0) *--begin = u'-';
+    out.append(reinterpret_cast<const QChar*>(begin), end - begin);
 }
 
 QString FloatToDisplayText(double value) {

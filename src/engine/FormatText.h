@@ -8,6 +8,7 @@
 #include <QTime>
 
 class TDecimal;
+struct TExactNumber;
 
 // A date or time picture in the program's notation ("DD.MM.YYYY",
 // "HH:MM": M after H means minutes, N is minutes too, "/" and ":" are the
@@ -39,6 +40,8 @@ QString DateTimeToText(const QDateTime& dateTime);
 QString FloatToText(double value);
 // A fixed-point value's exact digits, "." replaced by the decimal separator.
 QString DecimalToText(const TDecimal& value);
+// The same text of an exact number; nothing for NULL.
+void AppendExactText(QString& out, const TExactNumber& number);
 // At most 15 significant digits, as a grid shows a float without a format.
 QString FloatToDisplayText(double value);
 void AppendFloatDisplayText(QString& out, double value);

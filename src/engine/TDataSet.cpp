@@ -513,6 +513,11 @@ bool TDataSet::CurrentText(int fieldIndex, QString& out) const {
     return cursor && cursor->AppendText(d->Rows.CursorIndex(fieldIndex), out);
 }
 
+bool TDataSet::CurrentDate(int fieldIndex, QDate& value, bool& null) const {
+    TCursor* cursor = d->LiveCursor(fieldIndex);
+    return cursor && cursor->DateValue(d->Rows.CursorIndex(fieldIndex), value, null);
+}
+
 bool TDataSet::ColumnTotals(const TField* field, TColumnTotals& totals) {
     d->CheckActive();
     if (!field || field->DataSet() != this || !d->Rows.Source->Totals(field->Index(), totals)) return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -117,8 +118,10 @@ public:
     // the value is NULL.
     bool CurrentExact(int fieldIndex, TExactNumber& value) const;
     bool CurrentNull(int fieldIndex, bool& null) const;
-    // Appends the field's text where it is a text straight from the stream.
+    // Appends the field's text where it is a text straight from the stream;
+    // the same for a date's value.
     bool CurrentText(int fieldIndex, QString& out) const;
+    bool CurrentDate(int fieldIndex, QDate& value, bool& null) const;
     // Counts the records and the field's NULLs and adds the field up (whole
     // or fixed-point) in one statement on the server, over exactly the
     // records the data set shows; false where the server cannot add it

@@ -84,15 +84,33 @@ bool TField::IsNull() const {
 }
 
 QString TField::AsString() const {
-    // A walk's hot path: texts and whole numbers straight from the streamed
+    // A walk's hot path: texts, numbers and dates straight from the streamed
     // row, without a QVariant.
-    const TFieldFamily family = FamilyOf(FDataType);
-    if (FDataSet && family == TFieldFamily::Text) {
-        QString text;
+    if (!FDataSet) return TextFor(Value());
+    QString text;
+    switch (FamilyOf(FDataType)) {
+    case TFieldFamily::Text:
         if (FDataSet->CurrentText(FIndex, text)) return text;
-    } else if (family == TFieldFamily::Whole) {
-        QString text;
+        break;
+    case TFieldFamily::Fixed: {
+        TExactNumber number;
+        if (FDataSet->CurrentExact(FIndex, number)) {
+            AppendExactText(text, number);
+            return text;
+        }
+        break;
+    }
+    case TFieldFamily::Date: {
+        QDate date;
+        bool null = false;
+        if (FDataSet->CurrentDate(FIndex, date, null)) return null ? text : DateToText(date);
+        break;
+    }
+    case TFieldFamily::Whole:
         if (AppendWhole(text)) return text;
+        break;
+    default:
+        break;
     }
     return TextFor(Value());
 }

@@ -303,3 +303,15 @@ bool TOdbcCursor::AppendText(int column, QString& out) const {
                    ind / qsizetype(sizeof(SQLWCHAR)));
     return true;
 }
+
+bool TOdbcCursor::DateValue(int column, QDate& value, bool& null) const {
+    const TBinding* b = Bound(column);
+    if (!b || b->Kind != TOdbcFetchKind::Date) return false;
+    null = b->Indicators[FRow] == SQL_NULL_DATA;
+    if (!null) {
+        SQL_DATE_STRUCT date;
+        std::memcpy(&date, b->Data.data() + size_t(b->ElementSize) * FRow, sizeof date);
+        value = QDate(date.year, date.month, date.day);
+    }
+    return true;
+}

@@ -42,6 +42,7 @@ public:
     bool FloatValue(int column, double& value) const override;
     bool NullValue(int column, bool& null) const override;
     bool AppendText(int column, QString& out) const override;
+    bool DateValue(int column, QDate& value, bool& null) const override;
 
 private:
     struct TBinding {
