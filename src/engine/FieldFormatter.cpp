@@ -1,6 +1,7 @@
 #include "FieldFormatter.h"
 
 #include "FormatSettings.h"
+#include "NumberPictures.h"
 #include "TDataSet.h"
 #include "TDecimal.h"
 #include "TField.h"

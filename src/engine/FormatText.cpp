@@ -1,0 +1,70 @@
+#include "FormatText.h"
+
+#include "DatePictures.h"
+#include "FormatSettings.h"
+#include "TDecimal.h"
+
+#include <charconv>
+#include <cmath>
+
+QString DateToText(const QDate& date) {
+    return FormatDateTimePicture(FormatSettings().ShortDateFormat, date, QTime());
+}
+
+QString TimeToText(const QTime& time) {
+    return FormatDateTimePicture(FormatSettings().LongTimeFormat, QDate(), time);
+}
+
+QString DateTimeToText(const QDateTime& dateTime) {
+    const QString date = DateToText(dateTime.date());
+    if (dateTime.time() == QTime(0, 0)) return date;
+    return date + QLatin1Char(' ') + TimeToText(dateTime.time());
+}
+
+static QString WithSeparator(QString text) {
+    const QChar sep = FormatSettings().DecimalSeparator;
+    if (sep != QLatin1Char('.')) text.replace(QLatin1Char('.'), sep);
+    return text;
+}
+
+QString FloatToText(double value) {
+    if (!std::isfinite(value)) return QString::number(value);
+    char buffer[400];
+    const double magnitude = std::fabs(value);
+    const bool fixed = magnitude == 0 || (magnitude >= 1e-5 && magnitude < 1e15);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      fixed ? std::chars_format::fixed : std::chars_format::scientific);
+    QString text = QString::fromLatin1(buffer, int(result.ptr - buffer));
+    if (!fixed) {
+        // "1.5e-07" is written "1.5E-7".
+        const int e = int(text.indexOf(QLatin1Char('e')));
+        const int exponent = text.mid(e + 1).toInt();
+        text = text.left(e) + QLatin1Char('E') + QString::number(exponent);
+    }
+    return WithSeparator(text);
+}
+
+QString DecimalToText(const TDecimal& value) {
+    return WithSeparator(value.ToString());
+}
+
+QString FloatToDisplayText(double value) {
+    QString text;
+    AppendFloatDisplayText(text, value);
+    return text;
+}
+
+void AppendFloatDisplayText(QString& out, double value) {
+    if (!std::isfinite(value)) {
+        out += QString::number(value);
+        return;
+    }
+    // Every grid cell and export line of a float passes here: to_chars is
+    // several times faster than QString::number for the same text.
+    char buffer[32];
+    const char* end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15).ptr;
+    const QChar separator = FormatSettings().DecimalSeparator;
+    for (const char* c = buffer; c != end; ++c)
+        out += *c == '.' ? separator : QLatin1Char(*c);
+}
