@@ -8,10 +8,10 @@
 // is asked before the first rows are drawn. The grid's current row and the
 // data set's current record follow each other.
 
+#include "browse/DBGridModel.h"
 #include "common/ExportTxt.h"
 #include "engine/TDataSet.h"
 
-#include <QAbstractTableModel>
 #include <QColor>
 #include <QHash>
 #include <QPoint>
@@ -22,44 +22,10 @@
 class QHeaderView;
 class TDataSource;
 class TField;
-class TDBGrid;
 class TFrozenColumns;
 
 // Title row and indicator column.
 inline const QColor GridFixedColor = QColor(204, 187, 170);
-
-// The two row stripes, chosen by a cell's on-screen position: q = top div
-// height; odd q gives a very pale yellow, even q aqua.
-QColor GridStripeColor(int top, int height);
-
-class TDBGridModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    explicit TDBGridModel(TDBGrid* grid);
-
-    void SetDataSet(TDataSet* dataSet);
-    TDataSet* DataSet() const { return FDataSet; }
-    TField* Field(int column) const;
-    // Rows and fields again from the data set (open, close, refresh,
-    // filter): rows rows from record top.
-    void Reload(int top, int rows);
-    // The same fields, rows rows from record top (scrolling, resizing).
-    void SetWindow(int top, int rows);
-    int Top() const { return FTop; }
-
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-
-private:
-    TDBGrid* FGrid;
-    QPointer<TDataSet> FDataSet;
-    int FTop = 1;
-    int FRowCount = 0;
-    int FColumnCount = 0;
-};
 
 class TDBGrid : public QTableView, public TExportGrid {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include "FieldFamily.h"
 #include "FormatSettings.h"
+#include "NumberPictures.h"
 #include "TDataSet.h"
 #include "TDecimal.h"
 #include "TField.h"

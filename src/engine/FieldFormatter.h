@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FormatText.h"
+#include "DatePictures.h"
 #include "TField.h"
 
 // The text that the export writes for one field, record after record: the

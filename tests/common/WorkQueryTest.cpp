@@ -54,6 +54,27 @@ private slots:
         QVERIFY(!ContinueOnSqlError);
     }
 
+    void sqlIdentifier_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("identifier");
+        QTest::newRow("ordinary name") << "Order_Lines"
+                                       << "Order_Lines";
+        QTest::newRow("reserved word in any case") << "Order"
+                                                   << "\"Order\"";
+        QTest::newRow("first reserved word") << "ADD"
+                                             << "\"ADD\"";
+        QTest::newRow("last reserved word") << "xml"
+                                            << "\"xml\"";
+        QTest::newRow("between two reserved words") << "selected"
+                                                    << "selected";
+        QTest::newRow("digit first, inner quote") << "1\"a"
+                                                  << "\"1\"\"a\"";
+    }
+    void sqlIdentifier() {
+        QFETCH(QString, name);
+        QTEST(SqlIdentifier(name), "identifier");
+    }
+
     void runSqlValues_data() {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QVariant>("value");

@@ -1,3 +1,4 @@
+#include "engine/NumberPictures.h"
 #include "engine/TDecimal.h"
 #include "engine/TField.h"
 #include "support/TestRegistry.h"

@@ -1,4 +1,5 @@
 #include "engine/FormatSettings.h"
+#include "engine/NumberPictures.h"
 #include "engine/TField.h"
 #include "support/TestRegistry.h"
 
