@@ -23,7 +23,8 @@ public:
         // change with its record already back and stays as it was.
         RecordFirst,
         // The controls: a grid follows the record the walk ended on, then
-        // comes back to its own record, which it shows at its edge.
+        // comes back to its own record, which it may now show at its top or
+        // bottom edge rather than where it was.
         ControlsFirst,
     };
 
