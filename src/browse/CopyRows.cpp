@@ -3,9 +3,9 @@
 #include "browse/DBGrid.h"
 #include "common/ExportTxt.h"
 #include "common/WalkProgress.h"
-#include "engine/Exception.h"
 #include "engine/TDataSet.h"
 #include "engine/TField.h"
+#include "engine/WalkGuard.h"
 
 #include <QScopeGuard>
 
@@ -45,19 +45,9 @@ std::optional<QString> GridRowsText(TDBGrid* grid, int first, int last) {
 
     // The walk reads the copied columns only, with the grid disconnected;
     // then the grid is back on its record with its selection.
-    const TDataSet::TWalkFields walk(dataSet, fields);
     const int anchor = grid->SelectionAnchor();
-    const QString bookmark = dataSet->Bookmark();
-    dataSet->DisableControls();
-    const auto restore = qScopeGuard([&] {
-        dataSet->EnableControls();
-        try {
-            if (!bookmark.isEmpty()) dataSet->SetBookmark(bookmark);
-        } catch (const Exception&) {
-            // The record is gone: the data set stays where the walk left it.
-        }
-        grid->SetSelectionAnchor(anchor);
-    });
+    const auto keepSelection = qScopeGuard([grid, anchor] { grid->SetSelectionAnchor(anchor); });
+    const TWalkGuard walk(dataSet, fields, TWalkGuard::TRestore::ControlsFirst);
     TWalkProgress progress(dataSet, QStringLiteral("Копиране на редове"), QStringLiteral("Копирани редове"),
                            last - first + 1);
     dataSet->SetRecNo(first);

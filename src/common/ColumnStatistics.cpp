@@ -5,8 +5,8 @@
 #include "ZorvUtilUnit.h"
 #include "engine/TDataSet.h"
 #include "engine/TField.h"
+#include "engine/WalkGuard.h"
 
-#include <QScopeGuard>
 #include <cmath>
 
 namespace {
@@ -89,20 +89,8 @@ double ColumnStatistics(TDataSet* dataSet, const QString& fieldName, bool show) 
     int emptyCount = 0;
     bool aborted = false, cancelled = false;
     {
-        // The walk reads this one column (declared first: it ends after the
-        // record the user was on is found again).
-        const TDataSet::TWalkFields walk(dataSet, {field});
-        dataSet->DisableControls();
-        const QString bookmark = dataSet->Bookmark();
-        const auto restore = qScopeGuard([dataSet, &bookmark] {
-            // Back on the record the user was on, whatever ended the walk.
-            try {
-                if (!bookmark.isEmpty()) dataSet->SetBookmark(bookmark);
-            } catch (const Exception&) {
-                // The record is gone (the rows were re-read): stay where the walk ended.
-            }
-            dataSet->EnableControls();
-        });
+        // The walk reads this one column; the grid stays as it was.
+        const TWalkGuard walk(dataSet, {field}, TWalkGuard::TRestore::RecordFirst);
         TWalkProgress progress(dataSet, QStringLiteral("Сума колона \"") + label + QLatin1Char('"'),
                                QStringLiteral("Прочетени редове"));
         dataSet->First();

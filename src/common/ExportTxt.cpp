@@ -9,12 +9,14 @@
 #include "engine/FileWrite.h"
 #include "engine/TDataSet.h"
 #include "engine/TField.h"
+#include "engine/WalkGuard.h"
 #include "engine/Win1251.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <memory>
+#include <optional>
 
 TExportTxtOpts ExportTxtOpts;
 
@@ -412,13 +414,11 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
     QList<TField*> fields;
     for (const TColumn& c : columns)
         if (c.Field) fields << c.Field;
-    // The walk reads the exported columns only; it ends after the record the
-    // user was on is found again.
-    const TDataSet::TWalkFields walk(dataSet, fields);
-    dataSet->DisableControls();
-    QString bookmark;
+    // The walk reads the exported columns only; it ends after any message
+    // of its failure, with the record the user was on found again.
+    std::optional<TWalkGuard> walk;
     try {
-        bookmark = dataSet->Bookmark();
+        walk.emplace(dataSet, fields, TWalkGuard::TRestore::ControlsFirst);
         TExportWriter writer(file, opts, columns);
         if (WriteExport(writer, dataSet, opts, headerLines, trailerLines, title)) {
             writer.Flush();
@@ -434,15 +434,6 @@ void Export(TDataSet* dataSet, const QList<TColumn>& columns, const QStringList*
     } catch (const std::exception& error) {
         status += QStringLiteral("\r(") + QString::fromLocal8Bit(error.what()) + QLatin1Char(')');
         ShowMsg(status, QStringLiteral("Export Error"), MB_ICONSTOP);
-    }
-    dataSet->EnableControls();
-    if (!bookmark.isEmpty()) {
-        try {
-            dataSet->SetBookmark(bookmark);
-        } catch (const Exception&) {
-            // The record is gone (the data set changed during the walk): the
-            // data set stays where the walk left it.
-        }
     }
 }
 

@@ -3,10 +3,10 @@
 #include "common/WindowMessage.h"
 #include "engine/TDataSource.h"
 #include "engine/TField.h"
+#include "support/DragLink.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestRegistry.h"
 
-#include <QDrag>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QScopeGuard>
@@ -345,37 +345,20 @@ private slots:
 
     // The whole gesture: Alt+double-click on ORDERS' CUST_ID, a move of 9
     // pixels starts the drag, and the drag's data dropped on CUST's ID
-    // column links them. (The headless platform runs no drag loop of its own,
-    // so the test delivers the drag events itself.)
+    // column links them.
     void dragOntoAnotherGrid() {
         auto* orders = F.OpenForm(QStringLiteral("ORDERS"));
         auto* cust = F.OpenForm(QStringLiteral("CUST"));
         TDBGrid* source = orders->dbgData;
         TDBGrid* target = cust->dbgData;
         const QPoint from = source->visualRect(source->model()->index(2, 1)).center(); // CUST_ID 2
-        ScopedModifiers alt(Qt::AltModifier);
-        QTest::mouseDClick(source->viewport(), Qt::LeftButton, Qt::AltModifier, from);
-        QVERIFY(source->DragPending());
-        QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(0, 9)),
-                         source->viewport()->mapToGlobal(QPointF(from + QPoint(0, 9))), Qt::LeftButton,
-                         Qt::LeftButton, Qt::AltModifier);
-        QApplication::sendEvent(source->viewport(), &move);
-        QVERIFY(!source->DragPending());
-        auto* drag = source->findChild<QDrag*>();
-        QVERIFY(drag);
-        const QMimeData* data = drag->mimeData();
+        const QMimeData* data = StartLinkDrag(source, from);
+        QVERIFY(data);
 
-        auto enter = [data](TDBGrid* grid, const QPoint& at) {
-            QDragEnterEvent event(at, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(grid->viewport(), &event);
-            return event.isAccepted();
-        };
-        QVERIFY(!enter(source, from));
+        QVERIFY(!LinkDragEnters(source->viewport(), from, data));
         const QPoint onto = target->visualRect(target->model()->index(0, 0)).center(); // column ID
-        QVERIFY(enter(target, onto));
-        QDropEvent drop(onto, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target->viewport(), &drop);
-        QVERIFY(drop.isAccepted());
+        QVERIFY(LinkDragEnters(target->viewport(), onto, data));
+        QVERIFY(DropLink(target->viewport(), onto, data));
         QCOMPARE(cust->LinkField, QStringLiteral("ID"));
         QCOMPARE(cust->tblData->MasterFields(), QStringLiteral("CUST_ID"));
         QCOMPARE(F.Column(cust, 1), QStringList{"Two"});
@@ -384,24 +367,16 @@ private slots:
         const QPoint title(titles->sectionViewportPosition(0) + titles->sectionSize(0) / 2,
                            titles->height() / 2);
         SendWindowMessage(cust, 2038);
-        QDragEnterEvent onTitle(title, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(titles->viewport(), &onTitle);
-        QVERIFY(onTitle.isAccepted());
-        QDropEvent dropOnTitle(title, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(titles->viewport(), &dropOnTitle);
-        QVERIFY(dropOnTitle.isAccepted());
+        QVERIFY(LinkDragEnters(titles->viewport(), title, data));
+        QVERIFY(DropLink(titles->viewport(), title, data));
         QCOMPARE(cust->LinkField, QStringLiteral("ID"));
         QCOMPARE(F.Column(cust, 1), QStringList{"Two"});
         // Its own title refuses it.
-        QDragEnterEvent ownTitle(title, Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(source->horizontalHeader()->viewport(), &ownTitle);
-        QVERIFY(!ownTitle.isAccepted());
+        QVERIFY(!LinkDragEnters(source->horizontalHeader()->viewport(), title, data));
         // Data from elsewhere is no grid.
         QMimeData foreign;
         foreign.setData(data->formats().first(), "1:2");
-        QDragEnterEvent stranger(onto, Qt::LinkAction, &foreign, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target->viewport(), &stranger);
-        QVERIFY(!stranger.isAccepted());
+        QVERIFY(!LinkDragEnters(target->viewport(), onto, &foreign));
     }
 };
 

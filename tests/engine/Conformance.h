@@ -123,6 +123,14 @@ private slots:
     void fixedPointWalkReadsExactNumbers();
 
 private:
+    // How many rows table nums holds; the texts of table exact and the long
+    // texts of table notes, as initTestCase makes them.
+    static constexpr int BigRows = 20000;
+    static const QList<QStringList> ExactTexts;
+    static const QStringList MemoTexts;
+
+    static std::unique_ptr<class TTable> Table(const QString& db, const QString& name,
+                                               const QString& order = QString());
     void Exec(const QString& sql);
     QList<int> Ids(class TDataSet& ds, const QString& field = QStringLiteral("id"));
 

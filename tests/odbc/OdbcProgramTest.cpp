@@ -17,6 +17,7 @@
 #include "engine/TTable.h"
 #include "engine/Win1251.h"
 #include "output/ExportDBUnit.h"
+#include "support/DragLink.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"
@@ -24,7 +25,6 @@
 
 #include <QClipboard>
 #include <QComboBox>
-#include <QDrag>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -653,23 +653,12 @@ void OdbcProgramTest::masterDetailByDrag() {
     TDBGrid* source = stoki->dbgData;
     TDBGrid* target = dostavki->dbgData;
     const QPoint from = source->visualRect(source->model()->index(0, ColumnOf(stoki, "id"))).center();
-    ScopedModifiers alt(Qt::AltModifier);
-    QTest::mouseDClick(source->viewport(), Qt::LeftButton, Qt::AltModifier, from);
-    QVERIFY(source->DragPending());
-    QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(0, 9)),
-                     source->viewport()->mapToGlobal(QPointF(from + QPoint(0, 9))), Qt::LeftButton,
-                     Qt::LeftButton, Qt::AltModifier);
-    QApplication::sendEvent(source->viewport(), &move);
-    auto* drag = source->findChild<QDrag*>();
-    QVERIFY(drag);
+    const QMimeData* data = StartLinkDrag(source, from);
+    QVERIFY(data);
     const QPoint onto =
         target->visualRect(target->model()->index(0, ColumnOf(dostavki, "stoka_id"))).center();
-    QDragEnterEvent enter(onto, Qt::LinkAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target->viewport(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(onto, Qt::LinkAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target->viewport(), &drop);
-    QVERIFY(drop.isAccepted());
+    QVERIFY(LinkDragEnters(target->viewport(), onto, data));
+    QVERIFY(DropLink(target->viewport(), onto, data));
     QCOMPARE(dostavki->LinkField, QStringLiteral("stoka_id"));
     QCOMPARE(Column(dostavki, ColumnOf(dostavki, "dostavchik")), (QStringList{"Петров", "Георгиев"}));
     Select(stoki, 3, QStringLiteral("id"));
