@@ -87,16 +87,23 @@ void TRowCache::Release() {
 }
 
 // A streaming cursor from record index on, bringing only the walk's fields
-// when it has some.
+// when it has some. A walk of every field names them all too: the row key,
+// which only rows kept in blocks use, would cost the server and the driver
+// a value more on every record.
 void TRowCache::OpenStream(qint64 index) {
     CloseCursor();
     QList<int> columns;
     for (int f : WalkFields)
         if (f < ColumnCount) columns << f;
-    if (columns.size() == ColumnCount) columns.clear();
+    const bool whole = columns.isEmpty() || columns.size() == ColumnCount;
+    if (whole) {
+        columns.clear();
+        for (int f = 0; f < ColumnCount; ++f)
+            columns << f;
+    }
     Cursor = Source->OpenAt(index, -1, columns);
     CursorNext = index;
-    if (!columns.isEmpty() && Cursor->Columns().size() == columns.size()) {
+    if (!whole && Cursor->Columns().size() == columns.size()) {
         CursorColumn.assign(size_t(ColumnCount), -1);
         for (int i = 0; i < columns.size(); ++i)
             CursorColumn[size_t(columns[i])] = i;

@@ -84,6 +84,7 @@ private slots:
     void masterWalkWithControlsDisabled();
     void circularLinksAreRefused();
     void bookmarkSurvivesWalk();
+    void walkMeetsOtherStatements();
     void movesAtTheEdges();
     void movesPastTheEndOfUnreadBlocks_data();
     void movesPastTheEndOfUnreadBlocks();

@@ -3,6 +3,7 @@
 #include "Conformance.h"
 #include "engine/Exception.h"
 #include "engine/TField.h"
+#include "engine/TQuery.h"
 #include "engine/TTable.h"
 
 #include <QTest>
@@ -42,6 +43,40 @@ void ConformanceTest::bookmarkSurvivesWalk() {
     t->SetBookmark(last);
     QCOMPARE(t->FieldByName(QStringLiteral("n"))->AsInteger(), BigRows);
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, t->SetBookmark(QStringLiteral("garbage")));
+}
+
+// Other statements on the connection in the middle of a walk, and a walk
+// left in the middle, while its next rows may be on their way.
+void ConformanceTest::walkMeetsOtherStatements() {
+    auto t = Table(FDb, QStringLiteral("nums"), QStringLiteral("n"));
+    t->Open();
+    t->DisableControls();
+    qint64 sum = 0, rows = 0;
+    for (t->First(); !t->Eof(); t->Next(), ++rows) {
+        sum += t->FieldByName(QStringLiteral("n"))->AsInteger();
+        if (rows == 5000) {
+            auto other = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+            other->Open();
+            QCOMPARE(Ids(*other), (QList<int>{1, 2, 3, 4, 5}));
+            TQuery q;
+            q.SetDatabaseName(FDb);
+            q.SQL() << QStringLiteral("SELECT count(*) FROM nums");
+            q.Open();
+            QCOMPARE(q.Fields(0)->AsInteger(), BigRows);
+        }
+    }
+    t->EnableControls();
+    QCOMPARE(rows, qint64(BigRows));
+    QCOMPARE(sum, qint64(BigRows) * (BigRows + 1) / 2);
+
+    t->DisableControls();
+    for (t->First(); t->RecNo() < 7000; t->Next()) {
+    }
+    t->EnableControls();
+    t->Close();
+    auto after = Table(FDb, QStringLiteral("cust"), QStringLiteral("id"));
+    after->Open();
+    QCOMPARE(Ids(*after), (QList<int>{1, 2, 3, 4, 5}));
 }
 
 void ConformanceTest::movesAtTheEdges() {

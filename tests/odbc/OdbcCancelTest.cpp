@@ -35,7 +35,7 @@ pid_t Postmaster() {
 
 void OdbcCancelTest::escapeReleasesTheProgram_data() {
     QTest::addColumn<QString>("stopped"); // what gets SIGSTOP before the action: "", "backend", "server"
-    QTest::addColumn<QString>("sql");     // the statement; empty: a connect
+    QTest::addColumn<QString>("sql");     // the statement; empty: a connect; "walk:": its rows read on
     QTest::addColumn<int>("releaseMs");   // from the action's start to the program usable
     QTest::addColumn<bool>("lost");       // given up as a lost connection, else cancelled
 
@@ -43,6 +43,9 @@ void OdbcCancelTest::escapeReleasesTheProgram_data() {
                                     << "SELECT pg_sleep(10)" << 1300 << false;
     QTest::newRow("stalled server") << "backend"
                                     << "SELECT 1" << 4000 << true;
+    // Stopped while the walk's next block is fetched ahead of it.
+    QTest::newRow("stalled walk") << "backend"
+                                  << "walk:SELECT g FROM generate_series(1, 200000) g" << 4000 << true;
     // A connect cannot be cancelled on the server: it is given up at once.
     QTest::newRow("stalled connect") << "server"
                                      << "" << 1300 << false;
@@ -64,6 +67,13 @@ void OdbcCancelTest::escapeReleasesTheProgram() {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTimer::singleShot(300, &window, [&window] { QTest::keyClick(&window, Qt::Key_Escape); });
+    const bool walk = sql.startsWith(QLatin1String("walk:"));
+    std::unique_ptr<TCursor> walking;
+    if (walk) {
+        walking = connection->Query(sql.mid(5));
+        for (int i = 0; i < 3000; ++i)
+            QVERIFY(walking->Next());
+    }
     if (!stopped.isEmpty()) QCOMPARE(kill(target, SIGSTOP), 0);
     QElapsedTimer clock;
     clock.start();
@@ -71,6 +81,9 @@ void OdbcCancelTest::escapeReleasesTheProgram() {
     try {
         if (sql.isEmpty())
             connection = OpenTestConnection();
+        else if (walk)
+            while (walking->Next()) {
+            }
         else
             connection->Query(sql)->Next();
     } catch (const EStatementCancelled&) {

@@ -111,6 +111,7 @@ void TOdbcConnection::SetWritable(bool writable) {
 // does not keep a connection read-only, a server whose own setting is known
 // gets that instead; the log says so either way.
 void TOdbcConnection::SetAccess() {
+    FLink->Settle();
     const SQLULEN asked = FWritable ? SQL_MODE_READ_WRITE : SQL_MODE_READ_ONLY;
     const SQLRETURN set =
         SQLSetConnectAttrW(FLink->Dbc.Get(), SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(asked), 0);

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <sqlext.h>
 #include <sqlucode.h>
-#include <tuple>
 
 QString TOdbcCursorSource::TextFrom(qint64 offset, qint64 limit, qint64& clientSkip) const {
     if (!Window) {
@@ -27,9 +26,13 @@ TOdbcCursor::TOdbcCursor(std::shared_ptr<TOdbcLink> link, TOdbcCursorSource sour
 void TOdbcCursor::Start(qint64 position, bool singleRow) {
     FStmt.reset(); // the previous statement first: one active result at a time
     FStmt = std::make_unique<TOdbcStatement>(FLink);
-    FBindings.clear();
+    FBlock = std::make_shared<TBlock>();
+    FSpare.reset();
+    FAhead = false;
+    FBoundTo = FBlock.get();
+    FBlocksFetched = 0;
     FValues.clear();
-    FFetched = FRow = 0;
+    FRow = 0;
     FHaveRow = FEnd = false;
     FSingleRow = singleRow;
 
@@ -76,21 +79,16 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
         } else {
             FBlockRows = 1;
         }
-        FRowStatus.assign(FBlockRows, SQL_ROW_NOROW);
-        FStmt->Check(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROWS_FETCHED_PTR, &FFetched, 0), "SQLSetStmtAttr");
-        FStmt->Check(SQLSetStmtAttr(FStmt->Get(), SQL_ATTR_ROW_STATUS_PTR, FRowStatus.data(), 0),
-                     "SQLSetStmtAttr");
-        FBindings.resize(FColumns.size());
+        FBlock->Status.assign(FBlockRows, SQL_ROW_NOROW);
+        FBlock->Bindings.resize(FColumns.size());
         for (qsizetype c = 0; c < FColumns.size(); ++c) {
-            TBinding& b = FBindings[c];
+            TBinding& b = FBlock->Bindings[size_t(c)];
             b.Kind = kinds[c];
             b.ElementSize = sizes[size_t(c)];
             b.Data.assign(size_t(b.ElementSize) * FBlockRows, 0);
             b.Indicators.assign(FBlockRows, 0);
-            FStmt->Check(SQLBindCol(FStmt->Get(), SQLUSMALLINT(c + 1), OdbcCTypeOf(b.Kind), b.Data.data(),
-                                    b.ElementSize, b.Indicators.data()),
-                         "SQLBindCol");
         }
+        FStmt->Check(BindBlock(FStmt->Get(), *FBlock), "SQLBindCol");
     } else {
         FSingleRow = true;
     }
@@ -98,37 +96,77 @@ void TOdbcCursor::Start(qint64 position, bool singleRow) {
     FSkip = skip;
 }
 
-// SQLFetch on the link's worker. A fetch given up there may still write the
-// rows it brings: what it writes into stays with the link until it ends.
+SQLRETURN TOdbcCursor::BindBlock(SQLHSTMT stmt, TBlock& block) {
+    SQLRETURN rc = SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &block.Fetched, 0);
+    if (OdbcSucceeded(rc)) rc = SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, block.Status.data(), 0);
+    for (size_t c = 0; c < block.Bindings.size() && OdbcSucceeded(rc); ++c) {
+        TBinding& b = block.Bindings[c];
+        rc = SQLBindCol(stmt, SQLUSMALLINT(c + 1), OdbcCTypeOf(b.Kind), b.Data.data(), b.ElementSize,
+                        b.Indicators.data());
+    }
+    return rc;
+}
+
+// SQLFetch on the link's worker, into the current block.
 SQLRETURN TOdbcCursor::Fetch() {
     const SQLHSTMT stmt = FStmt->Get();
+    const bool rebind = FBlock && FBoundTo != FBlock.get();
+    FBoundTo = FBlock.get();
     try {
-        return FLink->Call(SQL_HANDLE_STMT, stmt, [stmt] { return SQLFetch(stmt); });
+        return FLink->Call(SQL_HANDLE_STMT, stmt, [stmt, block = FBlock, rebind] {
+            const SQLRETURN rc = rebind ? BindBlock(stmt, *block) : SQL_SUCCESS;
+            return OdbcSucceeded(rc) ? SQLFetch(stmt) : rc;
+        });
     } catch (const EDatabaseError&) {
         FHaveRow = false; // the buffers no longer hold the row that was current
-        if (FLink->Abandoned)
-            FLink->Kept.push_back(
-                std::make_shared<
-                    std::tuple<std::unique_ptr<SQLULEN>, std::vector<TBinding>, std::vector<SQLUSMALLINT>>>(
-                    std::move(FFetchedTarget), std::move(FBindings), std::move(FRowStatus)));
         throw;
     }
 }
 
+void TOdbcCursor::FetchAhead() {
+    if (!FSpare) {
+        FSpare = std::make_shared<TBlock>(*FBlock);
+        FSpare->Fetched = 0;
+    }
+    const SQLHSTMT stmt = FStmt->Get();
+    FAhead = FLink->StartAhead(stmt, [stmt, block = FSpare] {
+        const SQLRETURN rc = BindBlock(stmt, *block);
+        return OdbcSucceeded(rc) ? SQLFetch(stmt) : rc;
+    });
+    if (FAhead) FBoundTo = FSpare.get();
+}
+
 bool TOdbcCursor::FetchBlock() {
-    const SQLRETURN rc = Fetch();
+    SQLRETURN rc = SQL_ERROR;
+    if (FAhead) {
+        FAhead = false;
+        try {
+            rc = FLink->TakeAhead(FStmt->Get());
+        } catch (const EDatabaseError&) {
+            FHaveRow = false;
+            throw;
+        }
+        std::swap(FBlock, FSpare);
+    } else {
+        rc = Fetch();
+    }
     FRow = 0;
     if (rc == SQL_NO_DATA) {
-        FFetched = 0;
+        FBlock->Fetched = 0;
         return false;
     }
     FStmt->Check(rc, "SQLFetch");
-    if (FBlockRows == 1 && FFetched == 0) FFetched = 1; // drivers that leave the count alone for single rows
-    return FFetched > 0;
+    TBlock& block = *FBlock;
+    if (FBlockRows == 1 && block.Fetched == 0)
+        block.Fetched = 1; // drivers that leave the count alone for single rows
+    // A walk reads on: a full block is likely followed by another.
+    if (++FBlocksFetched >= 2 && FBlockRows > 1 && block.Fetched == FBlockRows && FSource.Limit < 0)
+        FetchAhead();
+    return block.Fetched > 0;
 }
 
 bool TOdbcCursor::BlockTruncated(SQLULEN row) const {
-    for (const TBinding& b : FBindings) {
+    for (const TBinding& b : FBlock->Bindings) {
         if (b.Kind != TOdbcFetchKind::WideText && b.Kind != TOdbcFetchKind::Binary &&
             b.Kind != TOdbcFetchKind::Decimal)
             continue;
@@ -148,12 +186,13 @@ bool TOdbcCursor::Advance() {
         return true;
     }
     for (;;) {
-        if (FHaveRow && FRow + 1 < FFetched)
+        if (FHaveRow && FRow + 1 < FBlock->Fetched)
             ++FRow;
         else if (!FetchBlock())
             return false;
         FHaveRow = true;
-        if (FRowStatus[FRow] != SQL_ROW_DELETED && FRowStatus[FRow] != SQL_ROW_NOROW) return true;
+        const SQLUSMALLINT status = FBlock->Status[FRow];
+        if (status != SQL_ROW_DELETED && status != SQL_ROW_NOROW) return true;
     }
 }
 
@@ -232,7 +271,7 @@ QVariant TOdbcCursor::GetData(SQLUSMALLINT column, TOdbcFetchKind kind) {
 QVariant TOdbcCursor::Value(int column) const {
     if (!FHaveRow || column < 0 || column >= FColumns.size()) return QVariant();
     if (FSingleRow) return FValues[column];
-    const TBinding& b = FBindings[column];
+    const TBinding& b = FBlock->Bindings[size_t(column)];
     const SQLLEN ind = b.Indicators[FRow];
     if (ind == SQL_NULL_DATA) return QVariant();
     const char* data = b.Data.data() + size_t(b.ElementSize) * FRow;
@@ -251,7 +290,7 @@ QVariant TOdbcCursor::Value(int column) const {
 
 const TOdbcCursor::TBinding* TOdbcCursor::Bound(int column) const {
     if (!FHaveRow || FSingleRow || column < 0 || column >= FColumns.size()) return nullptr;
-    return &FBindings[size_t(column)];
+    return &FBlock->Bindings[size_t(column)];
 }
 
 bool TOdbcCursor::ExactValue(int column, TExactNumber& value) const {

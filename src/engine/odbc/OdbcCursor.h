@@ -51,9 +51,18 @@ private:
         std::vector<char> Data;
         std::vector<SQLLEN> Indicators;
     };
+    // One block's buffers: the driver writes the rows and their states into
+    // them. A fetch holds the block it writes into, so that a fetch given up
+    // writes into memory of its own.
+    struct TBlock {
+        std::vector<TBinding> Bindings;
+        std::vector<SQLUSMALLINT> Status;
+        SQLULEN Fetched = 0;
+    };
 
     void Start(qint64 position, bool singleRow);
     bool FetchBlock();
+    void FetchAhead();
     bool Advance(); // to the next row fetched, without reading it
     void ReadRow(); // single-row mode: read every column of the row fetched
     QVariant GetData(SQLUSMALLINT column, TOdbcFetchKind kind);
@@ -62,19 +71,23 @@ private:
     // The current row's bound value of a column, for the reads that need no
     // QVariant; none in single-row mode.
     const TBinding* Bound(int column) const;
+    static SQLRETURN BindBlock(SQLHSTMT stmt, TBlock& block);
 
     std::shared_ptr<TOdbcLink> FLink;
     TOdbcCursorSource FSource;
     std::unique_ptr<TOdbcStatement> FStmt;
     TOdbcParameters FParams;
     QList<TColumnInfo> FColumns;
-    std::vector<TBinding> FBindings;
-    std::vector<SQLUSMALLINT> FRowStatus;
     bool FSingleRow = false;
     SQLULEN FBlockRows = 1;
-    // Rows in the current block; the driver writes it while it fetches.
-    std::unique_ptr<SQLULEN> FFetchedTarget = std::make_unique<SQLULEN>(0);
-    SQLULEN& FFetched = *FFetchedTarget;
+    std::shared_ptr<TBlock> FBlock; // the rows read from
+    // A walk's next block, fetched on the link's worker while the rows
+    // before it are read (from the second block on, so that a window that
+    // reads only the first rows asks the server for nothing more).
+    std::shared_ptr<TBlock> FSpare;
+    bool FAhead = false;              // FSpare is being fetched into
+    const TBlock* FBoundTo = nullptr; // where the statement's columns point
+    int FBlocksFetched = 0;
     SQLULEN FRow = 0; // current row in the block
     bool FHaveRow = false;
     bool FEnd = false;

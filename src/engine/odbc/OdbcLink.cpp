@@ -19,12 +19,16 @@ TOdbcLink::~TOdbcLink() {
 
 SQLRETURN TOdbcLink::Call(SQLSMALLINT type, SQLHANDLE handle, std::function<SQLRETURN()> call) {
     RefuseInsideStatementWait();
+    Settle();
     if (Abandoned) throw EDatabaseError(GivenUpText, QStringLiteral("08S01"), 0, true);
     std::function<void()> cancel;
     if (type == SQL_HANDLE_STMT) cancel = [self = shared_from_this(), handle] { SQLCancel(handle); };
     // The call keeps the link, and so its handles, for as long as it runs.
-    const TOdbcWorker::TOutcome outcome =
-        Worker.Run([self = shared_from_this(), call = std::move(call)] { return call(); }, cancel);
+    return Outcome(
+        type, Worker.Run([self = shared_from_this(), call = std::move(call)] { return call(); }, cancel));
+}
+
+SQLRETURN TOdbcLink::Outcome(SQLSMALLINT type, const TOdbcWorker::TOutcome& outcome) {
     if (outcome.GivenUp) {
         Abandoned = true;
         ++Failures;
@@ -39,6 +43,46 @@ SQLRETURN TOdbcLink::Call(SQLSMALLINT type, SQLHANDLE handle, std::function<SQLR
         throw EStatementCancelled();
     }
     return outcome.Rc;
+}
+
+bool TOdbcLink::StartAhead(SQLHSTMT handle, std::function<SQLRETURN()> call) {
+    // One statement at a time reads ahead; its answer waits to be taken.
+    if (FAhead.Handle != SQL_NULL_HSTMT || Abandoned) return false;
+    FAhead = TAhead{handle, true, {}};
+    Worker.Start([self = shared_from_this(), call = std::move(call)] { return call(); });
+    return true;
+}
+
+bool TOdbcLink::WaitAhead() {
+    if (!FAhead.Running) return false;
+    // Marked first: the wait lets the windows answer, and they may ask.
+    FAhead.Running = false;
+    FAhead.Outcome = Worker.Wait([self = shared_from_this(), handle = FAhead.Handle] { SQLCancel(handle); });
+    // A fetch given up still runs: the link is done for, whoever waited.
+    if (FAhead.Outcome.GivenUp) Abandoned = Lost = true;
+    return true;
+}
+
+void TOdbcLink::Settle() {
+    if (!WaitAhead()) return;
+    // What the user asked to stop was what waited: it stops too. The
+    // statement ahead learns its own outcome when it takes it.
+    if (FAhead.Outcome.GivenUp) throw EDatabaseError(GivenUpText, QStringLiteral("08S01"), 0, true);
+    if (FAhead.Outcome.CancelAsked) throw EStatementCancelled();
+}
+
+SQLRETURN TOdbcLink::TakeAhead(SQLHSTMT handle) {
+    RefuseInsideStatementWait();
+    if (!AheadOn(handle)) throw EDatabaseError(QStringLiteral("No fetch ahead on this statement"));
+    WaitAhead();
+    const TOdbcWorker::TOutcome outcome = FAhead.Outcome;
+    FAhead = TAhead();
+    return Outcome(SQL_HANDLE_STMT, outcome);
+}
+
+void TOdbcLink::DropAhead(SQLHSTMT handle) noexcept {
+    WaitAhead();
+    if (FAhead.Handle == handle) FAhead = TAhead();
 }
 
 void TOdbcLink::Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what) {

@@ -31,6 +31,19 @@ public:
     // lost when the server did not answer the cancel in time.
     SQLRETURN Call(SQLSMALLINT type, SQLHANDLE handle, std::function<SQLRETURN()> call);
 
+    // A walk's next block: the worker fetches it on the statement while the
+    // windows' thread reads the block before it. Anything else on the link
+    // first waits it out (Settle); its statement takes its answer with
+    // TakeAhead, which raises as Call does. False: another statement reads
+    // ahead, or the link is given up; nothing started.
+    bool StartAhead(SQLHSTMT handle, std::function<SQLRETURN()> call);
+    bool AheadOn(SQLHSTMT handle) const { return FAhead.Handle == handle && handle != SQL_NULL_HSTMT; }
+    SQLRETURN TakeAhead(SQLHSTMT handle);
+    void Settle();
+    // Waits the fetch ahead out without raising, and forgets its answer
+    // when it is of a statement that goes.
+    void DropAhead(SQLHSTMT handle) noexcept;
+
     TOdbcEnvironment Env;
     TOdbcHandle Dbc;
     bool Connected = false;
@@ -43,7 +56,15 @@ public:
     // opened before it re-read from their position.
     quint64 Failures = 0;
     const TOdbcDialect* Dialect = nullptr; // chosen once connected
-    // What a given-up call may still write into, kept until it ends.
-    std::vector<std::shared_ptr<void>> Kept;
     TOdbcWorker Worker;
+
+private:
+    struct TAhead {
+        SQLHSTMT Handle = SQL_NULL_HSTMT; // none: no fetch ahead
+        bool Running = false;
+        TOdbcWorker::TOutcome Outcome;
+    };
+    SQLRETURN Outcome(SQLSMALLINT type, const TOdbcWorker::TOutcome& outcome);
+    bool WaitAhead(); // whether there was one to wait for
+    TAhead FAhead;
 };

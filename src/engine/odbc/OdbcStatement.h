@@ -9,10 +9,12 @@
 
 class TOdbcStatement {
 public:
+    // A walk's fetch ahead on the link ends first: one call at a time.
     explicit TOdbcStatement(std::shared_ptr<TOdbcLink> link)
-        : FLink(std::move(link)), FStmt(SQL_HANDLE_STMT, FLink->Dbc.Get()) {}
+        : FLink(Settled(std::move(link))), FStmt(SQL_HANDLE_STMT, FLink->Dbc.Get()) {}
     // A statement of a given-up link stays with the call that still runs.
     ~TOdbcStatement() {
+        FLink->DropAhead(FStmt.Get());
         if (FLink->Abandoned) FStmt.Release();
     }
     TOdbcStatement(const TOdbcStatement&) = delete;
@@ -26,6 +28,10 @@ public:
     QList<TColumnInfo> Columns() const;
 
 private:
+    static std::shared_ptr<TOdbcLink> Settled(std::shared_ptr<TOdbcLink> link) {
+        link->Settle();
+        return link;
+    }
     std::shared_ptr<TOdbcLink> FLink; // declared first: outlives the handle
     TOdbcHandle FStmt;
 };

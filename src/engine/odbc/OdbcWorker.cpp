@@ -52,6 +52,11 @@ TOdbcWorker::~TOdbcWorker() {
 }
 
 TOdbcWorker::TOutcome TOdbcWorker::Run(std::function<SQLRETURN()> call, const std::function<void()>& cancel) {
+    Start(std::move(call));
+    return Wait(cancel);
+}
+
+void TOdbcWorker::Start(std::function<SQLRETURN()> call) {
     TState& state = *FState;
     {
         const std::lock_guard lock(state.Mutex);
@@ -59,6 +64,10 @@ TOdbcWorker::TOutcome TOdbcWorker::Run(std::function<SQLRETURN()> call, const st
         state.Done = false;
     }
     state.Wake.notify_all();
+}
+
+TOdbcWorker::TOutcome TOdbcWorker::Wait(const std::function<void()>& cancel) {
+    TState& state = *FState;
     TOutcome outcome;
     QElapsedTimer sinceCancel;
     for (;;) {

@@ -32,6 +32,10 @@ public:
     // a call still running GiveUpMs after that is given up. What call
     // holds stays alive until it ends, given up or not.
     TOutcome Run(std::function<SQLRETURN()> call, const std::function<void()>& cancel);
+    // Run in two halves: the call starts and the caller goes on; Wait then
+    // waits for it as Run does.
+    void Start(std::function<SQLRETURN()> call);
+    TOutcome Wait(const std::function<void()>& cancel);
 
 private:
     struct TState;
