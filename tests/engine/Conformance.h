@@ -122,6 +122,7 @@ private slots:
     void fixedPointLinksMatchExactly_data();
     void fixedPointLinksMatchExactly();
     void fixedPointWalkReadsExactNumbers();
+    void walkReadsTheTextsShown();
 
 private:
     // How many rows table nums holds; the texts of table exact and the long

@@ -1,3 +1,5 @@
+#include "engine/FormatSettings.h"
+#include "engine/FormatText.h"
 #include "engine/NumberPictures.h"
 #include "engine/TDecimal.h"
 #include "engine/TField.h"
@@ -49,6 +51,8 @@ private slots:
                                            << "150000000000000000000";
         QTest::newRow("thirty-eight digits") << "1234567890123456789012345678.0123456789"
                                              << "1234567890123456789012345678.0123456789";
+        QTest::newRow("far exponent") << "-1e-45"
+                                      << "-0.000000000000000000000000000000000000000000001";
         QTest::newRow("NaN") << "NaN"
                              << "";
         QTest::newRow("empty") << ""
@@ -72,6 +76,19 @@ private slots:
         const auto d = TDecimal::FromText(QStringView(text));
         QCOMPARE(d.has_value(), !canonical.isEmpty());
         if (d) QCOMPARE(d->ToString(), canonical);
+        // A walk writes the same text from the value's exact number, under
+        // either decimal separator.
+        const QByteArray bytes = text.toLatin1();
+        TExactNumber n;
+        if (!ParseExactNumber(bytes.constData(), bytes.size(), n)) return;
+        const QChar was = FormatSettings().DecimalSeparator;
+        for (QChar separator : {QLatin1Char('.'), QLatin1Char(',')}) {
+            FormatSettings().DecimalSeparator = separator;
+            QString walked;
+            AppendExactText(walked, n);
+            FormatSettings().DecimalSeparator = was;
+            QCOMPARE(walked, QString(canonical).replace(QLatin1Char('.'), separator));
+        }
     }
 
     void exactNumbersOfARow_data() {
