@@ -1,6 +1,7 @@
 #include "DatePictures.h"
 
 #include "FormatSettings.h"
+#include "FormatText.h"
 
 #include <QLocale>
 #include <iterator>
@@ -91,7 +92,7 @@ public:
 
 private:
     void Flush() {
-        FOut.append(FText, qsizetype(FSize));
+        AppendChars(FOut, FText, qsizetype(FSize));
         FSize = 0;
     }
     QString& FOut;
@@ -166,8 +167,7 @@ QString FormatDateTimePicture(const QString& picture, const QDate& date, const Q
         parsed = TDateTimePicture(picture);
         lastPicture = picture;
     }
-    QString out;
-    out.reserve(2 * picture.size() + 8); // one allocation for the common pictures
+    QString out; // a date's digits come in one piece: one allocation of their size
     parsed.Append(out, date, time);
     return out;
 }

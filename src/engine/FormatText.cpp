@@ -85,7 +85,7 @@ void AppendExactText(QString& out, const TExactNumber& number) {
         ++end;
     }
     if (number.Mantissa < 0) *--begin = u'-';
-    out.append(reinterpret_cast<const QChar*>(begin), end - begin);
+    AppendChars(out, reinterpret_cast<const QChar*>(begin), end - begin);
 }
 
 QString FloatToDisplayText(double value) {

@@ -10,6 +10,15 @@
 class TDecimal;
 struct TExactNumber;
 
+// Appends n characters; an empty text takes them in one allocation of their
+// size, without append's room to grow: a walk makes a text of every field.
+inline void AppendChars(QString& out, const QChar* text, qsizetype n) {
+    if (out.isNull())
+        out = QString(text, n);
+    else
+        out.append(text, n);
+}
+
 QString DateToText(const QDate& date);
 QString TimeToText(const QTime& time);
 // The date, then the time unless it is midnight.

@@ -123,7 +123,10 @@ bool TField::AppendWhole(QString& out) const {
     if (!number.Null) {
         char digits[24];
         const auto end = std::to_chars(digits, digits + sizeof digits, qint64(number.Mantissa)).ptr;
-        out += QLatin1StringView(digits, end);
+        QChar text[24];
+        for (qsizetype i = 0; i < end - digits; ++i)
+            text[i] = QLatin1Char(digits[i]);
+        AppendChars(out, text, end - digits);
     }
     return true;
 }

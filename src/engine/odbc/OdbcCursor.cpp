@@ -3,6 +3,7 @@
 #include "OdbcDialect.h"
 #include "OdbcText.h"
 #include "engine/Exception.h"
+#include "engine/FormatText.h"
 #include "engine/TDecimal.h"
 
 #include <algorithm>
@@ -338,8 +339,8 @@ bool TOdbcCursor::AppendText(int column, QString& out) const {
     if (!b || b->Kind != TOdbcFetchKind::WideText) return false;
     const SQLLEN ind = b->Indicators[FRow];
     if (ind != SQL_NULL_DATA)
-        out.append(reinterpret_cast<const QChar*>(b->Data.data() + size_t(b->ElementSize) * FRow),
-                   ind / qsizetype(sizeof(SQLWCHAR)));
+        AppendChars(out, reinterpret_cast<const QChar*>(b->Data.data() + size_t(b->ElementSize) * FRow),
+                    ind / qsizetype(sizeof(SQLWCHAR)));
     return true;
 }
 
