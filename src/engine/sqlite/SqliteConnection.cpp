@@ -11,7 +11,7 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <atomic>
-#include <cstring>
+#include <cstdint>
 #include <type_traits>
 
 namespace {
@@ -59,53 +59,64 @@ QString Unquoted(const QString& name) {
 // past what stays exact.
 struct TExactSumState {
     TExactSum Sum;
+    qint64 Whole = 0; // whole numbers, the common case, gather here while 64 bits hold them
     bool Inexact = false;
 };
 static_assert(std::is_trivially_copyable_v<TExactSumState>);
 
-// SQLite's aggregate memory, zeroed at first, is aligned for 8 bytes only;
-// the state, with its 128-bit sum, is copied out of it and back.
-TExactSumState LoadExactSum(const void* bytes) {
-    TExactSumState state;
-    std::memcpy(static_cast<void*>(&state), bytes, sizeof state);
-    return state;
+// SQLite's aggregate memory, zeroed at first, is aligned for 8 bytes only:
+// the state, with its 128-bit sum, sits at the first boundary of its own
+// alignment inside it. None before the first row when not asked to make it.
+TExactSumState* ExactSumOf(sqlite3_context* context, bool make) {
+    constexpr std::uintptr_t align = alignof(TExactSumState);
+    void* memory = sqlite3_aggregate_context(context, make ? int(sizeof(TExactSumState) + align) : 0);
+    if (!memory) return nullptr;
+    return reinterpret_cast<TExactSumState*>((reinterpret_cast<std::uintptr_t>(memory) + align - 1) &
+                                             ~(align - 1));
 }
 
 void ExactSumStep(sqlite3_context* context, int, sqlite3_value** argv) {
-    void* bytes = sqlite3_aggregate_context(context, sizeof(TExactSumState));
-    if (!bytes) return sqlite3_result_error_nomem(context);
-    TExactSumState state = LoadExactSum(bytes);
-    if (state.Inexact) return;
+    TExactSumState* state = ExactSumOf(context, true);
+    if (!state) return sqlite3_result_error_nomem(context);
+    if (state->Inexact) return;
     sqlite3_value* value = argv[0];
-    const bool fixedPoint = sqlite3_value_int(argv[1]) != 0;
     TExactNumber number;
     bool exact = false;
     switch (sqlite3_value_type(value)) {
     case SQLITE_NULL:
         return;
-    case SQLITE_INTEGER:
-        number.Mantissa = sqlite3_value_int64(value);
+    case SQLITE_INTEGER: {
+        const qint64 whole = sqlite3_value_int64(value);
+        qint64 sum = 0;
+        if (!__builtin_add_overflow(state->Whole, whole, &sum)) {
+            state->Whole = sum;
+            return;
+        }
+        number.Mantissa = TInt128(state->Whole) + whole;
+        state->Whole = 0;
         exact = true;
         break;
+    }
     case SQLITE_FLOAT:
-        exact = fixedPoint && ExactNumberFromDouble(sqlite3_value_double(value), number);
+        exact = sqlite3_value_int(argv[1]) != 0 && ExactNumberFromDouble(sqlite3_value_double(value), number);
         break;
     case SQLITE_TEXT:
-        exact = fixedPoint && ParseExactNumber(reinterpret_cast<const char*>(sqlite3_value_text(value)),
-                                               sqlite3_value_bytes(value), number);
+        exact = sqlite3_value_int(argv[1]) != 0 &&
+                ParseExactNumber(reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                                 sqlite3_value_bytes(value), number);
         break;
     default:
         break;
     }
-    state.Inexact = !exact || !state.Sum.Add(number);
-    std::memcpy(bytes, static_cast<const void*>(&state), sizeof state);
+    state->Inexact = !exact || !state->Sum.Add(number);
 }
 
 void ExactSumFinal(sqlite3_context* context) {
-    const void* bytes = sqlite3_aggregate_context(context, 0);
-    const TExactSumState state = bytes ? LoadExactSum(bytes) : TExactSumState();
-    if (state.Inexact) return sqlite3_result_null(context);
-    const QByteArray text = state.Sum.Value().Text();
+    const TExactSumState* state = ExactSumOf(context, false);
+    TExactSum sum = state ? state->Sum : TExactSum();
+    if ((state && state->Inexact) || !sum.Add(TInt128(state ? state->Whole : 0), 0))
+        return sqlite3_result_null(context);
+    const QByteArray text = sum.Value().Text();
     sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
 }
 
