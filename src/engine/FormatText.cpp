@@ -5,12 +5,37 @@
 #include "TDecimal.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 QString DateToText(const QDate& date) {
-    return FormatDateTimePicture(FormatSettings().ShortDateFormat, date, QTime());
+    const TFormatSettings& fs = FormatSettings();
+    if (!date.isValid()) return FormatDateTimePicture(fs.ShortDateFormat, date, QTime());
+    // A table holds few distinct dates: each day's text is made once and
+    // shared, for as long as the picture and the separators stay the same.
+    struct TDayText {
+        qint64 Day = 0;
+        QString Text; // null: none yet
+    };
+    thread_local std::array<TDayText, 1024> days;
+    thread_local QString picture;
+    thread_local QChar dateSeparator, timeSeparator;
+    if (fs.ShortDateFormat != picture || fs.DateSeparator != dateSeparator ||
+        fs.TimeSeparator != timeSeparator) {
+        days.fill({});
+        picture = fs.ShortDateFormat;
+        dateSeparator = fs.DateSeparator;
+        timeSeparator = fs.TimeSeparator;
+    }
+    const qint64 day = date.toJulianDay();
+    TDayText& known = days[size_t(day) % days.size()];
+    if (known.Text.isNull() || known.Day != day) {
+        known.Text = FormatDateTimePicture(picture, date, QTime());
+        known.Day = day;
+    }
+    return known.Text;
 }
 
 QString TimeToText(const QTime& time) {

@@ -179,15 +179,24 @@ private slots:
 
     void formatsFollowTheSettings() {
         TFormatSettings saved = FormatSettings();
-        FormatSettings().DecimalSeparator = QLatin1Char(',');
-        FormatSettings().ShortDateFormat = QStringLiteral("YYYY-MM-DD");
-        FormatSettings().DateSeparator = QLatin1Char('-');
         TField price(nullptr, 0, QStringLiteral("PRICE"), TFieldType::ftFloat, 0);
         TField day(nullptr, 0, QStringLiteral("DAY"), TFieldType::ftDate, 0);
-        const QString number = price.TextFor(1.5), date = day.TextFor(QDate(2020, 1, 2));
+        const QDate date(2020, 1, 2);
+        const QString before = day.TextFor(date); // a day's text is kept while the settings stay
+        FormatSettings().DecimalSeparator = QLatin1Char(',');
+        FormatSettings().ShortDateFormat = QStringLiteral("YYYY-MM-DD");
+        const QString number = price.TextFor(1.5), picture = day.TextFor(date);
+        FormatSettings().ShortDateFormat = QStringLiteral("YYYY/MM/DD");
+        FormatSettings().DateSeparator = QLatin1Char('.');
+        const QString dotted = day.TextFor(date);
+        FormatSettings().DateSeparator = QLatin1Char('-');
+        const QString separator = day.TextFor(date);
         FormatSettings() = saved;
         QCOMPARE(number, QStringLiteral("1,5"));
-        QCOMPARE(date, QStringLiteral("2020-01-02"));
+        QCOMPARE(picture, QStringLiteral("2020-01-02"));
+        QCOMPARE(dotted, QStringLiteral("2020.01.02"));
+        QCOMPARE(separator, QStringLiteral("2020-01-02"));
+        QCOMPARE(day.TextFor(date), before);
     }
 
     void kindsAndDefaults_data() {
