@@ -13,13 +13,15 @@
 QString DateToText(const QDate& date) {
     const TFormatSettings& fs = FormatSettings();
     if (!date.isValid()) return FormatDateTimePicture(fs.ShortDateFormat, date, QTime());
-    // A table holds few distinct dates: each day's text is made once and
+    // A table holds few distinct dates: a day's text is made once and
     // shared, for as long as the picture and the separators stay the same.
+    // A place holds the first day that comes to it: replacing it would free
+    // a text long out of the processor's cache on every other record.
     struct TDayText {
         qint64 Day = 0;
         QString Text; // null: none yet
     };
-    thread_local std::array<TDayText, 1024> days;
+    thread_local std::array<TDayText, 4096> days;
     thread_local QString picture;
     thread_local QChar dateSeparator, timeSeparator;
     if (fs.ShortDateFormat != picture || fs.DateSeparator != dateSeparator ||
@@ -31,11 +33,10 @@ QString DateToText(const QDate& date) {
     }
     const qint64 day = date.toJulianDay();
     TDayText& known = days[size_t(day) % days.size()];
-    if (known.Text.isNull() || known.Day != day) {
-        known.Text = FormatDateTimePicture(picture, date, QTime());
-        known.Day = day;
-    }
-    return known.Text;
+    if (known.Day == day && !known.Text.isNull()) return known.Text;
+    const QString text = FormatDateTimePicture(picture, date, QTime());
+    if (known.Text.isNull()) known = {day, text};
+    return text;
 }
 
 QString TimeToText(const QTime& time) {
