@@ -26,7 +26,6 @@ struct TDataSet::Impl {
     QString DatabaseName, Filter;
     bool Filtered = false;
     QList<TDataSource*> Sources;
-    int DisableCount = 0;
     bool PendingChange = false;
 
     // Open state.

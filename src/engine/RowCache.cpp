@@ -76,7 +76,7 @@ void TRowCache::TakeStream(std::unique_ptr<TCursor> first, qint64 start, qint64 
 void TRowCache::Release() {
     // Inside a statement's wait the connection belongs to the statement that
     // runs: nothing is closed under it.
-    if (!Cursor || Walking || UniDirectional || InStatementWait()) return;
+    if (!Cursor || Walking() || UniDirectional || InStatementWait()) return;
     if (Live && CursorColumn.empty()) {
         Materialise();
     } else if (Live) {
@@ -166,7 +166,7 @@ std::shared_ptr<TRowBlock> TRowCache::FetchBlock(qint64 block, bool sequential) 
     Materialise();
     const bool reuse = Cursor && CursorColumn.empty() && CursorNext == start && CursorLeft != 0;
     // Only a walk goes on reading the rows after the block.
-    const qint64 limit = Walking && (sequential || LastFetchedBlock == block - 1) ? -1 : BlockSize;
+    const qint64 limit = Walking() && (sequential || LastFetchedBlock == block - 1) ? -1 : BlockSize;
     if (!reuse) {
         CloseCursor();
         // Straight after the block before it, where that is at hand whole.
@@ -259,7 +259,7 @@ bool TRowCache::Locate(qint64 index, bool sequential) {
         return true;
     }
     bool stream = Cursor && CursorNext == index && CursorLeft != 0;
-    if (!stream && sequential && index == Cur + 1 && (UniDirectional ? index == 0 && !Cursor : Walking)) {
+    if (!stream && sequential && index == Cur + 1 && (UniDirectional ? index == 0 && !Cursor : Walking())) {
         // A walk past the cached blocks streams through one cursor and
         // keeps nothing behind; the user's steps read blocks.
         Materialise();

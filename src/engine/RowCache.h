@@ -71,9 +71,10 @@ public:
     std::unique_ptr<TRowSource> Source;
     int ColumnCount = 0;         // of the source's rows
     bool UniDirectional = false; // nothing is read backwards, nothing kept
-    // A walk runs: the stream stays open between calls, and reads on past a
-    // block.
-    bool Walking = false;
+    // Controls off (nested): a walk runs, the stream stays open between
+    // calls and reads on past a block.
+    int Walks = 0;
+    bool Walking() const { return Walks > 0; }
     // Heard each time the count is learned.
     std::function<void()> CountLearned;
 

@@ -33,7 +33,7 @@ void TDataSet::Impl::PostCount() {
         Self,
         [this] {
             CountPosted = false;
-            if (!Active || Rows.Count < 0 || DisableCount > 0) return;
+            if (!Active || Rows.Count < 0 || Rows.Walking()) return;
             const QList<TDataSource*> sources = Sources;
             for (TDataSource* s : sources) {
                 QPointer<TDataSource> guard(s);
@@ -45,7 +45,7 @@ void TDataSet::Impl::PostCount() {
 
 void TDataSet::Impl::Notify(bool full) {
     Rows.Release();
-    if (DisableCount > 0) {
+    if (Rows.Walking()) {
         PendingChange = true;
         return;
     }
@@ -395,21 +395,19 @@ TDataSet::TWalkFields::~TWalkFields() {
 }
 
 void TDataSet::DisableControls() {
-    ++d->DisableCount;
-    d->Rows.Walking = true;
+    ++d->Rows.Walks;
 }
 
 void TDataSet::EnableControls() {
-    if (d->DisableCount == 0) return;
-    if (--d->DisableCount == 0) {
-        d->Rows.Walking = false;
+    if (d->Rows.Walks == 0) return;
+    if (--d->Rows.Walks == 0) {
         d->PendingChange = false;
         d->Notify(true);
     }
 }
 
 bool TDataSet::ControlsDisabled() const {
-    return d->DisableCount > 0;
+    return d->Rows.Walking();
 }
 
 int TDataSet::FieldCount() const {

@@ -71,7 +71,7 @@ private slots:
         QFETCH(qint64, read);
         TRowCache rows;
         rows.Reset(Source());
-        rows.Walking = true;
+        rows.Walks = 1;
         rows.WalkFields = walkFields;
         int i = 0;
         for (; rows.Locate(i, true); ++i) {

@@ -108,16 +108,22 @@ SQLRETURN TOdbcCursor::BindBlock(SQLHSTMT stmt, TBlock& block) {
     return rc;
 }
 
+// What the link's worker runs: the next rows into block, its columns bound
+// there first when the statement points elsewhere. The call holds the block.
+std::function<SQLRETURN()> TOdbcCursor::FetchInto(std::shared_ptr<TBlock> block) {
+    const SQLHSTMT stmt = FStmt->Get();
+    const bool rebind = block && FBoundTo != block.get();
+    FBoundTo = block.get();
+    return [stmt, block = std::move(block), rebind] {
+        const SQLRETURN rc = rebind ? BindBlock(stmt, *block) : SQL_SUCCESS;
+        return OdbcSucceeded(rc) ? SQLFetch(stmt) : rc;
+    };
+}
+
 // SQLFetch on the link's worker, into the current block.
 SQLRETURN TOdbcCursor::Fetch() {
-    const SQLHSTMT stmt = FStmt->Get();
-    const bool rebind = FBlock && FBoundTo != FBlock.get();
-    FBoundTo = FBlock.get();
     try {
-        return FLink->Call(SQL_HANDLE_STMT, stmt, [stmt, block = FBlock, rebind] {
-            const SQLRETURN rc = rebind ? BindBlock(stmt, *block) : SQL_SUCCESS;
-            return OdbcSucceeded(rc) ? SQLFetch(stmt) : rc;
-        });
+        return FLink->Call(SQL_HANDLE_STMT, FStmt->Get(), FetchInto(FBlock));
     } catch (const EDatabaseError&) {
         FHaveRow = false; // the buffers no longer hold the row that was current
         throw;
@@ -129,12 +135,9 @@ void TOdbcCursor::FetchAhead() {
         FSpare = std::make_shared<TBlock>(*FBlock);
         FSpare->Fetched = 0;
     }
-    const SQLHSTMT stmt = FStmt->Get();
-    FAhead = FLink->StartAhead(stmt, [stmt, block = FSpare] {
-        const SQLRETURN rc = BindBlock(stmt, *block);
-        return OdbcSucceeded(rc) ? SQLFetch(stmt) : rc;
-    });
-    if (FAhead) FBoundTo = FSpare.get();
+    const TBlock* bound = FBoundTo;
+    FAhead = FLink->StartAhead(FStmt->Get(), FetchInto(FSpare));
+    if (!FAhead) FBoundTo = bound;
 }
 
 bool TOdbcCursor::FetchBlock() {

@@ -7,6 +7,7 @@
 #include "OdbcValues.h"
 
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -72,6 +73,7 @@ private:
     // QVariant; none in single-row mode.
     const TBinding* Bound(int column) const;
     static SQLRETURN BindBlock(SQLHSTMT stmt, TBlock& block);
+    std::function<SQLRETURN()> FetchInto(std::shared_ptr<TBlock> block);
 
     std::shared_ptr<TOdbcLink> FLink;
     TOdbcCursorSource FSource;

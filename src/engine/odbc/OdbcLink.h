@@ -37,7 +37,6 @@ public:
     // TakeAhead, which raises as Call does. False: another statement reads
     // ahead, or the link is given up; nothing started.
     bool StartAhead(SQLHSTMT handle, std::function<SQLRETURN()> call);
-    bool AheadOn(SQLHSTMT handle) const { return FAhead.Handle == handle && handle != SQL_NULL_HSTMT; }
     SQLRETURN TakeAhead(SQLHSTMT handle);
     void Settle();
     // Waits the fetch ahead out without raising, and forgets its answer
@@ -66,5 +65,6 @@ private:
     };
     SQLRETURN Outcome(SQLSMALLINT type, const TOdbcWorker::TOutcome& outcome);
     bool WaitAhead(); // whether there was one to wait for
+    bool AheadOn(SQLHSTMT handle) const { return FAhead.Handle == handle && handle != SQL_NULL_HSTMT; }
     TAhead FAhead;
 };
